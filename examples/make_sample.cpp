@@ -1,0 +1,118 @@
+// Draws the demo image: a small round creature on a flat sky-blue background, with
+// anti-aliased edges and a soft shadow whose colours lie close to the background.
+// Usage: make-sample OUT.bmp
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "bmp_builder.h"
+
+namespace {
+
+constexpr int WIDTH = 96;
+constexpr int HEIGHT = 64;
+
+enum color_index : std::uint8_t {
+  BACKGROUND,
+  SHADOW,
+  EDGE_FAINT,  // 15 % body over the background: near the background
+  EDGE_LIGHT,  // 30 %: still near
+  EDGE_HALF,   // 50 %: too far from it
+  BODY,
+  BODY_DARK,
+  OUTLINE,
+  EYE_WHITE,
+  PUPIL,
+  HIGHLIGHT,  // yellow: a marker colour already in the palette
+  COLOR_COUNT
+};
+
+const rgb SKY{64, 128, 192};
+const rgb SLIME{60, 180, 75};
+
+rgb mix(rgb a, rgb b, double t) {
+  auto channel = [t](int x, int y) {
+    return static_cast<std::uint8_t>(std::lround(x + (y - x) * t));
+  };
+  return {channel(a.red, b.red), channel(a.green, b.green), channel(a.blue, b.blue)};
+}
+
+std::vector<rgb> sample_palette() {
+  return {SKY,
+          mix(SKY, {0, 0, 0}, 0.12),
+          mix(SKY, SLIME, 0.15),
+          mix(SKY, SLIME, 0.30),
+          mix(SKY, SLIME, 0.5),
+          SLIME,
+          {30, 120, 50},
+          {20, 70, 30},
+          {250, 250, 245},
+          {16, 16, 24},
+          {255, 255, 0}};
+}
+
+// How far (x, y) lies inside the creature's body ellipse, in pixels (negative: outside).
+double inside_body(double x, double y) {
+  double dx = (x - 48.0) / 30.0;
+  double dy = (y - 30.0) / 22.0;
+  return (1.0 - std::sqrt(dx * dx + dy * dy)) * 22.0;
+}
+
+std::uint8_t body_pixel(double depth, double x, double y) {
+  if (depth < 1.5) return OUTLINE;
+  if (std::hypot(x - 38, y - 36) < 5 || std::hypot(x - 58, y - 36) < 5) {
+    return std::hypot(x - 39, y - 35) < 2.2 || std::hypot(x - 59, y - 35) < 2.2 ? PUPIL : EYE_WHITE;
+  }
+  if (std::hypot(x - 36, y - 45) < 3) return HIGHLIGHT;
+  return y < 18 ? BODY_DARK : BODY;
+}
+
+std::uint8_t edge_pixel(double depth) {
+  if (depth > -0.4) return EDGE_HALF;
+  if (depth > -0.9) return EDGE_LIGHT;
+  return EDGE_FAINT;
+}
+
+bool in_shadow(double x, double y) {
+  double dx = (x - 50.0) / 32.0;
+  double dy = (y - 6.0) / 4.0;
+  return dx * dx + dy * dy < 1.0;
+}
+
+// Rows are stored bottom-up: row 0 is the bottom of the picture.
+std::uint8_t pixel_at(int column, int row) {
+  double x = column + 0.5;
+  double y = row + 0.5;
+  double depth = inside_body(x, y);
+  if (depth >= 0) return body_pixel(depth, x, y);
+  if (depth > -1.4) return edge_pixel(depth);
+  return in_shadow(x, y) ? SHADOW : BACKGROUND;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: make-sample OUT.bmp\n", stderr);
+    return 2;
+  }
+  bmp_spec spec;
+  spec.width = WIDTH;
+  spec.height = HEIGHT;
+  spec.palette = sample_palette();
+  spec.colors_used = COLOR_COUNT;
+  for (int row = 0; row < HEIGHT; ++row) {
+    std::vector<std::uint8_t> line;
+    for (int column = 0; column < WIDTH; ++column) line.push_back(pixel_at(column, row));
+    spec.rows.push_back(line);
+  }
+  std::vector<std::uint8_t> bytes = build_bmp(spec);
+  std::FILE* out = std::fopen(argv[1], "wb");
+  if (out == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
+      std::fclose(out) != 0) {
+    std::perror(argv[1]);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,41 @@
+#include "bitmap/palette_entry.h"
+
+#include <utility>
+
+namespace {
+
+std::uint8_t* output_entry(work_image& image, int index) {
+  return image.output_bytes + bmp::HEADERS_SIZE + static_cast<std::size_t>(index) * bmp::ENTRY_SIZE;
+}
+
+const std::uint8_t* output_entry(const work_image& image, int index) {
+  return image.output_bytes + bmp::HEADERS_SIZE + static_cast<std::size_t>(index) * bmp::ENTRY_SIZE;
+}
+
+}  // namespace
+
+rgb input_palette_color(const work_image& image, int index) {
+  std::uint64_t entry =
+      image.input_palette_offset + static_cast<std::uint64_t>(index) * bmp::ENTRY_SIZE;
+  return {input_byte_or_zero(image, entry + bmp::RED),
+          input_byte_or_zero(image, entry + bmp::GREEN),
+          input_byte_or_zero(image, entry + bmp::BLUE)};
+}
+
+rgb output_palette_color(const work_image& image, int index) {
+  const std::uint8_t* entry = output_entry(image, index);
+  return {entry[bmp::RED], entry[bmp::GREEN], entry[bmp::BLUE]};
+}
+
+void set_output_palette_color(work_image& image, int index, rgb color) {
+  std::uint8_t* entry = output_entry(image, index);
+  entry[bmp::RED] = color.red;
+  entry[bmp::GREEN] = color.green;
+  entry[bmp::BLUE] = color.blue;
+}
+
+void swap_output_palette_colors(work_image& image, int a, int b) {
+  rgb color_a = output_palette_color(image, a);
+  set_output_palette_color(image, a, output_palette_color(image, b));
+  set_output_palette_color(image, b, color_a);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Colours of the input and output palettes, read and written as red, green, blue.
+
+#include <cstdint>
+
+#include "bitmap/work_image.h"
+
+struct rgb {
+  std::uint8_t red = 0;
+  std::uint8_t green = 0;
+  std::uint8_t blue = 0;
+  friend bool operator==(const rgb&, const rgb&) = default;
+};
+
+// Entries past the end of the input file read as black.
+rgb input_palette_color(const work_image& image, int index);
+
+rgb output_palette_color(const work_image& image, int index);
+
+// Writes blue, green and red; the reserved byte stays with the slot.
+void set_output_palette_color(work_image& image, int index, rgb color);
+
+void swap_output_palette_colors(work_image& image, int a, int b);

@@ -1,0 +1,29 @@
+#include "bitmap/byte_order.h"
+#include "bitmap/palette_entry.h"
+#include "bitmap/work_image.h"
+
+namespace {
+
+bool is_extreme(std::uint8_t component) {
+  return component == 0 || component == 255;
+}
+
+// Black, white and the pure primaries and secondaries count as unused at the top.
+bool only_extremes(rgb color) {
+  return is_extreme(color.red) && is_extreme(color.green) && is_extreme(color.blue);
+}
+
+}  // namespace
+
+std::int64_t count_used_colors(const work_image& image) {
+  std::int64_t colors_used = read_le32_signed(image.input_bytes + bmp::COLORS_USED_FIELD);
+  if (colors_used != 0 && colors_used != bmp::PALETTE_ENTRIES) return colors_used + 1;
+  for (int index = bmp::PALETTE_ENTRIES - 1; index >= 0; --index) {
+    if (!only_extremes(input_palette_color(image, index))) return index + 2;
+  }
+  return 1;
+}
+
+int check_palette_room(std::int64_t used_count) {
+  return used_count <= bmp::PALETTE_ENTRIES - 1 ? 0 : -1;
+}

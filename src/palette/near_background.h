@@ -1,0 +1,26 @@
+#pragma once
+// The optional last pass: pixels whose colour lies near the background become, at random,
+// background or the ramp gray nearest their brightness.
+
+#include <array>
+
+#include "bitmap/work_image.h"
+
+constexpr std::array<int, 7> gray_ramp = {70, 90, 110, 130, 150, 180, 230};
+
+// The nearest float to 1/32767: scales a drawn number into [0, 1).
+constexpr float RANDOM_STEP = 1.0f / 32767.0f;
+static_assert(RANDOM_STEP == 0x1.0002p-15f);
+
+// The pass runs only for a share above this.
+constexpr double MIN_BACKGROUND_SHARE = 0.0001;
+
+// The grays go after the used entries, so used_count may not exceed this.
+constexpr int MAX_USED_FOR_GRAYS = bmp::PALETTE_ENTRIES - static_cast<int>(gray_ramp.size()) - 1;
+
+// 0 when the output may be written, -2 when the palette has no room for the grays.
+int near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
+                         int blue_tolerance, float background_share);
+
+// The ramp level nearest the brightest component of input palette entry k; ties go low.
+int nearest_gray(const work_image& image, int k);

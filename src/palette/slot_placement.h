@@ -1,0 +1,20 @@
+#pragma once
+// Fixed colours in fixed palette slots: every move swaps two palette entries and remaps
+// the pixels with them, so the picture keeps its look.
+
+#include <cstdint>
+
+#include "bitmap/work_image.h"
+
+// Source values below 0 are modes, not palette entries.
+constexpr int PLACE_FIND_OR_APPEND = -1;
+constexpr int PLACE_APPEND = -2;
+
+// Moves the source entry (or the colour, found or appended) into slot.
+// 0 on success, -1 when an append finds the palette full (nothing changed then).
+int place_color(work_image& image, int source, int slot, std::uint8_t red, std::uint8_t green,
+                std::uint8_t blue);
+
+// Background to slot 0, markers to 5, 4 and 1, placeholders to 2, 3, 6 and 7, in that
+// order. 0 on success, -1 at the first append that finds the palette full.
+int apply_slot_table(work_image& image);

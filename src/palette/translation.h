@@ -1,0 +1,28 @@
+#pragma once
+// The whole in-memory translation of a loaded image, from header checks to the finished
+// output bytes. Reports what went wrong; the caller decides what to print.
+
+#include "bitmap/work_image.h"
+
+struct translation_parameters {
+  int red_tolerance = 0;
+  int green_tolerance = 0;
+  int blue_tolerance = 0;
+  float background_share = 0.0f;
+};
+
+enum class translation_outcome {
+  done,                // output_bytes holds output_length(image) bytes to write
+  unsupported_format,  // not an uncompressed 8-bit bitmap
+  malformed,           // a header the tool cannot use; see fault
+  palette_full,        // no free entry for the catch-all or an appended colour
+  no_room_for_grays,   // used_count too high for the gray ramp
+};
+
+struct translation_report {
+  translation_outcome outcome = translation_outcome::done;
+  bitmap_fault fault = bitmap_fault::none;
+};
+
+// image holds the loaded input and an output buffer of file_size + 1024 bytes.
+translation_report translate_image(work_image& image, const translation_parameters& parameters);

@@ -1,0 +1,115 @@
+#include "tool/checked_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int EXIT_CHECKED_FAILURE = -1;
+constexpr mode_t CREATED_FILE_PERMISSION = 0600;
+
+[[noreturn]] void end_process() {
+  std::exit(EXIT_CHECKED_FAILURE);
+}
+
+int platform_origin(int origin) {
+  if (origin == SEEK_FROM_END) return SEEK_END;
+  return origin == SEEK_FROM_START ? SEEK_SET : SEEK_CUR;
+}
+
+// The platform moves at most about 2 GiB per call and may stop early on pipes, so a
+// partial transfer goes on until it is complete or the call reports 0 or an error.
+template <typename Transfer>
+long transfer_all(Transfer transfer, int length) {
+  long done = 0;
+  while (done < length) {
+    ssize_t moved =
+        transfer(static_cast<std::size_t>(done), static_cast<std::size_t>(length - done));
+    if (moved < 0 && errno == EINTR) continue;
+    if (moved <= 0) break;
+    done += moved;
+  }
+  return done;
+}
+
+void check_position(long position, long offset) {
+  if (position == offset) return;
+  std::printf("\nError: Lseek failed.\n  Where to=%ld", offset);
+  end_process();
+}
+
+}  // namespace
+
+std::string format_address(const void* address) {
+  char text[2 * sizeof(void*) + 1];
+  std::snprintf(text, sizeof text, "%0*" PRIXPTR, static_cast<int>(2 * sizeof(void*)),
+                reinterpret_cast<std::uintptr_t>(address));
+  return text;
+}
+
+int platform_open_flags(int mode) {
+  int flags = (mode & OPEN_READ_WRITE) != 0 ? O_RDWR : O_RDONLY;
+  if ((mode & OPEN_CREATE) != 0) flags |= O_CREAT;
+  if ((mode & OPEN_TRUNCATE) != 0) flags |= O_TRUNC;
+  // No text translation happens here, so the binary flag has no counterpart.
+  return flags | O_CLOEXEC;
+}
+
+void* checked_alloc(long size) {
+  void* block = size >= 0 ? std::malloc(static_cast<std::size_t>(size)) : nullptr;
+  if (block != nullptr) return block;
+  std::printf("\nError:malloc failed.\n  Size: %ld bytes", size);
+  end_process();
+}
+
+int checked_open(const char* path, int mode) {
+  int handle = open(path, platform_open_flags(mode), CREATED_FILE_PERMISSION);
+  if (handle != -1) return handle;
+  std::printf("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode);
+  end_process();
+}
+
+long checked_seek(int handle, long offset, int origin) {
+  off_t position = lseek(handle, offset, platform_origin(origin));
+  if (position != -1) return static_cast<long>(position);
+  std::printf("\nError:_lseek failed.\n  File handle=%i\n  Offset=%li\n  From=%i", handle, offset,
+              origin);
+  end_process();
+}
+
+int checked_read(int handle, void* destination, int length) {
+  auto* bytes = static_cast<char*>(destination);
+  auto read_some = [&](std::size_t at, std::size_t count) {
+    return read(handle, bytes + at, count);
+  };
+  if (transfer_all(read_some, length) == length) return 0;
+  std::printf("\nError: _read failed.\n  File handle=%i\n  Where to=%s\n  Length=%i", handle,
+              format_address(destination).c_str(), length);
+  end_process();
+}
+
+int checked_seek_read(int handle, void* destination, long offset, int length) {
+  check_position(checked_seek(handle, offset, SEEK_FROM_START), offset);
+  return checked_read(handle, destination, length);
+}
+
+int checked_write(int handle, const void* source, int length) {
+  const auto* bytes = static_cast<const char*>(source);
+  auto write_some = [&](std::size_t at, std::size_t count) {
+    return write(handle, bytes + at, count);
+  };
+  if (transfer_all(write_some, length) == length) return length;
+  std::printf("\nError: _write failed.\n  File handle=%i\n  Where from=%s\n  Length=%i", handle,
+              format_address(source).c_str(), length);
+  end_process();
+}
+
+int checked_seek_write(int handle, const void* source, long offset, int length) {
+  check_position(checked_seek(handle, offset, SEEK_FROM_START), offset);
+  return checked_write(handle, source, length);
+}

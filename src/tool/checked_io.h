@@ -1,0 +1,35 @@
+#pragma once
+// Allocation and file calls that cannot fail from the caller's point of view: on failure
+// each prints a diagnostic naming the call and its arguments and ends the process with -1.
+
+#include <cstdint>
+#include <string>
+
+// The tool's own open modes, also what the open diagnostic prints.
+constexpr int OPEN_READ_ONLY = 0x0000;
+constexpr int OPEN_READ_WRITE = 0x0002;
+constexpr int OPEN_CREATE = 0x0100;
+constexpr int OPEN_TRUNCATE = 0x0200;
+constexpr int OPEN_BINARY = 0x8000;
+constexpr int OPEN_INPUT_MODE = OPEN_READ_ONLY | OPEN_BINARY;  // 32768
+constexpr int OPEN_OUTPUT_MODE =
+    OPEN_READ_WRITE | OPEN_CREATE | OPEN_TRUNCATE | OPEN_BINARY;  // 33538
+static_assert(OPEN_INPUT_MODE == 32768 && OPEN_OUTPUT_MODE == 33538);
+
+constexpr int SEEK_FROM_START = 0;
+constexpr int SEEK_FROM_END = 2;
+
+void* checked_alloc(long size);
+int checked_open(const char* path, int mode);
+long checked_seek(int handle, long offset, int origin);
+int checked_read(int handle, void* destination, int length);
+int checked_seek_read(int handle, void* destination, long offset, int length);
+int checked_write(int handle, const void* source, int length);
+int checked_seek_write(int handle, const void* source, long offset, int length);
+
+// An address as the diagnostics print it: upper-case hex, zero-padded to the pointer's
+// full width, no prefix.
+std::string format_address(const void* address);
+
+// The platform's open flags for one of the tool's modes.
+int platform_open_flags(int mode);

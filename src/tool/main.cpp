@@ -1,0 +1,5 @@
+#include "tool/run.h"
+
+int main(int argc, char** argv) {
+  return run_translation(argc, argv);
+}

@@ -1,0 +1,107 @@
+#include "tool/run.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "bitmap/work_image.h"
+#include "palette/translation.h"
+#include "tool/checked_io.h"
+#include "tool/load_bitmap.h"
+#include "tool/number_parse.h"
+#include "tool/same_file.h"
+
+namespace {
+
+constexpr int PARAMETER_COUNT = 6;
+
+constexpr const char* BANNER = "\n\nQuorl Palette Translation. Ver.2.0 (May 24 2003)";
+constexpr const char* INSUFFICIENT_PARAMETERS = "\nInsufficient parameters.";
+constexpr const char* PALETTE_FULL = "\nToo many colors. No free place.";
+constexpr const char* SAME_FILE =
+    "\nThe output path \"%s\" names the input file; nothing was written.";
+
+translation_parameters parse_parameters(char** argv) {
+  return {parse_number(argv[3]), parse_number(argv[4]), parse_number(argv[5]),
+          background_share_of(parse_number(argv[6]))};
+}
+
+const char* fault_message(bitmap_fault fault) {
+  switch (fault) {
+    case bitmap_fault::too_short:
+      return "\nNot a bitmap: the file is shorter than the 54 bytes of its headers.";
+    case bitmap_fault::too_large:
+      return "\nThe input is too large: it must be smaller than 2147482624 bytes.";
+    case bitmap_fault::zero_height:
+      return "\nBad bitmap header: the height is 0.";
+    case bitmap_fault::negative_width:
+      return "\nBad bitmap header: the width is negative.";
+    case bitmap_fault::pixel_offset_in_headers:
+      return "\nBad bitmap header: the pixel data offset points inside the 54 bytes of the "
+             "headers.";
+    case bitmap_fault::pixel_offset_past_end:
+      return "\nBad bitmap header: the pixel data offset points past the end of the file.";
+    case bitmap_fault::negative_colors_used:
+      return "\nBad bitmap header: the colours-used field is negative.";
+    case bitmap_fault::width_exceeds_stride:
+      return "\nBad bitmap: the file is too short to hold its pixel rows at the stated width.";
+    case bitmap_fault::none:
+      break;
+  }
+  return "";
+}
+
+int reject(bitmap_fault fault) {
+  std::fputs(fault_message(fault), stdout);
+  return STATUS_BAD_INPUT;
+}
+
+int palette_full() {
+  std::fputs(PALETTE_FULL, stdout);
+  return STATUS_PALETTE_FULL;
+}
+
+int report_outcome(const translation_report& report) {
+  switch (report.outcome) {
+    case translation_outcome::malformed:
+      return reject(report.fault);
+    case translation_outcome::palette_full:
+      return palette_full();
+    case translation_outcome::unsupported_format:
+    case translation_outcome::no_room_for_grays:
+      return STATUS_BAD_INPUT;
+    case translation_outcome::done:
+      break;
+  }
+  return STATUS_OK;
+}
+
+int translate(int input, int output, const translation_parameters& parameters) {
+  // Alive until the process ends, as the checked wrappers may end it at any point.
+  static work_image image;
+  bitmap_fault fault = load_bitmap(input, image);
+  if (fault != bitmap_fault::none) return reject(fault);
+  translation_report report = translate_image(image, parameters);
+  if (report.outcome != translation_outcome::done) return report_outcome(report);
+  checked_seek_write(output, image.output_bytes, 0, output_length(image));
+  close(output);
+  return STATUS_OK;
+}
+
+}  // namespace
+
+int run_translation(int argc, char** argv) {
+  std::fputs(BANNER, stdout);
+  if (argc < PARAMETER_COUNT + 1) {
+    std::fputs(INSUFFICIENT_PARAMETERS, stdout);
+    return STATUS_FAILURE;
+  }
+  int input = checked_open(argv[1], OPEN_INPUT_MODE);
+  // Opening the output truncates it, so the input must not be the same file.
+  if (names_open_file(input, argv[2])) {
+    std::printf(SAME_FILE, argv[2]);
+    return STATUS_FAILURE;
+  }
+  int output = checked_open(argv[2], OPEN_OUTPUT_MODE);
+  return translate(input, output, parse_parameters(argv));
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+// True when path names the file already open as handle: same device and inode after
+// following links, so a hard link or a symbolic link counts too.
+bool names_open_file(int handle, const char* path);

@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "bitmap/byte_order.h"
+#include "bmp_builder.h"
+#include "memory_run.h"
+
+namespace {
+
+std::uint32_t field32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return read_le32(bytes.data() + at);
+}
+
+bmp_spec palette_image(int entries, std::int32_t colors_used) {
+  bmp_spec spec;
+  spec.width = 4;
+  spec.height = 2;
+  spec.palette = distinct_palette(entries);
+  spec.colors_used = colors_used;
+  return spec;
+}
+
+struct used_count_case {
+  const char* name;
+  bmp_spec spec;
+  std::int64_t expected;
+};
+
+bmp_spec with_entry(bmp_spec spec, int index, rgb color) {
+  spec.palette[static_cast<std::size_t>(index)] = color;
+  return spec;
+}
+
+bmp_spec extremes_only(std::int32_t colors_used) {
+  bmp_spec spec = palette_image(256, colors_used);
+  for (std::size_t i = 0; i < 256; ++i) {
+    auto c = [&](int bit) { return static_cast<std::uint8_t>((i >> bit) & 1 ? 255 : 0); };
+    spec.palette[i] = {c(0), c(1), c(2)};
+  }
+  return spec;
+}
+
+bmp_spec black_top(int first_black, rgb last_used) {
+  bmp_spec spec = palette_image(256, 0);
+  for (int i = first_black; i < 256; ++i) spec.palette[static_cast<std::size_t>(i)] = {};
+  spec.palette[static_cast<std::size_t>(first_black - 1)] = last_used;
+  return spec;
+}
+
+TEST(UsedCount, FollowsTheColoursUsedFieldOrThePaletteScan) {
+  const used_count_case cases[] = {
+      {"field 16", palette_image(16, 16), 17},
+      {"field 1", palette_image(16, 1), 2},
+      {"field 254", palette_image(256, 254), 255},
+      {"field 255", palette_image(256, 255), 256},
+      {"field 2^31-1 does not wrap", palette_image(16, INT32_MAX), std::int64_t{INT32_MAX} + 1},
+      {"scan: black from 200", black_top(200, {12, 200, 7}), 201},
+      {"scan: gray at 255", with_entry(palette_image(256, 0), 255, {128, 128, 128}), 257},
+      {"field 256 scans too", with_entry(palette_image(256, 256), 255, {128, 128, 128}), 257},
+      {"scan: only 0 and 255", extremes_only(0), 1},
+      {"scan: white and primaries on top",
+       with_entry(black_top(100, {1, 2, 3}), 255, {255, 0, 255}), 101},
+      // The window's entries 10 and 11 hold the (zero) pixel bytes, the rest lie past the end.
+      {"scan past the end of the file", palette_image(10, 0), 11},
+  };
+  for (const used_count_case& c : cases) {
+    memory_run run;
+    run.input = build_bmp(c.spec);
+    ASSERT_TRUE(load_in_memory(run)) << c.name;
+    EXPECT_EQ(count_used_colors(run.image), c.expected) << c.name;
+  }
+}
+
+TEST(UsedCount, RoomCheckAllowsUpTo255) {
+  EXPECT_EQ(check_palette_room(1), 0);
+  EXPECT_EQ(check_palette_room(255), 0);
+  EXPECT_EQ(check_palette_room(256), -1);
+  EXPECT_EQ(check_palette_room(std::int64_t{INT32_MAX} + 1), -1);
+}
+
+struct geometry_case {
+  const char* name;
+  std::int32_t width;
+  std::int32_t height;
+  std::size_t trailing_bytes;
+  long truncate_pixels_by;
+  std::uint32_t expected_stride;
+  std::uint32_t expected_rows;
+};
+
+TEST(Geometry, StrideIsThePaddedRowCappedByTheFile) {
+  const geometry_case cases[] = {
+      {"exact rows", 64, 100, 0, 0, 64, 100},
+      {"two trailing bytes", 64, 100, 2, 0, 64, 100},
+      {"a trailing byte per row does not widen", 64, 100, 100, 0, 64, 100},
+      {"many trailing bytes", 5, 3, 1000, 0, 8, 3},
+      {"padded width", 5, 2, 0, 0, 8, 2},
+      {"short file keeps the file's rule", 5, 2, 0, 4, 6, 2},
+      {"top-down", 7, -3, 0, 0, 8, 3},
+      {"zero width", 0, 4, 0, 0, 0, 4},
+  };
+  for (const geometry_case& c : cases) {
+    bmp_spec spec = palette_image(4, 4);
+    spec.width = c.width;
+    spec.height = c.height;
+    spec.trailing_bytes = c.trailing_bytes;
+    memory_run run;
+    run.input = build_bmp(spec);
+    run.input.resize(run.input.size() - static_cast<std::size_t>(c.truncate_pixels_by));
+    ASSERT_TRUE(load_in_memory(run)) << c.name;
+    EXPECT_EQ(run.image.stride, c.expected_stride) << c.name;
+    EXPECT_EQ(run.image.rows, c.expected_rows) << c.name;
+    EXPECT_EQ(output_length(run.image),
+              1078 + static_cast<std::int32_t>(c.expected_stride * c.expected_rows))
+        << c.name;
+  }
+}
+
+struct fault_case {
+  const char* name;
+  std::function<void(std::vector<std::uint8_t>&)> damage;
+  translation_outcome outcome;
+  bitmap_fault fault;
+};
+
+void patch32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  write_le32(bytes.data() + at, value);
+}
+
+TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
+  using o = translation_outcome;
+  using f = bitmap_fault;
+  const fault_case cases[] = {
+      {"intact", [](auto&) {}, o::done, f::none},
+      {"53 bytes", [](auto& b) { b.resize(53); }, o::malformed, f::too_short},
+      {"empty", [](auto& b) { b.clear(); }, o::malformed, f::too_short},
+      {"24 bits", [](auto& b) { b[28] = 24; }, o::unsupported_format, f::none},
+      {"compressed", [](auto& b) { patch32(b, 30, 1); }, o::unsupported_format, f::none},
+      {"height 0", [](auto& b) { patch32(b, 22, 0); }, o::malformed, f::zero_height},
+      {"width -1", [](auto& b) { patch32(b, 18, 0xFFFFFFFF); }, o::malformed, f::negative_width},
+      {"width -2^31", [](auto& b) { patch32(b, 18, 0x80000000); }, o::malformed, f::negative_width},
+      {"pixel offset 0", [](auto& b) { patch32(b, 10, 0); }, o::malformed,
+       f::pixel_offset_in_headers},
+      {"pixel offset 53", [](auto& b) { patch32(b, 10, 53); }, o::malformed,
+       f::pixel_offset_in_headers},
+      {"pixel offset past end",
+       [](auto& b) { patch32(b, 10, static_cast<std::uint32_t>(b.size() + 1)); }, o::malformed,
+       f::pixel_offset_past_end},
+      {"pixel offset 2^32-1", [](auto& b) { patch32(b, 10, 0xFFFFFFFF); }, o::malformed,
+       f::pixel_offset_past_end},
+      {"colours used -1", [](auto& b) { patch32(b, 46, 0xFFFFFFFF); }, o::malformed,
+       f::negative_colors_used},
+      {"colours used 2^31-1", [](auto& b) { patch32(b, 46, 0x7FFFFFFF); }, o::palette_full,
+       f::none},
+      {"rows cut short", [](auto& b) { b.resize(b.size() - 5); }, o::malformed,
+       f::width_exceeds_stride},
+      {"width 2^31-1", [](auto& b) { patch32(b, 18, 0x7FFFFFFF); }, o::malformed,
+       f::width_exceeds_stride},
+      {"height 2^31-1", [](auto& b) { patch32(b, 22, 0x7FFFFFFF); }, o::malformed,
+       f::width_exceeds_stride},
+      {"height -2^31", [](auto& b) { patch32(b, 22, 0x80000000); }, o::malformed,
+       f::width_exceeds_stride},
+      {"info header size 2^32-1", [](auto& b) { patch32(b, 14, 0xFFFFFFFF); }, o::done, f::none},
+  };
+  for (const fault_case& c : cases) {
+    memory_run run;
+    run.input = build_bmp(palette_image(16, 16));
+    c.damage(run.input);
+    run_in_memory(run, {});
+    EXPECT_EQ(run.report.outcome, c.outcome) << c.name;
+    EXPECT_EQ(run.report.fault, c.fault) << c.name;
+  }
+}
+
+TEST(Faults, SizeLimitLeavesRoomForTheOutputBuffer) {
+  EXPECT_EQ(check_input_size(54), bitmap_fault::none);
+  EXPECT_EQ(check_input_size(2147482623), bitmap_fault::none);
+  EXPECT_EQ(check_input_size(2147482624), bitmap_fault::too_large);
+  EXPECT_EQ(check_input_size(std::int64_t{1} << 40), bitmap_fault::too_large);
+}
+
+// A 5 x 3 image with a 124-byte info header, 16 colours, non-zero fill and reserved bytes.
+memory_run assembled_v5_image() {
+  bmp_spec spec = palette_image(16, 16);
+  spec.width = 5;
+  spec.height = 3;
+  spec.info_size = 124;
+  spec.reserved = 0x77;
+  spec.rows = {{0, 1, 15, 16, 17, 9, 9, 9}, {255, 200, 3, 4, 5, 9, 9, 9}, {2, 2, 2, 2, 2, 9, 9, 9}};
+  spec.trailing_bytes = 2;
+  memory_run run;
+  run.input = build_bmp(spec);
+  patch32(run.input, 50, 0xA1B2C3D4);  // colours important: kept
+  patch32(run.input, 54, 0x11223344);  // inside the long info header: not copied
+  EXPECT_TRUE(prepare_in_memory(run));
+  return run;
+}
+
+TEST(Assembly, PatchesTheHeaderFieldsAndKeepsTheRest) {
+  memory_run run = assembled_v5_image();
+  const std::vector<std::uint8_t>& out = run.output;
+  const std::vector<std::uint8_t>& in = run.input;
+  EXPECT_EQ(output_length(run.image), 1078 + 8 * 3);
+  EXPECT_EQ(field32(out, 2), 1078u + 8 * 3);
+  EXPECT_EQ(field32(out, 10), 1078u);
+  EXPECT_EQ(field32(out, 14), 40u);
+  EXPECT_EQ(field32(out, 46), 256u);
+  EXPECT_EQ(read_le16(out.data()), read_le16(in.data()));
+  for (std::size_t at : {6, 18, 22, 26, 30, 34, 38, 42, 50}) {
+    EXPECT_EQ(field32(out, at), field32(in, at)) << "field at " << at;
+  }
+}
+
+TEST(Assembly, CopiesTheUsedEntriesFromAfterTheLongInfoHeader) {
+  memory_run run = assembled_v5_image();
+  ASSERT_EQ(run.image.used_count, 17);
+  ASSERT_EQ(run.image.input_palette_offset, 138u);
+  EXPECT_EQ(std::memcmp(run.output.data() + 54, run.input.data() + 138, 16 * 4), 0);
+  for (std::size_t at = 54 + 16 * 4; at < 1078; ++at)
+    ASSERT_EQ(run.output[at], 0) << "palette byte " << at;
+}
+
+TEST(Assembly, ClampsIndicesAndZeroesFillBytes) {
+  memory_run run = assembled_v5_image();
+  const std::vector<std::vector<std::uint8_t>> expected = {
+      {0, 1, 15, 16, 16, 0, 0, 0}, {16, 16, 3, 4, 5, 0, 0, 0}, {2, 2, 2, 2, 2, 0, 0, 0}};
+  for (std::size_t row = 0; row < 3; ++row) {
+    std::vector<std::uint8_t> got(run.output.begin() + 1078 + static_cast<long>(row * 8),
+                                  run.output.begin() + 1078 + static_cast<long>(row * 8 + 8));
+    EXPECT_EQ(got, expected[row]) << "row " << row;
+  }
+  EXPECT_EQ(run.image.index_map[15], 15);
+  EXPECT_EQ(run.image.index_map[16], 16);
+  EXPECT_EQ(run.image.index_map[255], 16);
+}
+
+TEST(Assembly, OnlyExtremesSendsEveryPixelToTheCatchAll) {
+  memory_run run;
+  bmp_spec spec = extremes_only(0);
+  spec.rows = {{0, 7, 200, 255}, {1, 2, 3, 4}};
+  run.input = build_bmp(spec);
+  ASSERT_TRUE(prepare_in_memory(run));
+  EXPECT_EQ(run.image.used_count, 1);
+  for (std::size_t at = 54; at < 1078 + 8; ++at) ASSERT_EQ(run.output[at], 0) << at;
+}
+
+TEST(Assembly, TopDownImageKeepsItsHeightAndAllRows) {
+  bmp_spec spec = palette_image(4, 4);
+  spec.width = 3;
+  spec.height = -2;
+  spec.rows = {{1, 2, 3}, {3, 9, 1}};
+  memory_run run;
+  run.input = build_bmp(spec);
+  run_in_memory(run, {});
+  ASSERT_EQ(run.report.outcome, translation_outcome::done);
+  std::vector<std::uint8_t> out = run.written();
+  ASSERT_EQ(out.size(), 1078u + 8);
+  EXPECT_EQ(read_le32_signed(out.data() + 22), -2);
+  EXPECT_EQ(field32(out, 2), 1078u + 8);
+}
+
+TEST(Assembly, FirstPixelPastTheEndReadsZero) {
+  bmp_spec spec = palette_image(4, 4);
+  spec.width = 0;
+  spec.height = 3;
+  memory_run run;
+  run.input = build_bmp(spec);
+  ASSERT_TRUE(load_in_memory(run));
+  EXPECT_EQ(run.image.input_pixels_offset, run.input.size());
+  EXPECT_EQ(first_input_pixel(run.image), 0);
+  run_in_memory(run, {40, 40, 40, 0.3f});
+  EXPECT_EQ(run.report.outcome, translation_outcome::done);
+  EXPECT_EQ(run.written().size(), 1078u);
+}
+
+}  // namespace

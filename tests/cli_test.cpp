@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "bitmap/byte_order.h"
+#include "bmp_builder.h"
+#include "subprocess.h"
+
+namespace {
+
+const std::string TOOL = PALETTE_TRANSLATE_PATH;
+const std::string BANNER = "\n\nQuorl Palette Translation. Ver.2.0 (May 24 2003)";
+
+std::vector<unsigned char> small_image() {
+  bmp_spec spec;
+  spec.width = 3;
+  spec.height = 2;
+  spec.palette = distinct_palette(12);
+  spec.colors_used = 12;
+  spec.rows = {{0, 1, 2}, {3, 4, 5}};
+  return build_bmp(spec);
+}
+
+std::vector<std::string> arguments(const std::string& in, const std::string& out) {
+  return {in, out, "40", "40", "40", "30"};
+}
+
+struct cli_case {
+  const char* name;
+  std::vector<std::string> arguments;  // "IN" and "OUT" stand for the files in the directory
+  int status;
+  std::string out;  // after the banner; "DIR" stands for the test's directory
+  bool output_created;
+};
+
+std::vector<unsigned char> with_byte(std::vector<unsigned char> bytes, std::size_t at,
+                                     unsigned char value) {
+  bytes[at] = value;
+  return bytes;
+}
+
+TEST(Cli, StatusesAndConsoleTexts) {
+  const cli_case cases[] = {
+      {"no parameters", {}, 255, "\nInsufficient parameters.", false},
+      {"five parameters",
+       {"IN", "OUT", "40", "40", "40"},
+       255,
+       "\nInsufficient parameters.",
+       false},
+      {"six parameters", {"IN", "OUT", "40", "40", "40", "30"}, 0, "", true},
+      {"seven parameters", {"IN", "OUT", "40", "40", "40", "30", "extra"}, 0, "", true},
+      {"malformed numbers", {"IN", "OUT", "abc", "40", " 7", "50%"}, 0, "", true},
+      {"missing input",
+       {"NOPE", "OUT", "1", "1", "1", "1"},
+       255,
+       "\nError:_open failed.\n  Filename:\"DIR/NOPE\"\n  Mode=32768",
+       false},
+      {"output in a missing directory",
+       {"IN", "no/such/dir.bmp", "1", "1", "1", "1"},
+       255,
+       "\nError:_open failed.\n  Filename:\"no/such/dir.bmp\"\n  Mode=33538",
+       false},
+  };
+  for (const cli_case& c : cases) {
+    temp_dir dir;
+    write_file(dir.file("IN"), small_image());
+    std::vector<std::string> args;
+    for (const std::string& a : c.arguments)
+      args.push_back(a == "IN" || a == "OUT" || a == "NOPE" ? dir.file(a) : a);
+    process_result result = run_program(TOOL, args);
+    std::string expected = c.out;
+    if (std::size_t at = expected.find("DIR"); at != std::string::npos)
+      expected.replace(at, 3, dir.path);
+    EXPECT_EQ(result.status, c.status) << c.name;
+    EXPECT_EQ(result.out, BANNER + expected) << c.name;
+    EXPECT_EQ(file_exists(dir.file("OUT")), c.output_created) << c.name;
+  }
+}
+
+struct rejected_input {
+  const char* name;
+  std::vector<unsigned char> bytes;
+  int status;
+  std::string message;  // "" when silent, "*" for any one-line message
+};
+
+std::vector<unsigned char> patched32(std::vector<unsigned char> bytes, std::size_t at,
+                                     std::uint32_t value) {
+  write_le32(bytes.data() + at, value);
+  return bytes;
+}
+
+TEST(Cli, RejectedInputsLeaveAnEmptyOutput) {
+  std::vector<unsigned char> short_file = small_image();
+  short_file.resize(53);
+  const rejected_input cases[] = {
+      {"24-bit", with_byte(small_image(), 28, 24), 254, ""},
+      {"compressed", patched32(small_image(), 30, 1), 254, ""},
+      {"palette full", patched32(small_image(), 46, 255), 253, "\nToo many colors. No free place."},
+      {"53 bytes", short_file, 254, "*"},
+      {"height 0", patched32(small_image(), 22, 0), 254, "*"},
+      {"negative width", patched32(small_image(), 18, 0xFFFFFFFE), 254, "*"},
+      {"pixel offset 53", patched32(small_image(), 10, 53), 254, "*"},
+      {"pixel offset past end", patched32(small_image(), 10, 5000), 254, "*"},
+      {"colours used -1", patched32(small_image(), 46, 0xFFFFFFFF), 254, "*"},
+      {"width beyond the rows", patched32(small_image(), 18, 9), 254, "*"},
+  };
+  for (const rejected_input& c : cases) {
+    temp_dir dir;
+    write_file(dir.file("in.bmp"), c.bytes);
+    write_file(dir.file("out.bmp"), std::vector<unsigned char>(5000, 'x'));
+    process_result result = run_program(TOOL, arguments(dir.file("in.bmp"), dir.file("out.bmp")));
+    EXPECT_EQ(result.status, c.status) << c.name;
+    ASSERT_EQ(result.out.substr(0, BANNER.size()), BANNER) << c.name;
+    std::string message = result.out.substr(BANNER.size());
+    if (c.message == "*") {
+      EXPECT_TRUE(message.size() > 1 && message[0] == '\n' && message.back() != '\n')
+          << c.name << ": " << message;
+    } else {
+      EXPECT_EQ(message, c.message) << c.name;
+    }
+    EXPECT_EQ(read_file(dir.file("out.bmp")).size(), 0u) << c.name;
+    EXPECT_EQ(read_file(dir.file("in.bmp")), c.bytes) << c.name;
+  }
+}
+
+TEST(Cli, WritesTheWholeOutputTruncatingTheOldOneWithOwnerOnlyPermission) {
+  temp_dir dir;
+  write_file(dir.file("in.bmp"), small_image());
+  write_file(dir.file("old.bmp"), std::vector<unsigned char>(9000, 'x'));
+  process_result fresh = run_program(TOOL, arguments(dir.file("in.bmp"), dir.file("new.bmp")));
+  process_result old = run_program(TOOL, arguments(dir.file("in.bmp"), dir.file("old.bmp")));
+  EXPECT_EQ(fresh.status, 0);
+  EXPECT_EQ(old.status, 0);
+  std::vector<unsigned char> written = read_file(dir.file("new.bmp"));
+  EXPECT_EQ(written.size(), 1078u + 4 * 2);
+  EXPECT_EQ(read_file(dir.file("old.bmp")), written);
+  struct stat info {};
+  ASSERT_EQ(stat(dir.file("new.bmp").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(Cli, RefusesToWriteOverItsOwnInput) {
+  temp_dir dir;
+  std::string input = dir.file("in.bmp");
+  write_file(input, small_image());
+  ASSERT_EQ(link(input.c_str(), dir.file("hard.bmp").c_str()), 0);
+  ASSERT_EQ(symlink(input.c_str(), dir.file("soft.bmp").c_str()), 0);
+  for (const std::string& output :
+       {input, dir.file("hard.bmp"), dir.file("soft.bmp"), dir.file("./in.bmp")}) {
+    process_result result = run_program(TOOL, arguments(input, output));
+    EXPECT_EQ(result.status, 255) << output;
+    EXPECT_EQ(result.out, BANNER + "\nThe output path \"" + output +
+                              "\" names the input file; nothing was written.")
+        << output;
+    EXPECT_EQ(read_file(input), small_image()) << output;
+  }
+  // Reading through a link into a separate output is fine.
+  EXPECT_EQ(run_program(TOOL, arguments(dir.file("soft.bmp"), dir.file("out.bmp"))).status, 0);
+}
+
+TEST(Cli, WriteFailureIsReported) {
+  temp_dir dir;
+  write_file(dir.file("in.bmp"), small_image());
+  process_result result = run_program(TOOL, arguments(dir.file("in.bmp"), "/dev/full"));
+  EXPECT_EQ(result.status, 255);
+  EXPECT_NE(result.out.find("\nError: _write failed.\n  File handle="), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("\n  Length=1086"), std::string::npos) << result.out;
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "subprocess.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::string drain(int fd) {
+  std::string out;
+  char buffer[4096];
+  ssize_t n = 0;
+  while ((n = read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<std::size_t>(n));
+  return out;
+}
+
+int shell_status(int wait_status) {
+  if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status);
+  return 128 + WTERMSIG(wait_status);
+}
+
+process_result run_forked(const std::function<void()>& in_child) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return {};
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(pipe_fds[1], STDOUT_FILENO);
+    close(pipe_fds[0]);
+    close(pipe_fds[1]);
+    in_child();
+  }
+  close(pipe_fds[1]);
+  process_result result;
+  result.out = drain(pipe_fds[0]);
+  close(pipe_fds[0]);
+  int wait_status = 0;
+  waitpid(pid, &wait_status, 0);
+  result.status = shell_status(wait_status);
+  return result;
+}
+
+}  // namespace
+
+process_result run_child(const std::function<int()>& body) {
+  return run_forked([&] { std::exit(body()); });
+}
+
+process_result run_program(const std::string& path, const std::vector<std::string>& arguments) {
+  return run_forked([&] {
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+  });
+}
+
+temp_dir::temp_dir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "palette-test-XXXXXX").string();
+  path = mkdtemp(pattern.data());
+}
+
+temp_dir::~temp_dir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+std::vector<unsigned char> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+bool file_exists(const std::string& path) {
+  return std::filesystem::exists(std::filesystem::symlink_status(path));
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Runs code or a program in a child process and captures its standard output and status:
+// the tool's diagnostics go to standard output and end the process.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct process_result {
+  int status = -1;  // the exit status as the shell sees it; 128 + signal when killed
+  std::string out;
+};
+
+process_result run_child(const std::function<int()>& body);
+process_result run_program(const std::string& path, const std::vector<std::string>& arguments);
+
+// A fresh directory under the system's temporary directory, removed with its files.
+struct temp_dir {
+  std::string path;
+  temp_dir();
+  ~temp_dir();
+  temp_dir(const temp_dir&) = delete;
+  temp_dir& operator=(const temp_dir&) = delete;
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+std::vector<unsigned char> read_file(const std::string& path);
+void write_file(const std::string& path, const std::vector<unsigned char>& bytes);
+bool file_exists(const std::string& path);

@@ -1,0 +1,69 @@
+#include "bmp_builder.h"
+
+#include <cstdlib>
+
+#include "bitmap/byte_order.h"
+
+namespace {
+
+void put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
+  bytes[at] = static_cast<std::uint8_t>(value);
+  bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  write_le32(bytes.data() + at, value);
+}
+
+}  // namespace
+
+std::uint32_t padded_stride(std::int32_t width) {
+  return static_cast<std::uint32_t>((static_cast<std::int64_t>(width) + 3) / 4 * 4);
+}
+
+std::vector<std::uint8_t> build_bmp(const bmp_spec& spec) {
+  std::size_t palette_at = 14 + spec.info_size;
+  std::size_t pixels_at = palette_at + spec.palette.size() * 4;
+  std::size_t stride = padded_stride(spec.width);
+  std::size_t rows = static_cast<std::size_t>(std::llabs(spec.height));
+  std::vector<std::uint8_t> bytes(
+      std::max<std::size_t>(pixels_at + stride * rows + spec.trailing_bytes, 54));
+
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  put32(bytes, 2, spec.file_size_field.value_or(static_cast<std::uint32_t>(bytes.size())));
+  put32(bytes, 10, spec.pixel_offset.value_or(static_cast<std::uint32_t>(pixels_at)));
+  put32(bytes, 14, spec.info_size);
+  put32(bytes, 18, static_cast<std::uint32_t>(spec.width));
+  put32(bytes, 22, static_cast<std::uint32_t>(spec.height));
+  put16(bytes, 26, 1);
+  put16(bytes, 28, spec.bits);
+  put32(bytes, 30, spec.compression);
+  put32(bytes, 34, static_cast<std::uint32_t>(stride * rows));
+  put32(bytes, 38, 2835);
+  put32(bytes, 42, 2835);
+  put32(bytes, 46, static_cast<std::uint32_t>(spec.colors_used));
+  for (std::size_t i = 0; i < spec.palette.size(); ++i) {
+    std::uint8_t* entry = bytes.data() + palette_at + 4 * i;
+    entry[0] = spec.palette[i].blue;
+    entry[1] = spec.palette[i].green;
+    entry[2] = spec.palette[i].red;
+    entry[3] = spec.reserved;
+  }
+  for (std::size_t row = 0; row < spec.rows.size() && row < rows; ++row) {
+    for (std::size_t col = 0; col < spec.rows[row].size() && col < stride; ++col) {
+      bytes[pixels_at + row * stride + col] = spec.rows[row][col];
+    }
+  }
+  return bytes;
+}
+
+std::vector<rgb> distinct_palette(int n) {
+  std::vector<rgb> palette;
+  for (int i = 0; i < n; ++i) {
+    palette.push_back({static_cast<std::uint8_t>(1 + i % 250),
+                       static_cast<std::uint8_t>(i * 7 % 256),
+                       static_cast<std::uint8_t>(i / 250 + 2)});
+  }
+  return palette;
+}

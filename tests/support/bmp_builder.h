@@ -1,0 +1,32 @@
+#pragma once
+// Builds 8-bit palette BMP files in memory for the tests and the sample generator.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "bitmap/palette_entry.h"
+
+struct bmp_spec {
+  std::int32_t width = 1;
+  std::int32_t height = 1;
+  std::uint16_t bits = 8;
+  std::uint32_t compression = 0;
+  std::int32_t colors_used = 0;
+  std::uint32_t info_size = 40;
+  std::vector<rgb> palette;
+  std::uint8_t reserved = 0;  // the fourth byte of every palette entry
+  // Pixel rows in stored order, each width bytes; missing rows or bytes are 0.
+  std::vector<std::vector<std::uint8_t>> rows;
+  std::size_t trailing_bytes = 0;
+  std::optional<std::uint32_t> pixel_offset;  // default: right after the palette
+  std::optional<std::uint32_t> file_size_field;
+};
+
+// The padded BMP row length of a width.
+std::uint32_t padded_stride(std::int32_t width);
+
+std::vector<std::uint8_t> build_bmp(const bmp_spec& spec);
+
+// A palette of n distinct colours with a component other than 0 and 255 in every entry.
+std::vector<rgb> distinct_palette(int n);
