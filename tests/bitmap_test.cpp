@@ -208,7 +208,7 @@ TEST(Assembly, PatchesTheHeaderFieldsAndKeepsTheRest) {
   EXPECT_EQ(field32(out, 14), 40u);
   EXPECT_EQ(field32(out, 46), 256u);
   EXPECT_EQ(read_le16(out.data()), read_le16(in.data()));
-  for (std::size_t at : {6, 18, 22, 26, 30, 34, 38, 42, 50}) {
+  for (std::size_t at : std::vector<std::size_t>{6, 18, 22, 26, 30, 34, 38, 42, 50}) {
     EXPECT_EQ(field32(out, at), field32(in, at)) << "field at " << at;
   }
 }

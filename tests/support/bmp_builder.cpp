@@ -1,6 +1,7 @@
 #include "bmp_builder.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "bitmap/byte_order.h"
 
@@ -66,4 +67,15 @@ std::vector<rgb> distinct_palette(int n) {
                        static_cast<std::uint8_t>(i / 250 + 2)});
   }
   return palette;
+}
+
+bmp_spec image_with(std::vector<rgb> palette, std::int32_t colors_used,
+                    std::vector<std::vector<std::uint8_t>> rows) {
+  bmp_spec spec;
+  spec.width = static_cast<std::int32_t>(rows[0].size());
+  spec.height = static_cast<std::int32_t>(rows.size());
+  spec.palette = std::move(palette);
+  spec.colors_used = colors_used;
+  spec.rows = std::move(rows);
+  return spec;
 }

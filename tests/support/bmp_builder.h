@@ -28,5 +28,9 @@ std::uint32_t padded_stride(std::int32_t width);
 
 std::vector<std::uint8_t> build_bmp(const bmp_spec& spec);
 
+// An image whose size follows its rows (all of one width), with the given palette.
+bmp_spec image_with(std::vector<rgb> palette, std::int32_t colors_used,
+                    std::vector<std::vector<std::uint8_t>> rows);
+
 // A palette of n distinct colours with a component other than 0 and 255 in every entry.
 std::vector<rgb> distinct_palette(int n);

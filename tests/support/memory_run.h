@@ -6,7 +6,14 @@
 
 #include "palette/translation.h"
 
+// The image points into the two buffers, so a run moves but never copies.
 struct memory_run {
+  memory_run() = default;
+  memory_run(const memory_run&) = delete;
+  memory_run& operator=(const memory_run&) = delete;
+  memory_run(memory_run&&) = default;
+  memory_run& operator=(memory_run&&) = default;
+
   std::vector<std::uint8_t> input;
   std::vector<std::uint8_t> output;
   work_image image;

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include "bmp_builder.h"
+#include "memory_run.h"
+#include "palette/slot_placement.h"
+
+namespace {
+
+const rgb BLACK{0, 0, 0};
+const rgb YELLOW{255, 255, 0};
+const rgb MAGENTA{255, 0, 255};
+const rgb PINK{255, 150, 255};
+const rgb PLACEHOLDER[] = {{1, 1, 255}, {1, 2, 255}, {1, 3, 255}, {1, 4, 255}};
+
+std::vector<rgb> palette_of(const work_image& image, int count) {
+  std::vector<rgb> colors;
+  for (int i = 0; i < count; ++i) colors.push_back(output_palette_color(image, i));
+  return colors;
+}
+
+std::vector<std::vector<std::uint8_t>> rows_of(const work_image& image) {
+  std::vector<std::vector<std::uint8_t>> rows;
+  for (std::uint32_t row = 0; row < image.rows; ++row) {
+    const std::uint8_t* line = output_pixels(image) + std::size_t{row} * image.stride;
+    rows.emplace_back(line, line + image.width);
+  }
+  return rows;
+}
+
+memory_run prepared(const bmp_spec& spec) {
+  memory_run run;
+  run.input = build_bmp(spec);
+  EXPECT_TRUE(prepare_in_memory(run));
+  return run;
+}
+
+TEST(SlotPlacement, EightOrMoreUsedEntriesMoveAsideIntoTheAppendedOnes) {
+  std::vector<rgb> palette = distinct_palette(10);
+  memory_run run = prepared(image_with(palette, 10, {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 200}}));
+  const int u = run.image.used_count;
+  ASSERT_EQ(u, 11);
+  ASSERT_EQ(apply_slot_table(run.image), 0);
+  EXPECT_EQ(run.image.used_count, u + 7);
+  std::vector<rgb> expected = {
+      palette[0],     PINK,           PLACEHOLDER[0], PLACEHOLDER[1], MAGENTA,    YELLOW,
+      PLACEHOLDER[2], PLACEHOLDER[3], palette[8],     palette[9],     BLACK,      palette[5],
+      palette[4],     palette[1],     palette[2],     palette[3],     palette[6], palette[7]};
+  EXPECT_EQ(palette_of(run.image, u + 7), expected);
+  // Every pixel still shows its colour; 10 and 200 show the black catch-all.
+  std::vector<rgb> shown;
+  std::vector<std::uint8_t> row = rows_of(run.image)[0];
+  for (std::uint8_t value : row) shown.push_back(output_palette_color(run.image, value));
+  std::vector<rgb> before(palette.begin(), palette.end());
+  before.push_back(BLACK);
+  before.push_back(BLACK);
+  EXPECT_EQ(shown, before);
+}
+
+TEST(SlotPlacement, SevenUsedEntriesParkSlotFiveAtTheLastAppend) {
+  std::vector<rgb> palette = distinct_palette(6);
+  memory_run run = prepared(image_with(palette, 6, {{0, 1, 2}}));
+  ASSERT_EQ(run.image.used_count, 7);
+  ASSERT_EQ(apply_slot_table(run.image), 0);
+  EXPECT_EQ(output_palette_color(run.image, 7 + 6), palette[5]);
+}
+
+TEST(SlotPlacement, TheHighestCopyOfAMarkerIsTheOneMoved) {
+  std::vector<rgb> palette = distinct_palette(14);
+  palette[9] = YELLOW;
+  palette[12] = YELLOW;
+  memory_run run = prepared(image_with(palette, 14, {{0, 9, 12, 5}}));
+  ASSERT_EQ(apply_slot_table(run.image), 0);
+  EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
+  EXPECT_EQ(output_palette_color(run.image, 9), YELLOW);
+  EXPECT_EQ(output_palette_color(run.image, 12), palette[5]);
+  EXPECT_EQ(rows_of(run.image)[0], (std::vector<std::uint8_t>{0, 9, 5, 12}));
+}
+
+TEST(SlotPlacement, OneColourUsedLetsAppendsOverwriteTheMarkers) {
+  const rgb background{10, 20, 30};
+  memory_run run = prepared(image_with({background, {40, 50, 60}}, 1, {{0, 1, 7, 0}}));
+  ASSERT_EQ(run.image.used_count, 2);
+  ASSERT_EQ(apply_slot_table(run.image), 0);
+  std::vector<rgb> expected = {background, PINK,  PLACEHOLDER[0], PLACEHOLDER[1],
+                               BLACK,      BLACK, PLACEHOLDER[2], PLACEHOLDER[3]};
+  EXPECT_EQ(palette_of(run.image, 8), expected);
+  EXPECT_EQ(rows_of(run.image)[0], (std::vector<std::uint8_t>{0, 4, 4, 0}));
+  EXPECT_EQ(run.image.used_count, 9);
+}
+
+TEST(SlotPlacement, FiveByTwoExample) {
+  memory_run run =
+      prepared(image_with({{10, 20, 30}, YELLOW, MAGENTA}, 3, {{0, 1, 2, 0, 1}, {2, 2, 1, 0, 0}}));
+  ASSERT_EQ(apply_slot_table(run.image), 0);
+  EXPECT_EQ(rows_of(run.image),
+            (std::vector<std::vector<std::uint8_t>>{{0, 2, 1, 0, 2}, {1, 1, 2, 0, 0}}));
+  EXPECT_EQ(output_palette_color(run.image, 1), PINK);
+  EXPECT_EQ(output_palette_color(run.image, 2), PLACEHOLDER[0]);
+  EXPECT_EQ(output_palette_color(run.image, 4), BLACK);
+  EXPECT_EQ(output_palette_color(run.image, 5), BLACK);
+}
+
+TEST(SlotPlacement, BackgroundIndexAtTheUsedCountIsOverwrittenByYellow) {
+  std::vector<rgb> palette = distinct_palette(12);
+  // The first pixel, 11, points at an entry counted as unused; 0 is a picture colour.
+  memory_run run = prepared(image_with(palette, 10, {{11, 0, 3, 0}}));
+  ASSERT_EQ(run.image.used_count, 11);
+  ASSERT_EQ(rows_of(run.image)[0], (std::vector<std::uint8_t>{10, 0, 3, 0}));
+  ASSERT_EQ(apply_slot_table(run.image), 0);
+  EXPECT_EQ(output_palette_color(run.image, 0), BLACK);
+  EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
+  std::vector<std::uint8_t> row = rows_of(run.image)[0];
+  EXPECT_EQ(row[1], 5);
+  EXPECT_EQ(row[3], 5);
+}
+
+TEST(SlotPlacement, AFullPaletteStopsAtTheAppendThatFindsNoRoom) {
+  const struct {
+    std::int32_t colors_used;
+    translation_outcome outcome;
+    int used_count_after;
+  } cases[] = {
+      {249, translation_outcome::palette_full, 256},
+      {248, translation_outcome::done, 256},
+  };
+  for (const auto& c : cases) {
+    memory_run run;
+    run.input = build_bmp(image_with(distinct_palette(256), c.colors_used, {{0, 1}}));
+    run_in_memory(run, {});
+    EXPECT_EQ(run.report.outcome, c.outcome) << c.colors_used;
+    EXPECT_EQ(run.image.used_count, c.used_count_after) << c.colors_used;
+  }
+}
+
+TEST(SlotPlacement, PlaceColorSwapsAndRemapsOnlyImagePixels) {
+  bmp_spec spec = image_with(distinct_palette(12), 12, {{3, 7, 1}, {7, 3, 3}});
+  memory_run run = prepared(spec);
+  std::uint8_t* fill = output_pixels(run.image) + 3;
+  *fill = 7;  // a fill byte is not part of the picture
+  EXPECT_EQ(place_color(run.image, 7, 7, 0, 0, 0), 0);
+  EXPECT_EQ(place_color(run.image, 7, 3, 0, 0, 0), 0);
+  EXPECT_EQ(rows_of(run.image), (std::vector<std::vector<std::uint8_t>>{{7, 3, 1}, {3, 7, 7}}));
+  EXPECT_EQ(output_palette_color(run.image, 3), spec.palette[7]);
+  EXPECT_EQ(output_palette_color(run.image, 7), spec.palette[3]);
+  EXPECT_EQ(*fill, 7);
+  EXPECT_EQ(run.image.index_map[3], 7);
+  EXPECT_EQ(run.image.index_map[7], 3);
+}
+
+TEST(SlotPlacement, AppendOnAFullPaletteChangesNothing) {
+  memory_run run = prepared(image_with(distinct_palette(256), 254, {{0, 1}}));
+  ASSERT_EQ(place_color(run.image, PLACE_APPEND, 2, 1, 1, 255), 0);
+  ASSERT_EQ(run.image.used_count, 256);
+  std::vector<std::uint8_t> before = run.output;
+  EXPECT_EQ(place_color(run.image, PLACE_APPEND, 3, 1, 2, 255), -1);
+  EXPECT_EQ(place_color(run.image, PLACE_FIND_OR_APPEND, 3, 1, 2, 255), -1);
+  EXPECT_EQ(run.output, before);
+  EXPECT_EQ(run.image.used_count, 256);
+}
+
+}  // namespace
