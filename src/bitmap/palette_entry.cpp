@@ -5,11 +5,13 @@
 namespace {
 
 std::uint8_t* output_entry(work_image& image, int index) {
-  return image.output_bytes + bmp::HEADERS_SIZE + static_cast<std::size_t>(index) * bmp::ENTRY_SIZE;
+  return image.output_prefix + bmp::HEADERS_SIZE +
+         static_cast<std::size_t>(index) * bmp::ENTRY_SIZE;
 }
 
 const std::uint8_t* output_entry(const work_image& image, int index) {
-  return image.output_bytes + bmp::HEADERS_SIZE + static_cast<std::size_t>(index) * bmp::ENTRY_SIZE;
+  return image.output_prefix + bmp::HEADERS_SIZE +
+         static_cast<std::size_t>(index) * bmp::ENTRY_SIZE;
 }
 
 }  // namespace

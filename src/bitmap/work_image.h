@@ -7,11 +7,14 @@
 #include "bitmap/bmp_layout.h"
 
 struct work_image {
-  // The whole input file; never written after loading.
-  const std::uint8_t* input_bytes = nullptr;
+  // The whole input file. Only the last step writes to it: the pixel transform, which
+  // turns its rows into the output's rows in place.
+  std::uint8_t* input_bytes = nullptr;
   std::int32_t file_size = 0;
-  // The output file under assembly: file_size + 1024 bytes.
-  std::uint8_t* output_bytes = nullptr;
+  // The output's headers and palette: OUTPUT_PIXEL_OFFSET bytes.
+  std::uint8_t* output_prefix = nullptr;
+  // The output's rows, stride x rows bytes: the input's own rows when transformed in place.
+  std::uint8_t* output_pixels = nullptr;
 
   std::int32_t width = 0;
   std::int32_t height = 0;  // as stored: negative for a top-down bitmap
@@ -40,6 +43,7 @@ enum class bitmap_fault {
 };
 
 // Size limits, checked before anything is allocated.
+
 bitmap_fault check_input_size(std::int64_t file_size);
 
 // False unless the input is an uncompressed 8-bit bitmap.
@@ -54,8 +58,11 @@ std::int64_t count_used_colors(const work_image& image);
 // 0 while the palette has a free entry for used_count, -1 when it is full.
 int check_palette_room(std::int64_t used_count);
 
-void assemble_output(work_image& image);
-void normalize_indices(work_image& image);
+// The output's headers and palette: the used entries and the black catch-all.
+void assemble_prefix(work_image& image);
+
+// Starts index_map as the index clamp: values from used_count on go to the catch-all.
+void clamp_index_map(work_image& image);
 
 std::int32_t output_length(const work_image& image);
 
@@ -70,10 +77,6 @@ inline const std::uint8_t* input_pixels(const work_image& image) {
   return image.input_bytes + image.input_pixels_offset;
 }
 
-inline std::uint8_t* output_pixels(work_image& image) {
-  return image.output_bytes + bmp::OUTPUT_PIXEL_OFFSET;
-}
-
-inline const std::uint8_t* output_pixels(const work_image& image) {
-  return image.output_bytes + bmp::OUTPUT_PIXEL_OFFSET;
+inline std::uint8_t* input_pixels(work_image& image) {
+  return image.input_bytes + image.input_pixels_offset;
 }

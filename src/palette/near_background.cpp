@@ -31,46 +31,46 @@ int background_distance(rgb color, rgb background, tolerances limit) {
   return std::max({red, green, blue});
 }
 
-// Each of the three operations is rounded to double, in this order.
-bool draws_background(int drawn, int distance, int max_tolerance, float background_share) {
-  double v = static_cast<double>(drawn) * static_cast<double>(RANDOM_STEP);
-  v = v * distance;
-  v = v / max_tolerance;
-  return v < static_cast<double>(background_share);
-}
-
-// Pixels are matched on the unchanged input; one draw per match, rows then columns.
-void convert_matches(work_image& image, int k, int distance, int max_tolerance,
-                     float background_share) {
-  auto gray = static_cast<std::uint8_t>(image.used_count + nearest_gray(image, k));
-  const std::uint8_t* in = input_pixels(image);
-  std::uint8_t* out = output_pixels(image);
-  std::size_t width = static_cast<std::size_t>(image.width);
-  for (std::size_t row = 0; row < image.rows; ++row) {
-    std::size_t start = row * image.stride;
-    for (std::size_t at = start; at < start + width; ++at) {
-      if (in[at] != k) continue;
-      out[at] =
-          draws_background(next_random(), distance, max_tolerance, background_share) ? 0 : gray;
-    }
+void plan_matched_value(const work_image& image, std::size_t k, int threshold, pixel_plan& plan) {
+  auto gray =
+      static_cast<std::uint8_t>(image.used_count + nearest_gray(image, static_cast<int>(k)));
+  plan.takes_draw[k] = true;
+  if (threshold > RANDOM_MAX) {
+    plan.fixed[k] = 0;
+  } else if (threshold == 0) {
+    plan.fixed[k] = gray;
+  } else {
+    plan.decided_by_draw[k] = true;
+    plan.threshold[k] = static_cast<std::uint16_t>(threshold);
+    plan.gray[k] = gray;
+    plan.any_decided_by_draw = true;
   }
 }
 
 }  // namespace
 
-int near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
-                         int blue_tolerance, float background_share) {
+pixel_plan plan_without_draws(const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& index_map) {
+  pixel_plan plan;
+  plan.fixed = index_map;
+  return plan;
+}
+
+int plan_near_background(work_image& image, int red_tolerance, int green_tolerance,
+                         int blue_tolerance, float background_share, pixel_plan& plan) {
+  plan = plan_without_draws(image.index_map);
   if (static_cast<double>(background_share) <= MIN_BACKGROUND_SHARE) return 0;
   if (image.used_count > MAX_USED_FOR_GRAYS) return -2;
   append_gray_ramp(image);
   tolerances limit{red_tolerance, green_tolerance, blue_tolerance};
   if (limit.largest() <= 0) return 0;
   rgb background = output_palette_color(image, 0);
-  for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
+  for (std::size_t k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
     // Test the colour these pixels show now, wherever the clamp and the swaps sent them.
-    rgb shown = output_palette_color(image, image.index_map[static_cast<std::size_t>(k)]);
-    int distance = background_distance(shown, background, limit);
-    if (distance >= 0) convert_matches(image, k, distance, limit.largest(), background_share);
+    int distance =
+        background_distance(output_palette_color(image, image.index_map[k]), background, limit);
+    if (distance < 0) continue;
+    plan_matched_value(image, k, background_threshold(distance, limit.largest(), background_share),
+                       plan);
   }
   return 0;
 }
@@ -86,4 +86,27 @@ int nearest_gray(const work_image& image, int k) {
     }
   }
   return nearest;
+}
+
+// Each of the three operations is rounded to double, in this order.
+bool draws_background(int drawn, int distance, int max_tolerance, float background_share) {
+  double v = static_cast<double>(drawn) * static_cast<double>(RANDOM_STEP);
+  v = v * distance;
+  v = v / max_tolerance;
+  return v < static_cast<double>(background_share);
+}
+
+// v never falls as the drawn number grows, so the background numbers form a prefix.
+int background_threshold(int distance, int max_tolerance, float background_share) {
+  int low = 0;
+  int high = RANDOM_MAX + 1;
+  while (low < high) {
+    int middle = low + (high - low) / 2;
+    if (draws_background(middle, distance, max_tolerance, background_share)) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
+  }
+  return low;
 }

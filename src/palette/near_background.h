@@ -1,10 +1,12 @@
 #pragma once
-// The optional last pass: pixels whose colour lies near the background become, at random,
-// background or the ramp gray nearest their brightness.
+// The optional last step: pixels whose colour lies near the background become, at random,
+// background or the ramp gray nearest their brightness. Draws go in the order palette
+// value, row, column, one per matched pixel.
 
 #include <array>
 
 #include "bitmap/work_image.h"
+#include "palette/pixel_plan.h"
 
 constexpr std::array<int, 7> gray_ramp = {70, 90, 110, 130, 150, 180, 230};
 
@@ -18,9 +20,17 @@ constexpr double MIN_BACKGROUND_SHARE = 0.0001;
 // The grays go after the used entries, so used_count may not exceed this.
 constexpr int MAX_USED_FOR_GRAYS = bmp::PALETTE_ENTRIES - static_cast<int>(gray_ramp.size()) - 1;
 
+// Appends the gray ramp and decides, per input value, what its pixels become.
 // 0 when the output may be written, -2 when the palette has no room for the grays.
-int near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
-                         int blue_tolerance, float background_share);
+int plan_near_background(work_image& image, int red_tolerance, int green_tolerance,
+                         int blue_tolerance, float background_share, pixel_plan& plan);
 
 // The ramp level nearest the brightest component of input palette entry k; ties go low.
 int nearest_gray(const work_image& image, int k);
+
+// Whether a drawn number sends a pixel at this distance to the background.
+bool draws_background(int drawn, int distance, int max_tolerance, float background_share);
+
+// The smallest drawn number that does not give background (32768: every one does).
+// draws_background holds for exactly the numbers below it.
+int background_threshold(int distance, int max_tolerance, float background_share);

@@ -14,3 +14,17 @@ int next_random();
 
 // Puts the sequence back at its start, as at process start-up.
 void reset_random_sequence();
+
+// The process-wide state, for engines that draw through their own copies of it.
+std::uint32_t current_random_state();
+
+// The state after `steps` more draws from `state`, in O(log steps): the generator is an
+// affine map modulo 2^32, and affine maps compose.
+std::uint32_t random_state_after(std::uint32_t state, std::uint64_t steps);
+
+// One draw from a private state, exactly as next_random draws from the shared one.
+inline int draw_random(std::uint32_t& state) {
+  // Unsigned arithmetic wraps modulo 2^32, as the sequence requires.
+  state = state * RANDOM_MULTIPLIER + RANDOM_INCREMENT;
+  return static_cast<int>((state >> 16) & RANDOM_MAX);
+}

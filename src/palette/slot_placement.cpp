@@ -26,27 +26,13 @@ constexpr std::array<slot_step, 8> SLOT_TABLE = {{
     {PLACE_APPEND, 7, {1, 4, 255}},
 }};
 
-// The highest entry holding the colour, or -1. Every entry is searched, used or not.
-int find_color(const work_image& image, rgb color) {
-  for (int index = bmp::PALETTE_ENTRIES - 1; index >= 0; --index) {
-    if (output_palette_color(image, index) == color) return index;
-  }
-  return -1;
-}
-
-// Overwrites entry used_count whatever it holds; -1 when the palette is full.
-int append_color(work_image& image, rgb color) {
-  if (check_palette_room(image.used_count) != 0) return -1;
-  set_output_palette_color(image, image.used_count, color);
-  return image.used_count++;
-}
-
 int resolve_source(work_image& image, int source, rgb color) {
   if (source == PLACE_FIND_OR_APPEND) {
-    int found = find_color(image, color);
-    return found >= 0 ? found : append_color(image, color);
+    int found = find_palette_color(image, color.red, color.green, color.blue);
+    return found >= 0 ? found : append_palette_color(image, color.red, color.green, color.blue);
   }
-  if (source == PLACE_APPEND) return append_color(image, color);
+  if (source == PLACE_APPEND)
+    return append_palette_color(image, color.red, color.green, color.blue);
   return source;
 }
 
@@ -56,17 +42,27 @@ std::uint8_t exchanged(std::uint8_t value, std::uint8_t a, std::uint8_t b) {
   return value;
 }
 
-void remap_pixels(work_image& image, std::uint8_t a, std::uint8_t b) {
-  std::uint8_t* pixels = output_pixels(image);
-  std::size_t width = static_cast<std::size_t>(image.width);
-  for (std::size_t row = 0; row < image.rows; ++row) {
-    std::uint8_t* line = pixels + row * image.stride;
-    for (std::size_t col = 0; col < width; ++col) line[col] = exchanged(line[col], a, b);
-  }
+// Pixels are renumbered later in one pass through index_map, which composes every swap.
+void remap_index_map(work_image& image, std::uint8_t a, std::uint8_t b) {
   for (std::uint8_t& value : image.index_map) value = exchanged(value, a, b);
 }
 
 }  // namespace
+
+int find_palette_color(const work_image& image, std::uint8_t red, std::uint8_t green,
+                       std::uint8_t blue) {
+  for (int index = bmp::PALETTE_ENTRIES - 1; index >= 0; --index) {
+    if (output_palette_color(image, index) == rgb{red, green, blue}) return index;
+  }
+  return -1;
+}
+
+int append_palette_color(work_image& image, std::uint8_t red, std::uint8_t green,
+                         std::uint8_t blue) {
+  if (check_palette_room(image.used_count) != 0) return -1;
+  set_output_palette_color(image, image.used_count, {red, green, blue});
+  return image.used_count++;
+}
 
 int place_color(work_image& image, int source, int slot, std::uint8_t red, std::uint8_t green,
                 std::uint8_t blue) {
@@ -74,7 +70,7 @@ int place_color(work_image& image, int source, int slot, std::uint8_t red, std::
   if (source < 0) return -1;
   if (source == slot) return 0;
   swap_output_palette_colors(image, source, slot);
-  remap_pixels(image, static_cast<std::uint8_t>(source), static_cast<std::uint8_t>(slot));
+  remap_index_map(image, static_cast<std::uint8_t>(source), static_cast<std::uint8_t>(slot));
   return 0;
 }
 

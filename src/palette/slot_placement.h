@@ -1,6 +1,7 @@
 #pragma once
-// Fixed colours in fixed palette slots: every move swaps two palette entries and remaps
-// the pixels with them, so the picture keeps its look.
+// Fixed colours in fixed palette slots: every move swaps two palette entries and the
+// pixel values with them, so the picture keeps its look. The pixel side of every swap is
+// recorded in index_map and applied to the rows once, at the end.
 
 #include <cstdint>
 
@@ -14,6 +15,15 @@ constexpr int PLACE_APPEND = -2;
 // 0 on success, -1 when an append finds the palette full (nothing changed then).
 int place_color(work_image& image, int source, int slot, std::uint8_t red, std::uint8_t green,
                 std::uint8_t blue);
+
+// The highest entry holding the colour, or -1. Every entry is searched, used or not.
+int find_palette_color(const work_image& image, std::uint8_t red, std::uint8_t green,
+                       std::uint8_t blue);
+
+// Writes the colour into entry used_count, whatever it holds, and counts it as used.
+// The new entry's index, or -1 when the palette is full.
+int append_palette_color(work_image& image, std::uint8_t red, std::uint8_t green,
+                         std::uint8_t blue);
 
 // Background to slot 0, markers to 5, 4 and 1, placeholders to 2, 3, 6 and 7, in that
 // order. 0 on success, -1 at the first append that finds the palette full.

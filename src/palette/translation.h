@@ -1,6 +1,6 @@
 #pragma once
-// The whole in-memory translation of a loaded image, from header checks to the finished
-// output bytes. Reports what went wrong; the caller decides what to print.
+// The whole in-memory translation of a loaded image, from the header checks to the
+// finished output. Reports what went wrong; the caller decides what to print.
 
 #include "bitmap/work_image.h"
 
@@ -12,7 +12,7 @@ struct translation_parameters {
 };
 
 enum class translation_outcome {
-  done,                // output_bytes holds output_length(image) bytes to write
+  done,                // output_prefix and output_pixels hold the output
   unsupported_format,  // not an uncompressed 8-bit bitmap
   malformed,           // a header the tool cannot use; see fault
   palette_full,        // no free entry for the catch-all or an appended colour
@@ -24,5 +24,10 @@ struct translation_report {
   bitmap_fault fault = bitmap_fault::none;
 };
 
-// image holds the loaded input and an output buffer of file_size + 1024 bytes.
+// Header checks, geometry, used count; on success the prefix is assembled and index_map
+// holds the clamp. Shared by every engine.
+translation_report prepare_translation(work_image& image);
+
+// image holds the loaded input and an output_prefix of OUTPUT_PIXEL_OFFSET bytes. The
+// output rows are the input's own, transformed in place.
 translation_report translate_image(work_image& image, const translation_parameters& parameters);

@@ -27,6 +27,11 @@ int checked_seek_read(int handle, void* destination, long offset, int length);
 int checked_write(int handle, const void* source, int length);
 int checked_seek_write(int handle, const void* source, long offset, int length);
 
+// Writes two blocks one after the other at offset with one gathered write; the write
+// diagnostic names the first block and the total length.
+int checked_seek_write_pair(int handle, const void* first, int first_length, const void* second,
+                            int second_length, long offset);
+
 // An address as the diagnostics print it: upper-case hex, zero-padded to the pointer's
 // full width, no prefix.
 std::string format_address(const void* address);

@@ -9,11 +9,9 @@ bitmap_fault load_bitmap(int handle, work_image& image) {
   bitmap_fault fault = check_input_size(size);
   if (fault != bitmap_fault::none) return fault;
   auto* input = static_cast<std::uint8_t*>(checked_alloc(size));
-  auto* output = static_cast<std::uint8_t*>(checked_alloc(size + bmp::OUTPUT_EXTRA));
   checked_seek_read(handle, input, 0, static_cast<int>(size));
   close(handle);
   image.input_bytes = input;
-  image.output_bytes = output;
   image.file_size = static_cast<std::int32_t>(size);
   return bitmap_fault::none;
 }

@@ -2,6 +2,6 @@
 
 #include "bitmap/work_image.h"
 
-// Reads the whole open input into a new buffer, allocates the output buffer and closes the
-// input. A file too short or too large is reported before anything is allocated.
+// Reads the whole open input into a new buffer and closes the input. A file too short or
+// too large is reported before anything is allocated.
 bitmap_fault load_bitmap(int handle, work_image& image);

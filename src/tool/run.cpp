@@ -79,11 +79,15 @@ int report_outcome(const translation_report& report) {
 int translate(int input, int output, const translation_parameters& parameters) {
   // Alive until the process ends, as the checked wrappers may end it at any point.
   static work_image image;
+  static std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
+  image.output_prefix = prefix;
   bitmap_fault fault = load_bitmap(input, image);
   if (fault != bitmap_fault::none) return reject(fault);
   translation_report report = translate_image(image, parameters);
   if (report.outcome != translation_outcome::done) return report_outcome(report);
-  checked_seek_write(output, image.output_bytes, 0, output_length(image));
+  int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
+  checked_seek_write_pair(output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
+                          image.output_pixels, pixel_length, 0);
   close(output);
   return STATUS_OK;
 }

@@ -1,45 +1,58 @@
 #include "memory_run.h"
 
+#include "palette/pixel_transform.h"
+#include "palette/random_sequence.h"
+#include "reference_model.h"
+
 std::vector<std::uint8_t> memory_run::written() const {
   if (report.outcome != translation_outcome::done) return {};
-  auto length = static_cast<std::size_t>(output_length(image));
-  return {output.begin(), output.begin() + static_cast<std::ptrdiff_t>(length)};
+  std::vector<std::uint8_t> bytes(output.begin(), output.begin() + bmp::OUTPUT_PIXEL_OFFSET);
+  std::size_t pixel_length =
+      static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
+  bytes.insert(bytes.end(), image.output_pixels, image.output_pixels + pixel_length);
+  return bytes;
 }
 
 namespace {
 
-bool attach(memory_run& run) {
+bool attach(memory_run& run, engine which) {
   auto size = static_cast<std::int64_t>(run.input.size());
+  run.report = {};
   run.report.fault = check_input_size(size);
   if (run.report.fault != bitmap_fault::none) {
     run.report.outcome = translation_outcome::malformed;
     return false;
   }
-  run.output.assign(run.input.size() + bmp::OUTPUT_EXTRA, 0xCD);
+  std::size_t output_size =
+      which == engine::reference ? run.input.size() + bmp::OUTPUT_EXTRA : bmp::OUTPUT_PIXEL_OFFSET;
+  run.output.assign(output_size, 0xCD);
   run.image = work_image{};
   run.image.input_bytes = run.input.data();
-  run.image.output_bytes = run.output.data();
+  run.image.output_prefix = run.output.data();
   run.image.file_size = static_cast<std::int32_t>(size);
   return true;
 }
 
 }  // namespace
 
-void run_in_memory(memory_run& run, const translation_parameters& parameters) {
-  if (attach(run)) run.report = translate_image(run.image, parameters);
+void run_in_memory(memory_run& run, const translation_parameters& parameters, engine which) {
+  if (!attach(run, which)) return;
+  reset_random_sequence();
+  run.report = which == engine::reference ? reference_translate(run.image, parameters)
+                                          : translate_image(run.image, parameters);
 }
 
 bool load_in_memory(memory_run& run) {
-  return attach(run) && validate_bitmap(run.image) &&
+  return attach(run, engine::single_pass) && validate_bitmap(run.image) &&
          measure_bitmap(run.image) == bitmap_fault::none;
 }
 
 bool prepare_in_memory(memory_run& run) {
-  if (!load_in_memory(run)) return false;
-  std::int64_t used_count = count_used_colors(run.image);
-  if (check_palette_room(used_count) != 0) return false;
-  run.image.used_count = static_cast<int>(used_count);
-  assemble_output(run.image);
-  normalize_indices(run.image);
-  return true;
+  return attach(run, engine::single_pass) &&
+         prepare_translation(run.image).outcome == translation_outcome::done;
+}
+
+void remap_rows(memory_run& run) {
+  run.image.output_pixels = input_pixels(run.image);
+  transform_pixels(run.image, plan_without_draws(run.image.index_map));
 }

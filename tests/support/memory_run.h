@@ -6,6 +6,11 @@
 
 #include "palette/translation.h"
 
+enum class engine {
+  single_pass,  // the tool's: rows transformed in place in the input buffer
+  reference,    // the literal model: a separate output buffer
+};
+
 // The image points into the two buffers, so a run moves but never copies.
 struct memory_run {
   memory_run() = default;
@@ -15,7 +20,7 @@ struct memory_run {
   memory_run& operator=(memory_run&&) = default;
 
   std::vector<std::uint8_t> input;
-  std::vector<std::uint8_t> output;
+  std::vector<std::uint8_t> output;  // the prefix, or the whole output for the reference
   work_image image;
   translation_report report;
 
@@ -23,11 +28,18 @@ struct memory_run {
   std::vector<std::uint8_t> written() const;
 };
 
-// Loads the bytes as the tool does (size checks first) and translates them.
-void run_in_memory(memory_run& run, const translation_parameters& parameters);
+// Loads the bytes as the tool does (size checks first) and translates them, starting the
+// random sequence afresh as a new process would.
+void run_in_memory(memory_run& run, const translation_parameters& parameters,
+                   engine which = engine::single_pass);
 
 // Loads and measures only: the image is ready for the used count and assembly.
 bool load_in_memory(memory_run& run);
 
-// Loads, measures, counts and assembles with the index clamp: ready for slot placement.
+// Applies index_map to the rows in place, as the tool does when the near-background pass
+// is off; output_pixels then points at them.
+void remap_rows(memory_run& run);
+
+// Loads, checks, counts, assembles the prefix and starts the index map: ready for slot
+// placement.
 bool prepare_in_memory(memory_run& run);

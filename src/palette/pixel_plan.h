@@ -1,0 +1,23 @@
+#pragma once
+// What the one pass over the pixel rows does with each input value.
+
+#include <array>
+#include <cstdint>
+
+#include "bitmap/bmp_layout.h"
+
+struct pixel_plan {
+  // The output value of every input value whose result no draw decides.
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> fixed{};
+  // Pixels of these values take one draw each, in the order value, row, column.
+  std::array<bool, bmp::PALETTE_ENTRIES> takes_draw{};
+  // Among those, the values whose result the draw decides: a number below the threshold
+  // gives background (0), any other the gray.
+  std::array<bool, bmp::PALETTE_ENTRIES> decided_by_draw{};
+  std::array<std::uint16_t, bmp::PALETTE_ENTRIES> threshold{};
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> gray{};
+  bool any_decided_by_draw = false;
+};
+
+// Every value keeps the number index_map gives it.
+pixel_plan plan_without_draws(const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& index_map);

@@ -1,0 +1,201 @@
+// The single-pass engine against the literal reference model, and the four facts that let
+// one pass replace up to 264: swaps compose into one table, a histogram gives each value
+// its first draw, the generator can jump ahead, and each value has one threshold.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "bitmap/byte_order.h"
+#include "bmp_builder.h"
+#include "memory_run.h"
+#include "palette/near_background.h"
+#include "palette/pixel_transform.h"
+#include "palette/random_sequence.h"
+#include "palette/slot_placement.h"
+
+namespace {
+
+int pick(std::mt19937& random, int low, int high) {
+  return std::uniform_int_distribution<int>(low, high)(random);
+}
+
+rgb random_color(std::mt19937& random) {
+  static const rgb specials[] = {{255, 255, 0}, {255, 0, 255}, {255, 150, 255},
+                                 {1, 1, 255},   {0, 0, 0},     {255, 255, 255}};
+  if (pick(random, 0, 9) == 0) return specials[pick(random, 0, 5)];
+  auto channel = [&] {
+    int kind = pick(random, 0, 3);
+    if (kind == 0) return static_cast<std::uint8_t>(pick(random, 0, 1) * 255);
+    return static_cast<std::uint8_t>(pick(random, 0, 255));
+  };
+  return {channel(), channel(), channel()};
+}
+
+std::int32_t random_colors_used(std::mt19937& random, int entries) {
+  switch (pick(random, 0, 4)) {
+    case 0:
+      return 0;
+    case 1:
+      return 256;
+    case 2:
+      return pick(random, 1, 8);
+    case 3:
+      return pick(random, 240, 255);
+    default:
+      return pick(random, 1, std::max(1, entries));
+  }
+}
+
+float random_share(std::mt19937& random) {
+  const int percentages[] = {0, 1, 16, 30, 100, 150, -5};
+  int percentage = pick(random, 0, 1) == 0 ? percentages[pick(random, 0, 6)] : pick(random, 0, 100);
+  return static_cast<float>(percentage * 0.01);
+}
+
+struct random_case {
+  std::vector<std::uint8_t> file;
+  translation_parameters parameters;
+};
+
+random_case make_case(std::mt19937& random) {
+  bmp_spec spec;
+  int entries = pick(random, 0, 3) == 0 ? 256 : pick(random, 0, 40);
+  for (int i = 0; i < entries; ++i) spec.palette.push_back(random_color(random));
+  spec.colors_used = random_colors_used(random, entries);
+  spec.info_size = pick(random, 0, 4) == 0 ? 124 : 40;
+  spec.width = pick(random, 0, 11);
+  spec.height = pick(random, 1, 7) * (pick(random, 0, 2) == 0 ? -1 : 1);
+  int top_value = pick(random, 0, 1) == 0 ? 255 : std::max(1, entries + 2);
+  for (int row = 0; row < std::abs(spec.height); ++row) {
+    std::vector<std::uint8_t> line;
+    for (int col = 0; col < spec.width + 3; ++col)
+      line.push_back(static_cast<std::uint8_t>(pick(random, 0, top_value)));
+    spec.rows.push_back(line);
+  }
+  spec.trailing_bytes = static_cast<std::size_t>(pick(random, 0, 1) * pick(random, 0, 40));
+  random_case made{build_bmp(spec), {}};
+  if (pick(random, 0, 5) == 0)
+    made.file.resize(made.file.size() - static_cast<std::size_t>(pick(random, 0, 20)));
+  const int tolerances[] = {0, -1, 255, 1000};
+  auto tolerance = [&] {
+    return pick(random, 0, 3) == 0 ? tolerances[pick(random, 0, 3)] : pick(random, 0, 120);
+  };
+  made.parameters = {tolerance(), tolerance(), tolerance(), random_share(random)};
+  return made;
+}
+
+TEST(Engine, MatchesTheReferenceModelByteForByte) {
+  std::mt19937 random(4242);
+  int converted = 0;
+  for (int trial = 0; trial < 4000; ++trial) {
+    random_case made = make_case(random);
+    memory_run literal;
+    literal.input = made.file;
+    run_in_memory(literal, made.parameters, engine::reference);
+    memory_run fast;
+    fast.input = made.file;
+    run_in_memory(fast, made.parameters);
+    ASSERT_EQ(fast.report.outcome, literal.report.outcome) << "trial " << trial;
+    ASSERT_EQ(fast.report.fault, literal.report.fault) << "trial " << trial;
+    ASSERT_EQ(fast.written(), literal.written()) << "trial " << trial;
+    converted += literal.report.outcome == translation_outcome::done &&
+                 made.parameters.background_share > 0.0f;
+  }
+  EXPECT_GT(converted, 1000) << "enough runs exercise the near-background pass";
+}
+
+TEST(Engine, SwapsComposeIntoTheIndexMap) {
+  std::mt19937 random(7);
+  for (int trial = 0; trial < 300; ++trial) {
+    std::vector<rgb> palette;
+    for (int i = 0; i < 256; ++i) palette.push_back(random_color(random));
+    std::vector<std::vector<std::uint8_t>> rows(16);
+    for (int value = 0; value < 256; ++value)
+      rows[static_cast<std::size_t>(value / 16)].push_back(static_cast<std::uint8_t>(value));
+    std::swap(rows[0][0], rows[0][static_cast<std::size_t>(pick(random, 0, 15))]);
+    bmp_spec spec = image_with(palette, random_colors_used(random, 248), rows);
+    memory_run literal;
+    literal.input = build_bmp(spec);
+    run_in_memory(literal, {}, engine::reference);
+    memory_run fast;
+    fast.input = literal.input;
+    if (!prepare_in_memory(fast) || apply_slot_table(fast.image) != 0) continue;
+    ASSERT_EQ(literal.report.outcome, translation_outcome::done);
+    for (std::size_t at = 0; at < 256; ++at) {
+      ASSERT_EQ(fast.image.index_map[input_pixels(fast.image)[at]], literal.image.output_pixels[at])
+          << "trial " << trial << " pixel " << at;
+    }
+  }
+}
+
+TEST(Engine, CountsSkipFillBytes) {
+  bmp_spec spec = image_with(distinct_palette(4), 4, {{1, 2, 3, 9, 9}, {3, 3, 0, 9, 9}});
+  spec.width = 3;  // the 9s sit in the fill bytes
+  memory_run run;
+  run.input = build_bmp(spec);
+  ASSERT_TRUE(prepare_in_memory(run));
+  run.image.output_pixels = input_pixels(run.image);
+  auto counts = count_values(run.image);
+  EXPECT_EQ(counts[0], 1u);
+  EXPECT_EQ(counts[1], 1u);
+  EXPECT_EQ(counts[2], 1u);
+  EXPECT_EQ(counts[3], 3u);
+  EXPECT_EQ(counts[9], 0u);
+}
+
+TEST(Engine, JumpingAheadEqualsDrawingOneByOne) {
+  std::mt19937 random(99);
+  for (std::uint64_t steps : {0ull, 1ull, 2ull, 3ull, 255ull, 1000ull, 123457ull}) {
+    auto start = static_cast<std::uint32_t>(random());
+    std::uint32_t state = start;
+    for (std::uint64_t i = 0; i < steps; ++i) draw_random(state);
+    EXPECT_EQ(random_state_after(start, steps), state) << steps;
+  }
+  // Far jumps compose: 2^40 + 2^41 steps in two jumps or one.
+  std::uint32_t two_jumps = random_state_after(random_state_after(5, 1ull << 40), 1ull << 41);
+  EXPECT_EQ(two_jumps, random_state_after(5, (1ull << 40) + (1ull << 41)));
+  // The period is 2^32.
+  EXPECT_EQ(random_state_after(5, 1ull << 32), 5u);
+}
+
+TEST(Engine, EachDistanceHasOneThreshold) {
+  std::mt19937 random(3);
+  for (int trial = 0; trial < 120; ++trial) {
+    int max_tolerance = pick(random, 1, 3) == 1 ? pick(random, 1, 300) : pick(random, 1, 100000);
+    int distance = pick(random, 0, std::min(255, max_tolerance));
+    float share = static_cast<float>(pick(random, 1, 120) * 0.01);
+    int threshold = background_threshold(distance, max_tolerance, share);
+    for (int drawn = 0; drawn <= RANDOM_MAX; ++drawn) {
+      ASSERT_EQ(draws_background(drawn, distance, max_tolerance, share), drawn < threshold)
+          << "distance " << distance << " of " << max_tolerance << ", share " << share << ", drawn "
+          << drawn;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The second draw of a run is 18467: find a distance and tolerance whose threshold is
+// exactly that number, so the pixel that draws it sits right on the boundary.
+TEST(Engine, ADrawEqualToTheThresholdGivesGray) {
+  const float share = 0.3f;
+  for (int tolerance = 1; tolerance < 3000; ++tolerance) {
+    for (int distance = 1; distance <= std::min(255, tolerance); ++distance) {
+      if (background_threshold(distance, tolerance, share) != 18467) continue;
+      std::vector<rgb> palette = {{0, 0, 0}, {static_cast<std::uint8_t>(distance), 0, 0}};
+      for (int i = 2; i < 8; ++i) palette.push_back({255, 255, static_cast<std::uint8_t>(i)});
+      memory_run run;
+      run.input = build_bmp(image_with(palette, 8, {{0, 1}}));
+      run_in_memory(run, {tolerance, tolerance, tolerance, share});
+      ASSERT_EQ(run.report.outcome, translation_outcome::done);
+      EXPECT_NE(run.image.output_pixels[1], 0) << "distance " << distance << " of " << tolerance;
+      return;
+    }
+  }
+  FAIL() << "no distance has that threshold";
+}
+
+}  // namespace
