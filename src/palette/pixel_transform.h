@@ -3,9 +3,11 @@
 // every palette swap and the near-background conversion at once, and fill bytes zeroed.
 
 #include "bitmap/work_image.h"
+#include "palette/pixel_kernels.h"
 #include "palette/pixel_plan.h"
 
-void transform_pixels(work_image& image, const pixel_plan& plan);
+void transform_pixels(work_image& image, const pixel_plan& plan,
+                      const pixel_kernels& kernels = best_kernels());
 
 // How many picture pixels (fill bytes excluded) hold each value.
-std::array<std::uint64_t, bmp::PALETTE_ENTRIES> count_values(const work_image& image);
+value_counts count_values(const work_image& image, const pixel_kernels& kernels = best_kernels());

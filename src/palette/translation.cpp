@@ -24,7 +24,8 @@ translation_report prepare_translation(work_image& image) {
   return report(translation_outcome::done);
 }
 
-translation_report translate_image(work_image& image, const translation_parameters& parameters) {
+translation_report translate_image(work_image& image, const translation_parameters& parameters,
+                                   const pixel_kernels& kernels) {
   translation_report prepared = prepare_translation(image);
   if (prepared.outcome != translation_outcome::done) return prepared;
   if (apply_slot_table(image) != 0) return report(translation_outcome::palette_full);
@@ -34,6 +35,6 @@ translation_report translate_image(work_image& image, const translation_paramete
     return report(translation_outcome::no_room_for_grays);
   }
   image.output_pixels = input_pixels(image);
-  transform_pixels(image, plan);
+  transform_pixels(image, plan, kernels);
   return report(translation_outcome::done);
 }

@@ -3,6 +3,7 @@
 // finished output. Reports what went wrong; the caller decides what to print.
 
 #include "bitmap/work_image.h"
+#include "palette/pixel_kernels.h"
 
 struct translation_parameters {
   int red_tolerance = 0;
@@ -30,4 +31,5 @@ translation_report prepare_translation(work_image& image);
 
 // image holds the loaded input and an output_prefix of OUTPUT_PIXEL_OFFSET bytes. The
 // output rows are the input's own, transformed in place.
-translation_report translate_image(work_image& image, const translation_parameters& parameters);
+translation_report translate_image(work_image& image, const translation_parameters& parameters,
+                                   const pixel_kernels& kernels = best_kernels());

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   std::ifstream in(argv[1], std::ios::binary);
   std::vector<std::uint8_t> input{std::istreambuf_iterator<char>(in),
                                   std::istreambuf_iterator<char>()};
-  if (!in.eof() || check_input_size(static_cast<std::int64_t>(input.size())) != bitmap_fault::none)
+  if (!in || check_input_size(static_cast<std::int64_t>(input.size())) != bitmap_fault::none)
     return -2;
   std::vector<std::uint8_t> output(input.size() + bmp::OUTPUT_EXTRA);
   work_image image;

@@ -38,8 +38,12 @@ bool attach(memory_run& run, engine which) {
 void run_in_memory(memory_run& run, const translation_parameters& parameters, engine which) {
   if (!attach(run, which)) return;
   reset_random_sequence();
-  run.report = which == engine::reference ? reference_translate(run.image, parameters)
-                                          : translate_image(run.image, parameters);
+  if (which == engine::reference) {
+    run.report = reference_translate(run.image, parameters);
+  } else {
+    run.report = translate_image(
+        run.image, parameters, which == engine::single_pass ? best_kernels() : portable_kernels());
+  }
 }
 
 bool load_in_memory(memory_run& run) {

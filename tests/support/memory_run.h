@@ -7,8 +7,9 @@
 #include "palette/translation.h"
 
 enum class engine {
-  single_pass,  // the tool's: rows transformed in place in the input buffer
-  reference,    // the literal model: a separate output buffer
+  single_pass,           // the tool's: rows transformed in place in the input buffer
+  single_pass_portable,  // the same without the vector kernels
+  reference,             // the literal model: a separate output buffer
 };
 
 // The image points into the two buffers, so a run moves but never copies.
