@@ -61,12 +61,16 @@ inline void add_partial_counts(const partial_counts& partial, value_counts& coun
   }
 }
 
-// One pixel of a value a draw decides; shared by both forms so they cannot drift apart.
-inline std::uint8_t draw_pixel(draw_entry& entry) {
+// One draw for a pixel of a value a draw decides: true for gray, false for background.
+// Shared by both forms so they cannot drift apart.
+inline bool draw_gives_gray(draw_entry& entry) {
   // The sequence's own step, on the value's private state (see random_sequence.h).
   entry.state = entry.state * 214013u + 2531011u;
-  std::uint32_t drawn = (entry.state >> 16) & 0x7FFF;
+  return ((entry.state >> 16) & 0x7FFF) >= entry.threshold;
+}
+
+inline std::uint8_t draw_pixel(draw_entry& entry) {
   // Branch-free: the outcome is a coin toss the processor cannot predict.
   return static_cast<std::uint8_t>(entry.gray &
-                                   -static_cast<std::uint32_t>(drawn >= entry.threshold));
+                                   -static_cast<std::uint32_t>(draw_gives_gray(entry)));
 }

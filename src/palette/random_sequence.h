@@ -18,9 +18,32 @@ void reset_random_sequence();
 // The process-wide state, for engines that draw through their own copies of it.
 std::uint32_t current_random_state();
 
-// The state after `steps` more draws from `state`, in O(log steps): the generator is an
-// affine map modulo 2^32, and affine maps compose.
-std::uint32_t random_state_after(std::uint32_t state, std::uint64_t steps);
+// x -> multiplier * x + increment, modulo 2^32: one or more steps of the generator.
+struct random_jump {
+  std::uint32_t multiplier = 1;
+  std::uint32_t increment = 0;
+};
+
+// The map of `steps` steps, in O(log steps): affine maps compose, and all powers of one
+// map commute.
+constexpr random_jump random_jump_of(std::uint64_t steps) {
+  random_jump total;
+  random_jump power{RANDOM_MULTIPLIER, RANDOM_INCREMENT};
+  for (; steps != 0; steps >>= 1) {
+    if ((steps & 1) != 0)
+      total = {total.multiplier * power.multiplier,
+               power.multiplier * total.increment + power.increment};
+    power = {power.multiplier * power.multiplier,
+             power.multiplier * power.increment + power.increment};
+  }
+  return total;
+}
+
+// The state after `steps` more draws from `state`.
+constexpr std::uint32_t random_state_after(std::uint32_t state, std::uint64_t steps) {
+  random_jump jump = random_jump_of(steps);
+  return jump.multiplier * state + jump.increment;
+}
 
 // One draw from a private state, exactly as next_random draws from the shared one.
 inline int draw_random(std::uint32_t& state) {
