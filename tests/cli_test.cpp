@@ -5,11 +5,10 @@
 #include "bitmap/byte_order.h"
 #include "bmp_builder.h"
 #include "subprocess.h"
+#include "tool_under_test.h"
 
 namespace {
 
-const std::string TOOL = PALETTE_TRANSLATE_PATH;
-const std::string BANNER = "\n\nQuorl Palette Translation. Ver.2.0 (May 24 2003)";
 
 std::vector<unsigned char> small_image() {
   bmp_spec spec;

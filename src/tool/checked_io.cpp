@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -37,6 +38,12 @@ long transfer_all(Transfer transfer, int length) {
     done += moved;
   }
   return done;
+}
+
+// A directory opens for reading here but is no file to read; it fails as an open.
+bool is_directory(int handle) {
+  struct stat info {};
+  return fstat(handle, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Drops the bytes already written from the front of the blocks, and empty blocks with them.
@@ -97,7 +104,8 @@ std::string format_address(const void* address) {
 }
 
 int platform_open_flags(int mode) {
-  int flags = (mode & OPEN_READ_WRITE) != 0 ? O_RDWR : O_RDONLY;
+  // Reading never waits for a writer: a FIFO with none opens at once and then fails to seek.
+  int flags = (mode & OPEN_READ_WRITE) != 0 ? O_RDWR : O_RDONLY | O_NONBLOCK;
   if ((mode & OPEN_CREATE) != 0) flags |= O_CREAT;
   if ((mode & OPEN_TRUNCATE) != 0) flags |= O_TRUNC;
   // No text translation happens here, so the binary flag has no counterpart.
@@ -113,7 +121,7 @@ void* checked_alloc(long size) {
 
 int checked_open(const char* path, int mode) {
   int handle = open(path, platform_open_flags(mode), CREATED_FILE_PERMISSION);
-  if (handle != -1) return handle;
+  if (handle != -1 && !is_directory(handle)) return handle;
   std::printf("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode);
   end_process();
 }

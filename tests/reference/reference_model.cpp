@@ -11,8 +11,10 @@
 
 namespace {
 
+// An image without columns may still claim two billion rows: nothing to visit then.
 template <typename F>
 void for_each_pixel(const work_image& image, F f) {
+  if (image.width == 0) return;
   for (std::size_t row = 0; row < image.rows; ++row) {
     for (std::size_t col = 0; col < static_cast<std::size_t>(image.width); ++col)
       f(row * image.stride + col);
@@ -21,6 +23,7 @@ void for_each_pixel(const work_image& image, F f) {
 
 void copy_rows(work_image& image) {
   std::memcpy(image.output_pixels, input_pixels(image), std::size_t{image.stride} * image.rows);
+  if (static_cast<std::uint32_t>(image.width) == image.stride) return;
   for (std::size_t row = 0; row < image.rows; ++row) {
     std::uint8_t* line = image.output_pixels + row * image.stride;
     std::fill(line + image.width, line + image.stride, std::uint8_t{0});

@@ -1,0 +1,96 @@
+// Writes the fuzzer's seed corpus: valid images of many shapes, each behind the 8 bytes of
+// parameters the fuzz target reads first.
+// Usage: make-fuzz-seeds DIR
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bmp_builder.h"
+
+namespace {
+
+struct seed_parameters {
+  std::int16_t red, green, blue, percentage;
+};
+
+std::vector<std::uint8_t> with_parameters(const std::vector<std::uint8_t>& file,
+                                          seed_parameters p) {
+  std::vector<std::uint8_t> bytes;
+  for (std::int16_t value : {p.red, p.green, p.blue, p.percentage}) {
+    bytes.push_back(static_cast<std::uint8_t>(value));
+    bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(value) >> 8));
+  }
+  bytes.insert(bytes.end(), file.begin(), file.end());
+  return bytes;
+}
+
+bmp_spec shaped(std::int32_t width, std::int32_t height, int entries, std::int32_t colors_used) {
+  bmp_spec spec;
+  spec.width = width;
+  spec.height = height;
+  spec.palette = distinct_palette(entries);
+  spec.colors_used = colors_used;
+  for (int row = 0; row < std::abs(height); ++row) {
+    std::vector<std::uint8_t> line;
+    for (int col = 0; col < width; ++col)
+      line.push_back(static_cast<std::uint8_t>((row * 7 + col / 3) % (entries + 3)));
+    spec.rows.push_back(line);
+  }
+  return spec;
+}
+
+std::vector<bmp_spec> seed_images() {
+  std::vector<bmp_spec> specs = {
+      shaped(1, 1, 2, 2),    shaped(4, 2, 10, 10),   shaped(5, 3, 16, 16), shaped(7, -4, 16, 0),
+      shaped(64, 3, 40, 40), shaped(130, 2, 8, 0),   shaped(3, 5, 256, 0), shaped(6, 2, 1, 1),
+      shaped(0, 3, 4, 4),    shaped(9, 2, 250, 248), shaped(2, 2, 4, 256)};
+  bmp_spec markers = shaped(8, 3, 12, 12);
+  markers.palette[3] = {255, 255, 0};
+  markers.palette[7] = {255, 0, 255};
+  markers.palette[9] = {255, 150, 255};
+  specs.push_back(markers);
+  bmp_spec long_header = shaped(5, 4, 16, 16);
+  long_header.info_size = 124;
+  specs.push_back(long_header);
+  bmp_spec trailing = shaped(4, 4, 16, 16);
+  trailing.trailing_bytes = 37;
+  specs.push_back(trailing);
+  bmp_spec background_above = shaped(6, 2, 20, 10);
+  background_above.rows[0][0] = 15;
+  specs.push_back(background_above);
+  bmp_spec deep = shaped(3, 2, 4, 4);
+  deep.bits = 24;
+  specs.push_back(deep);
+  return specs;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: make-fuzz-seeds DIR\n", stderr);
+    return 2;
+  }
+  std::filesystem::create_directories(argv[1]);
+  const seed_parameters parameter_sets[] = {
+      {40, 40, 40, 30}, {0, 0, 0, 30}, {-1, 40, 40, 16}, {255, 255, 255, 100}};
+  int written = 0;
+  for (const bmp_spec& spec : seed_images()) {
+    for (const seed_parameters& parameters : parameter_sets) {
+      std::string path = std::string(argv[1]) + "/seed-" + std::to_string(written++) + ".bin";
+      std::vector<std::uint8_t> bytes = with_parameters(build_bmp(spec), parameters);
+      std::ofstream(path, std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
+    }
+  }
+  // A file cut short inside its palette.
+  std::vector<std::uint8_t> cut = build_bmp(shaped(4, 2, 16, 16));
+  cut.resize(80);
+  std::ofstream(std::string(argv[1]) + "/seed-cut.bin", std::ios::binary)
+      .write(reinterpret_cast<const char*>(cut.data()), static_cast<std::streamsize>(cut.size()));
+  return 0;
+}
