@@ -9,7 +9,6 @@
 
 namespace {
 
-
 std::vector<unsigned char> small_image() {
   bmp_spec spec;
   spec.width = 3;

@@ -15,7 +15,6 @@
 
 namespace {
 
-
 // 4 x 2, 16 colours used, pixel rows at 118, 126 bytes.
 std::vector<unsigned char> base_image() {
   bmp_spec spec;

@@ -1,5 +1,6 @@
 #include "subprocess.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +61,37 @@ process_result run_program(const std::string& path, const std::vector<std::strin
     execv(path.c_str(), argv.data());
     _exit(127);
   });
+}
+
+process_result run_program_in_terminal(const std::string& path,
+                                       const std::vector<std::string>& arguments,
+                                       const std::vector<std::string>& environment) {
+  int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) return {};
+  std::string side = ptsname(terminal);
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int screen = open(side.c_str(), O_RDWR | O_NOCTTY);
+    dup2(screen, STDOUT_FILENO);
+    for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+  }
+  process_result result;
+  int wait_status = 0;
+  // The terminal reports an error once the child has gone and everything is read.
+  char buffer[4096];
+  for (ssize_t n = 0; (n = read(terminal, buffer, sizeof buffer)) > 0;)
+    result.out.append(buffer, static_cast<std::size_t>(n));
+  waitpid(pid, &wait_status, 0);
+  close(terminal);
+  result.status = shell_status(wait_status);
+  return result;
 }
 
 temp_dir::temp_dir() {

@@ -14,6 +14,12 @@ struct process_result {
 process_result run_child(const std::function<int()>& body);
 process_result run_program(const std::string& path, const std::vector<std::string>& arguments);
 
+// The same with standard output on a pseudo-terminal, and with extra environment entries
+// ("NAME=value"); the output is what the terminal received.
+process_result run_program_in_terminal(const std::string& path,
+                                       const std::vector<std::string>& arguments,
+                                       const std::vector<std::string>& environment = {});
+
 // A fresh directory under the system's temporary directory, removed with its files.
 struct temp_dir {
   std::string path;

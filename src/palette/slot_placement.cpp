@@ -1,30 +1,8 @@
 #include "palette/slot_placement.h"
 
-#include <array>
-
 #include "bitmap/palette_entry.h"
 
 namespace {
-
-struct slot_step {
-  int source;
-  int slot;
-  rgb color;
-};
-
-// Step 0's source is the first stored pixel, read when the table is applied.
-constexpr int BACKGROUND_SOURCE = 256;
-
-constexpr std::array<slot_step, 8> SLOT_TABLE = {{
-    {BACKGROUND_SOURCE, 0, {}},
-    {PLACE_FIND_OR_APPEND, 5, {255, 255, 0}},
-    {PLACE_FIND_OR_APPEND, 4, {255, 0, 255}},
-    {PLACE_FIND_OR_APPEND, 1, {255, 150, 255}},
-    {PLACE_APPEND, 2, {1, 1, 255}},
-    {PLACE_APPEND, 3, {1, 2, 255}},
-    {PLACE_APPEND, 6, {1, 3, 255}},
-    {PLACE_APPEND, 7, {1, 4, 255}},
-}};
 
 int resolve_source(work_image& image, int source, rgb color) {
   if (source == PLACE_FIND_OR_APPEND) {

@@ -1,0 +1,95 @@
+#include "inspect/inspection.h"
+
+#include "bitmap/byte_order.h"
+#include "palette/near_background.h"
+#include "palette/pixel_transform.h"
+#include "palette/slot_placement.h"
+
+namespace {
+
+void read_header(const std::uint8_t* header, inspection& found) {
+  found.size_field = read_le32(header + bmp::FILE_SIZE_FIELD);
+  found.pixel_offset = read_le32(header + bmp::PIXEL_OFFSET_FIELD);
+  found.info_size = read_le32(header + bmp::INFO_SIZE_FIELD);
+  found.width = read_le32_signed(header + bmp::WIDTH_FIELD);
+  found.height = read_le32_signed(header + bmp::HEIGHT_FIELD);
+  found.bits = read_le16(header + bmp::BITS_FIELD);
+  found.compression = read_le32(header + bmp::COMPRESSION_FIELD);
+  found.colors_used = read_le32_signed(header + bmp::COLORS_USED_FIELD);
+}
+
+const char* slot_role(int slot) {
+  switch (slot) {
+    case 1:
+      return "marker (255,150,255)";
+    case 4:
+      return "marker magenta";
+    case 5:
+      return "marker yellow";
+    default:
+      return "placeholder";
+  }
+}
+
+void mark_fixed_slots(inspection& found) {
+  if (found.first_pixel == 0) found.palette[0].role = "background";
+  for (const slot_step& step : SLOT_TABLE) {
+    if (step.source == BACKGROUND_SOURCE) continue;
+    palette_row& row = found.palette[static_cast<std::size_t>(step.slot)];
+    if (row.color == step.color) row.role = slot_role(step.slot);
+  }
+}
+
+bool ramp_starts_at(const inspection& found, std::size_t start) {
+  for (std::size_t i = 0; i < gray_ramp.size(); ++i) {
+    auto level = static_cast<std::uint8_t>(gray_ramp[i]);
+    if (found.palette[start + i].color != rgb{level, level, level}) return false;
+  }
+  return true;
+}
+
+void mark_gray_ramp(inspection& found) {
+  for (std::size_t start = 0; start + gray_ramp.size() <= found.palette.size(); ++start) {
+    if (!ramp_starts_at(found, start)) continue;
+    for (std::size_t i = 0; i < gray_ramp.size(); ++i) {
+      found.palette[start + i].role = "gray ramp " + std::to_string(gray_ramp[i]);
+    }
+    return;
+  }
+}
+
+void read_palette_and_pixels(work_image& image, inspection& found) {
+  for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
+    found.palette[static_cast<std::size_t>(k)].color = input_palette_color(image, k);
+  }
+  image.output_pixels = input_pixels(image);
+  value_counts counts = count_values(image);
+  for (std::size_t k = 0; k < counts.size(); ++k) found.palette[k].pixels = counts[k];
+}
+
+}  // namespace
+
+inspection inspect_bitmap(const std::vector<std::uint8_t>& file) {
+  inspection found;
+  found.file_size = static_cast<std::int64_t>(file.size());
+  found.fault = check_input_size(found.file_size);
+  if (found.fault != bitmap_fault::none) return found;
+  found.has_headers = true;
+  read_header(file.data(), found);
+  // The core reads through a mutable record; nothing here writes to the bytes.
+  work_image image;
+  image.input_bytes = const_cast<std::uint8_t*>(file.data());
+  image.file_size = static_cast<std::int32_t>(file.size());
+  found.supported = validate_bitmap(image);
+  if (!found.supported) return found;
+  found.fault = measure_bitmap(image);
+  if (found.fault != bitmap_fault::none) return found;
+  found.stride = image.stride;
+  found.rows = image.rows;
+  found.used_count = count_used_colors(image);
+  found.first_pixel = first_input_pixel(image);
+  read_palette_and_pixels(image, found);
+  mark_fixed_slots(found);
+  mark_gray_ramp(found);
+  return found;
+}

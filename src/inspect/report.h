@@ -1,0 +1,22 @@
+#pragma once
+// palette-inspect's output: a table for people, a JSON document for scripts.
+
+#include <string>
+#include <vector>
+
+#include "inspect/inspection.h"
+
+struct inspected_file {
+  std::string path;
+  std::string read_error;  // set when the file could not be read; found is then empty
+  inspection found;
+};
+
+// Why the translation could not use the file, or "" when it could.
+std::string problem_of(const inspected_file& file);
+
+// The report for one file; with colour, each palette row gets a true-colour swatch.
+std::string text_report(const inspected_file& file, bool color);
+
+// One JSON document for all the files.
+std::string json_report(const std::vector<inspected_file>& files);

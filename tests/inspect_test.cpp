@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "bmp_builder.h"
+#include "inspect/report.h"
+#include "memory_run.h"
+#include "mini_json.h"
+#include "subprocess.h"
+
+namespace {
+
+const std::string INSPECT = PALETTE_INSPECT_PATH;
+
+// A translated 4 x 2 image: its palette has every fixed slot and the gray ramp.
+std::vector<std::uint8_t> translated_image() {
+  const std::vector<rgb> palette = {{0, 255, 255},   {200, 0, 0},   {0, 200, 0},   {0, 0, 200},
+                                    {100, 100, 100}, {50, 50, 50},  {150, 0, 150}, {0, 150, 150},
+                                    {20, 240, 250},  {60, 200, 230}};
+  memory_run run;
+  run.input = build_bmp(image_with(palette, 10, {{0, 8, 9, 3}, {8, 0, 9, 2}}));
+  run_in_memory(run, {40, 40, 40, 0.3f});
+  return run.written();
+}
+
+inspected_file inspected(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  return {path, "", inspect_bitmap(bytes)};
+}
+
+TEST(Inspect, FindsFieldsRolesAndCounts) {
+  inspection found = inspect_bitmap(translated_image());
+  ASSERT_TRUE(found.usable());
+  EXPECT_EQ(found.width, 4);
+  EXPECT_EQ(found.height, 2);
+  EXPECT_EQ(found.pixel_offset, 1078u);
+  EXPECT_EQ(found.stride, 4u);
+  EXPECT_EQ(found.first_pixel, 0);
+  const std::pair<std::size_t, const char*> roles[] = {
+      {0, "background"},    {1, "marker (255,150,255)"}, {2, "placeholder"},
+      {3, "placeholder"},   {4, "marker magenta"},       {5, "marker yellow"},
+      {6, "placeholder"},   {7, "placeholder"},          {8, ""},
+      {18, "gray ramp 70"}, {24, "gray ramp 230"},       {25, ""},
+  };
+  for (const auto& [index, role] : roles) EXPECT_EQ(found.palette[index].role, role) << index;
+  EXPECT_EQ(found.palette[0].pixels, 3u);
+  EXPECT_EQ(found.palette[9].pixels, 2u);
+  EXPECT_EQ(found.palette[24].pixels, 1u);
+}
+
+TEST(Inspect, TextTableRows) {
+  std::string text = text_report(inspected("out.bmp", translated_image()), false);
+  for (const char* line :
+       {"out.bmp\n", "  height             2 (bottom-up)\n", "  stride             4\n",
+        "      0    0   255  255  #00FFFF        3  background\n",
+        "      5  255   255    0  #FFFF00        0  marker yellow\n",
+        "      9   60   200  230  #3CC8E6        2\n",
+        "     24  230   230  230  #E6E6E6        1  gray ramp 230\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
+  }
+  EXPECT_EQ(text.find('\x1b'), std::string::npos);
+  EXPECT_NE(
+      text_report(inspected("out.bmp", translated_image()), true).find("\x1b[48;2;255;255;0m"),
+      std::string::npos);
+}
+
+TEST(Inspect, JsonDocumentReadsBack) {
+  std::vector<std::uint8_t> deep = build_bmp(image_with(distinct_palette(4), 4, {{0, 1}}));
+  deep[28] = 24;
+  std::vector<inspected_file> files = {inspected("a \"quoted\" name.bmp", translated_image()),
+                                       inspected("deep.bmp", deep),
+                                       {"gone.bmp", "cannot open: No such file", {}}};
+  std::optional<json_value> document = parse_json(json_report(files));
+  ASSERT_TRUE(document.has_value()) << json_report(files);
+  const json_value& first = (*document)["files"][0];
+  EXPECT_EQ(first["path"].text, "a \"quoted\" name.bmp");
+  EXPECT_TRUE(first["ok"].boolean);
+  EXPECT_EQ(first["header"]["width"].number, 4);
+  EXPECT_FALSE(first["header"]["top_down"].boolean);
+  EXPECT_EQ(first["used_count"].number, 26);
+  ASSERT_EQ(first["palette"].items.size(), 256u);
+  EXPECT_EQ(first["palette"][5]["hex"].text, "#FFFF00");
+  EXPECT_EQ(first["palette"][5]["role"].text, "marker yellow");
+  EXPECT_EQ(first["palette"][9]["pixels"].number, 2);
+  EXPECT_EQ(first["palette"][9]["role"].type, json_value::kind::null);
+  const json_value& second = (*document)["files"][1];
+  EXPECT_FALSE(second["ok"].boolean);
+  EXPECT_EQ(second["problem"].text,
+            "not an uncompressed 8-bit bitmap (24 bits per pixel, compression 0)");
+  EXPECT_EQ(second["header"]["bits"].number, 24);
+  EXPECT_FALSE((*document)["files"][2]["ok"].boolean);
+}
+
+TEST(Inspect, SwatchesOnlyOnATerminalWithoutNoColor) {
+  temp_dir dir;
+  std::vector<std::uint8_t> image = translated_image();
+  write_file(dir.file("out.bmp"), image);
+  const struct {
+    const char* name;
+    process_result result;
+    bool swatches;
+  } cases[] = {
+      {"pipe", run_program(INSPECT, {dir.file("out.bmp")}), false},
+      {"terminal", run_program_in_terminal(INSPECT, {dir.file("out.bmp")}), true},
+      {"terminal with NO_COLOR",
+       run_program_in_terminal(INSPECT, {dir.file("out.bmp")}, {"NO_COLOR=1"}), false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.result.status, 0) << c.name;
+    EXPECT_NE(c.result.out.find("#FFFF00"), std::string::npos) << c.name;
+    EXPECT_EQ(c.result.out.find("\x1b[48;2;") != std::string::npos, c.swatches) << c.name;
+  }
+  EXPECT_EQ(read_file(dir.file("out.bmp")), image);
+}
+
+TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
+  temp_dir dir;
+  write_file(dir.file("good.bmp"), translated_image());
+  write_file(dir.file("short.bmp"), std::vector<unsigned char>(20, 'B'));
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+  } cases[] = {
+      {{dir.file("good.bmp")}, 0},
+      {{dir.file("good.bmp"), dir.file("short.bmp")}, 254},
+      {{dir.file("good.bmp"), dir.file("missing.bmp")}, 255},
+      {{dir.path}, 255},
+      {{}, 255},
+      {{"--json", dir.file("good.bmp")}, 0},
+  };
+  for (const auto& c : cases) {
+    process_result result = run_program(INSPECT, c.arguments);
+    EXPECT_EQ(result.status, c.status) << (c.arguments.empty() ? "no files" : c.arguments.back());
+  }
+  process_result json =
+      run_program(INSPECT, {"--json", dir.file("good.bmp"), dir.file("short.bmp")});
+  EXPECT_TRUE(parse_json(json.out).has_value()) << json.out;
+}
+
+}  // namespace
