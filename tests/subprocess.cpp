@@ -46,6 +46,14 @@ process_result run_forked(const std::function<void()>& in_child) {
   return result;
 }
 
+[[noreturn]] void exec_program(const std::string& path, const std::vector<std::string>& arguments) {
+  std::vector<char*> argv{const_cast<char*>(path.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  execv(path.c_str(), argv.data());
+  _exit(127);
+}
+
 }  // namespace
 
 process_result run_child(const std::function<int()>& body) {
@@ -53,14 +61,7 @@ process_result run_child(const std::function<int()>& body) {
 }
 
 process_result run_program(const std::string& path, const std::vector<std::string>& arguments) {
-  return run_forked([&] {
-    std::vector<char*> argv{const_cast<char*>(path.c_str())};
-    for (const std::string& argument : arguments)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(path.c_str(), argv.data());
-    _exit(127);
-  });
+  return run_forked([&] { exec_program(path, arguments); });
 }
 
 process_result run_program_in_terminal(const std::string& path,
@@ -75,12 +76,7 @@ process_result run_program_in_terminal(const std::string& path,
     int screen = open(side.c_str(), O_RDWR | O_NOCTTY);
     dup2(screen, STDOUT_FILENO);
     for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
-    std::vector<char*> argv{const_cast<char*>(path.c_str())};
-    for (const std::string& argument : arguments)
-      argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(path.c_str(), argv.data());
-    _exit(127);
+    exec_program(path, arguments);
   }
   process_result result;
   int wait_status = 0;
