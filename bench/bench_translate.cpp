@@ -124,13 +124,13 @@ std::uint8_t sprite_pixel(int x, int y, int cell) {
 // A sprite sheet: the common big palette image.
 std::vector<std::uint8_t> sheet_image(int size, int height_sign, std::uint32_t info_size,
                                       int colors) {
-  bmp_spec spec;
-  spec.width = size;
-  spec.height = size * height_sign;
-  spec.info_size = info_size;
-  spec.palette = ramp_palette();
-  spec.palette.resize(static_cast<std::size_t>(colors));
-  spec.colors_used = colors == 256 ? 0 : colors;
+  bmp_recipe recipe;
+  recipe.width = size;
+  recipe.height = size * height_sign;
+  recipe.info_size = info_size;
+  recipe.palette = ramp_palette();
+  recipe.palette.resize(static_cast<std::size_t>(colors));
+  recipe.colors_used = colors == 256 ? 0 : colors;
   for (int row = 0; row < size; ++row) {
     std::vector<std::uint8_t> line(static_cast<std::size_t>(size));
     for (int col = 0; col < size; ++col) {
@@ -138,18 +138,18 @@ std::vector<std::uint8_t> sheet_image(int size, int height_sign, std::uint32_t i
       line[static_cast<std::size_t>(col)] =
           colors == 256 ? value : static_cast<std::uint8_t>(value % colors);
     }
-    spec.rows.push_back(std::move(line));
+    recipe.rows.push_back(std::move(line));
   }
-  return build_bmp(spec);
+  return build_bmp(recipe);
 }
 
 // The hard case: round radial gradients, whose value changes at almost every pixel, and
 // 3 % salt noise over the background.
 std::vector<std::uint8_t> noisy_image(int size) {
-  bmp_spec spec;
-  spec.width = size;
-  spec.height = size;
-  spec.palette = ramp_palette();
+  bmp_recipe recipe;
+  recipe.width = size;
+  recipe.height = size;
+  recipe.palette = ramp_palette();
   std::uint32_t noise = 12345;
   for (int row = 0; row < size; ++row) {
     std::vector<std::uint8_t> line(static_cast<std::size_t>(size), 0);
@@ -165,9 +165,9 @@ std::vector<std::uint8_t> noisy_image(int size) {
         line[static_cast<std::size_t>(col)] = static_cast<std::uint8_t>(1 + (noise >> 8) % 232);
       }
     }
-    spec.rows.push_back(std::move(line));
+    recipe.rows.push_back(std::move(line));
   }
-  return build_bmp(spec);
+  return build_bmp(recipe);
 }
 
 struct workload {

@@ -97,17 +97,17 @@ int main(int argc, char** argv) {
     std::fputs("usage: make-sample OUT.bmp\n", stderr);
     return 2;
   }
-  bmp_spec spec;
-  spec.width = WIDTH;
-  spec.height = HEIGHT;
-  spec.palette = sample_palette();
-  spec.colors_used = COLOR_COUNT;
+  bmp_recipe recipe;
+  recipe.width = WIDTH;
+  recipe.height = HEIGHT;
+  recipe.palette = sample_palette();
+  recipe.colors_used = COLOR_COUNT;
   for (int row = 0; row < HEIGHT; ++row) {
     std::vector<std::uint8_t> line;
     for (int column = 0; column < WIDTH; ++column) line.push_back(pixel_at(column, row));
-    spec.rows.push_back(line);
+    recipe.rows.push_back(line);
   }
-  std::vector<std::uint8_t> bytes = build_bmp(spec);
+  std::vector<std::uint8_t> bytes = build_bmp(recipe);
   std::FILE* out = std::fopen(argv[1], "wb");
   if (out == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
       std::fclose(out) != 0) {

@@ -27,44 +27,44 @@ std::vector<std::uint8_t> with_parameters(const std::vector<std::uint8_t>& file,
   return bytes;
 }
 
-bmp_spec shaped(std::int32_t width, std::int32_t height, int entries, std::int32_t colors_used) {
-  bmp_spec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.palette = distinct_palette(entries);
-  spec.colors_used = colors_used;
+bmp_recipe shaped(std::int32_t width, std::int32_t height, int entries, std::int32_t colors_used) {
+  bmp_recipe recipe;
+  recipe.width = width;
+  recipe.height = height;
+  recipe.palette = distinct_palette(entries);
+  recipe.colors_used = colors_used;
   for (int row = 0; row < std::abs(height); ++row) {
     std::vector<std::uint8_t> line;
     for (int col = 0; col < width; ++col)
       line.push_back(static_cast<std::uint8_t>((row * 7 + col / 3) % (entries + 3)));
-    spec.rows.push_back(line);
+    recipe.rows.push_back(line);
   }
-  return spec;
+  return recipe;
 }
 
-std::vector<bmp_spec> seed_images() {
-  std::vector<bmp_spec> specs = {
+std::vector<bmp_recipe> seed_images() {
+  std::vector<bmp_recipe> recipes = {
       shaped(1, 1, 2, 2),    shaped(4, 2, 10, 10),   shaped(5, 3, 16, 16), shaped(7, -4, 16, 0),
       shaped(64, 3, 40, 40), shaped(130, 2, 8, 0),   shaped(3, 5, 256, 0), shaped(6, 2, 1, 1),
       shaped(0, 3, 4, 4),    shaped(9, 2, 250, 248), shaped(2, 2, 4, 256)};
-  bmp_spec markers = shaped(8, 3, 12, 12);
+  bmp_recipe markers = shaped(8, 3, 12, 12);
   markers.palette[3] = {255, 255, 0};
   markers.palette[7] = {255, 0, 255};
   markers.palette[9] = {255, 150, 255};
-  specs.push_back(markers);
-  bmp_spec long_header = shaped(5, 4, 16, 16);
+  recipes.push_back(markers);
+  bmp_recipe long_header = shaped(5, 4, 16, 16);
   long_header.info_size = 124;
-  specs.push_back(long_header);
-  bmp_spec trailing = shaped(4, 4, 16, 16);
+  recipes.push_back(long_header);
+  bmp_recipe trailing = shaped(4, 4, 16, 16);
   trailing.trailing_bytes = 37;
-  specs.push_back(trailing);
-  bmp_spec background_above = shaped(6, 2, 20, 10);
+  recipes.push_back(trailing);
+  bmp_recipe background_above = shaped(6, 2, 20, 10);
   background_above.rows[0][0] = 15;
-  specs.push_back(background_above);
-  bmp_spec deep = shaped(3, 2, 4, 4);
+  recipes.push_back(background_above);
+  bmp_recipe deep = shaped(3, 2, 4, 4);
   deep.bits = 24;
-  specs.push_back(deep);
-  return specs;
+  recipes.push_back(deep);
+  return recipes;
 }
 
 }  // namespace
@@ -78,10 +78,10 @@ int main(int argc, char** argv) {
   const seed_parameters parameter_sets[] = {
       {40, 40, 40, 30}, {0, 0, 0, 30}, {-1, 40, 40, 16}, {255, 255, 255, 100}};
   int written = 0;
-  for (const bmp_spec& spec : seed_images()) {
+  for (const bmp_recipe& recipe : seed_images()) {
     for (const seed_parameters& parameters : parameter_sets) {
       std::string path = std::string(argv[1]) + "/seed-" + std::to_string(written++) + ".bin";
-      std::vector<std::uint8_t> bytes = with_parameters(build_bmp(spec), parameters);
+      std::vector<std::uint8_t> bytes = with_parameters(build_bmp(recipe), parameters);
       std::ofstream(path, std::ios::binary)
           .write(reinterpret_cast<const char*>(bytes.data()),
                  static_cast<std::streamsize>(bytes.size()));

@@ -13,40 +13,40 @@ std::uint32_t field32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
   return read_le32(bytes.data() + at);
 }
 
-bmp_spec palette_image(int entries, std::int32_t colors_used) {
-  bmp_spec spec;
-  spec.width = 4;
-  spec.height = 2;
-  spec.palette = distinct_palette(entries);
-  spec.colors_used = colors_used;
-  return spec;
+bmp_recipe palette_image(int entries, std::int32_t colors_used) {
+  bmp_recipe recipe;
+  recipe.width = 4;
+  recipe.height = 2;
+  recipe.palette = distinct_palette(entries);
+  recipe.colors_used = colors_used;
+  return recipe;
 }
 
 struct used_count_case {
   const char* name;
-  bmp_spec spec;
+  bmp_recipe recipe;
   std::int64_t expected;
 };
 
-bmp_spec with_entry(bmp_spec spec, int index, rgb color) {
-  spec.palette[static_cast<std::size_t>(index)] = color;
-  return spec;
+bmp_recipe with_entry(bmp_recipe recipe, int index, rgb color) {
+  recipe.palette[static_cast<std::size_t>(index)] = color;
+  return recipe;
 }
 
-bmp_spec extremes_only(std::int32_t colors_used) {
-  bmp_spec spec = palette_image(256, colors_used);
+bmp_recipe extremes_only(std::int32_t colors_used) {
+  bmp_recipe recipe = palette_image(256, colors_used);
   for (std::size_t i = 0; i < 256; ++i) {
     auto c = [&](int bit) { return static_cast<std::uint8_t>((i >> bit) & 1 ? 255 : 0); };
-    spec.palette[i] = {c(0), c(1), c(2)};
+    recipe.palette[i] = {c(0), c(1), c(2)};
   }
-  return spec;
+  return recipe;
 }
 
-bmp_spec black_top(int first_black, rgb last_used) {
-  bmp_spec spec = palette_image(256, 0);
-  for (int i = first_black; i < 256; ++i) spec.palette[static_cast<std::size_t>(i)] = {};
-  spec.palette[static_cast<std::size_t>(first_black - 1)] = last_used;
-  return spec;
+bmp_recipe black_top(int first_black, rgb last_used) {
+  bmp_recipe recipe = palette_image(256, 0);
+  for (int i = first_black; i < 256; ++i) recipe.palette[static_cast<std::size_t>(i)] = {};
+  recipe.palette[static_cast<std::size_t>(first_black - 1)] = last_used;
+  return recipe;
 }
 
 TEST(UsedCount, FollowsTheColoursUsedFieldOrThePaletteScan) {
@@ -67,7 +67,7 @@ TEST(UsedCount, FollowsTheColoursUsedFieldOrThePaletteScan) {
   };
   for (const used_count_case& c : cases) {
     memory_run run;
-    run.input = build_bmp(c.spec);
+    run.input = build_bmp(c.recipe);
     ASSERT_TRUE(load_in_memory(run)) << c.name;
     EXPECT_EQ(count_used_colors(run.image), c.expected) << c.name;
   }
@@ -102,12 +102,12 @@ TEST(Geometry, StrideIsThePaddedRowCappedByTheFile) {
       {"zero width", 0, 4, 0, 0, 0, 4},
   };
   for (const geometry_case& c : cases) {
-    bmp_spec spec = palette_image(4, 4);
-    spec.width = c.width;
-    spec.height = c.height;
-    spec.trailing_bytes = c.trailing_bytes;
+    bmp_recipe recipe = palette_image(4, 4);
+    recipe.width = c.width;
+    recipe.height = c.height;
+    recipe.trailing_bytes = c.trailing_bytes;
     memory_run run;
-    run.input = build_bmp(spec);
+    run.input = build_bmp(recipe);
     run.input.resize(run.input.size() - static_cast<std::size_t>(c.truncate_pixels_by));
     ASSERT_TRUE(load_in_memory(run)) << c.name;
     EXPECT_EQ(run.image.stride, c.expected_stride) << c.name;
@@ -183,15 +183,16 @@ TEST(Faults, SizeLimitLeavesRoomForTheOutputBuffer) {
 
 // A 5 x 3 image with a 124-byte info header, 16 colours, non-zero fill and reserved bytes.
 memory_run assembled_v5_image() {
-  bmp_spec spec = palette_image(16, 16);
-  spec.width = 5;
-  spec.height = 3;
-  spec.info_size = 124;
-  spec.reserved = 0x77;
-  spec.rows = {{0, 1, 15, 16, 17, 9, 9, 9}, {255, 200, 3, 4, 5, 9, 9, 9}, {2, 2, 2, 2, 2, 9, 9, 9}};
-  spec.trailing_bytes = 2;
+  bmp_recipe recipe = palette_image(16, 16);
+  recipe.width = 5;
+  recipe.height = 3;
+  recipe.info_size = 124;
+  recipe.reserved = 0x77;
+  recipe.rows = {
+      {0, 1, 15, 16, 17, 9, 9, 9}, {255, 200, 3, 4, 5, 9, 9, 9}, {2, 2, 2, 2, 2, 9, 9, 9}};
+  recipe.trailing_bytes = 2;
   memory_run run;
-  run.input = build_bmp(spec);
+  run.input = build_bmp(recipe);
   patch32(run.input, 50, 0xA1B2C3D4);  // colours important: kept
   patch32(run.input, 54, 0x11223344);  // inside the long info header: not copied
   EXPECT_TRUE(prepare_in_memory(run));
@@ -238,9 +239,9 @@ TEST(Assembly, ClampsIndicesAndZeroesFillBytes) {
 
 TEST(Assembly, OnlyExtremesSendsEveryPixelToTheCatchAll) {
   memory_run run;
-  bmp_spec spec = extremes_only(0);
-  spec.rows = {{0, 7, 200, 255}, {1, 2, 3, 4}};
-  run.input = build_bmp(spec);
+  bmp_recipe recipe = extremes_only(0);
+  recipe.rows = {{0, 7, 200, 255}, {1, 2, 3, 4}};
+  run.input = build_bmp(recipe);
   ASSERT_TRUE(prepare_in_memory(run));
   EXPECT_EQ(run.image.used_count, 1);
   remap_rows(run);
@@ -249,12 +250,12 @@ TEST(Assembly, OnlyExtremesSendsEveryPixelToTheCatchAll) {
 }
 
 TEST(Assembly, TopDownImageKeepsItsHeightAndAllRows) {
-  bmp_spec spec = palette_image(4, 4);
-  spec.width = 3;
-  spec.height = -2;
-  spec.rows = {{1, 2, 3}, {3, 9, 1}};
+  bmp_recipe recipe = palette_image(4, 4);
+  recipe.width = 3;
+  recipe.height = -2;
+  recipe.rows = {{1, 2, 3}, {3, 9, 1}};
   memory_run run;
-  run.input = build_bmp(spec);
+  run.input = build_bmp(recipe);
   run_in_memory(run, {});
   ASSERT_EQ(run.report.outcome, translation_outcome::done);
   std::vector<std::uint8_t> out = run.written();
@@ -264,11 +265,11 @@ TEST(Assembly, TopDownImageKeepsItsHeightAndAllRows) {
 }
 
 TEST(Assembly, FirstPixelPastTheEndReadsZero) {
-  bmp_spec spec = palette_image(4, 4);
-  spec.width = 0;
-  spec.height = 3;
+  bmp_recipe recipe = palette_image(4, 4);
+  recipe.width = 0;
+  recipe.height = 3;
   memory_run run;
-  run.input = build_bmp(spec);
+  run.input = build_bmp(recipe);
   ASSERT_TRUE(load_in_memory(run));
   EXPECT_EQ(run.image.input_pixels_offset, run.input.size());
   EXPECT_EQ(first_input_pixel(run.image), 0);

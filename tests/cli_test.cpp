@@ -10,13 +10,13 @@
 namespace {
 
 std::vector<unsigned char> small_image() {
-  bmp_spec spec;
-  spec.width = 3;
-  spec.height = 2;
-  spec.palette = distinct_palette(12);
-  spec.colors_used = 12;
-  spec.rows = {{0, 1, 2}, {3, 4, 5}};
-  return build_bmp(spec);
+  bmp_recipe recipe;
+  recipe.width = 3;
+  recipe.height = 2;
+  recipe.palette = distinct_palette(12);
+  recipe.colors_used = 12;
+  recipe.rows = {{0, 1, 2}, {3, 4, 5}};
+  return build_bmp(recipe);
 }
 
 std::vector<std::string> arguments(const std::string& in, const std::string& out) {

@@ -60,26 +60,26 @@ struct random_case {
 };
 
 random_case make_case(std::mt19937& random) {
-  bmp_spec spec;
+  bmp_recipe recipe;
   int entries = pick(random, 0, 3) == 0 ? 256 : pick(random, 0, 40);
-  for (int i = 0; i < entries; ++i) spec.palette.push_back(random_color(random));
-  spec.colors_used = random_colors_used(random, entries);
-  spec.info_size = pick(random, 0, 4) == 0 ? 124 : 40;
+  for (int i = 0; i < entries; ++i) recipe.palette.push_back(random_color(random));
+  recipe.colors_used = random_colors_used(random, entries);
+  recipe.info_size = pick(random, 0, 4) == 0 ? 124 : 40;
   // Wide images reach the 64-pixel vector blocks; runs make flat blocks.
-  spec.width = pick(random, 0, 5) == 0 ? pick(random, 60, 200) : pick(random, 0, 11);
+  recipe.width = pick(random, 0, 5) == 0 ? pick(random, 60, 200) : pick(random, 0, 11);
   int run_length = pick(random, 1, 80);
-  spec.height = pick(random, 1, 7) * (pick(random, 0, 2) == 0 ? -1 : 1);
+  recipe.height = pick(random, 1, 7) * (pick(random, 0, 2) == 0 ? -1 : 1);
   int top_value = pick(random, 0, 1) == 0 ? 255 : std::max(1, entries + 2);
-  for (int row = 0; row < std::abs(spec.height); ++row) {
+  for (int row = 0; row < std::abs(recipe.height); ++row) {
     std::vector<std::uint8_t> line;
-    for (int col = 0; col < spec.width + 3; ++col) {
+    for (int col = 0; col < recipe.width + 3; ++col) {
       bool repeat = col % run_length != 0 && !line.empty();
       line.push_back(repeat ? line.back() : static_cast<std::uint8_t>(pick(random, 0, top_value)));
     }
-    spec.rows.push_back(line);
+    recipe.rows.push_back(line);
   }
-  spec.trailing_bytes = static_cast<std::size_t>(pick(random, 0, 1) * pick(random, 0, 40));
-  random_case made{build_bmp(spec), {}};
+  recipe.trailing_bytes = static_cast<std::size_t>(pick(random, 0, 1) * pick(random, 0, 40));
+  random_case made{build_bmp(recipe), {}};
   if (pick(random, 0, 5) == 0)
     made.file.resize(made.file.size() - static_cast<std::size_t>(pick(random, 0, 20)));
   const int tolerances[] = {0, -1, 255, 1000};
@@ -162,9 +162,9 @@ TEST(Engine, SwapsComposeIntoTheIndexMap) {
     for (int value = 0; value < 256; ++value)
       rows[static_cast<std::size_t>(value / 16)].push_back(static_cast<std::uint8_t>(value));
     std::swap(rows[0][0], rows[0][static_cast<std::size_t>(pick(random, 0, 15))]);
-    bmp_spec spec = image_with(palette, random_colors_used(random, 248), rows);
+    bmp_recipe recipe = image_with(palette, random_colors_used(random, 248), rows);
     memory_run literal;
-    literal.input = build_bmp(spec);
+    literal.input = build_bmp(recipe);
     run_in_memory(literal, {}, engine::reference);
     memory_run fast;
     fast.input = literal.input;
@@ -178,10 +178,10 @@ TEST(Engine, SwapsComposeIntoTheIndexMap) {
 }
 
 TEST(Engine, CountsSkipFillBytes) {
-  bmp_spec spec = image_with(distinct_palette(4), 4, {{1, 2, 3, 9, 9}, {3, 3, 0, 9, 9}});
-  spec.width = 3;  // the 9s sit in the fill bytes
+  bmp_recipe recipe = image_with(distinct_palette(4), 4, {{1, 2, 3, 9, 9}, {3, 3, 0, 9, 9}});
+  recipe.width = 3;  // the 9s sit in the fill bytes
   memory_run run;
-  run.input = build_bmp(spec);
+  run.input = build_bmp(recipe);
   ASSERT_TRUE(prepare_in_memory(run));
   run.image.output_pixels = input_pixels(run.image);
   auto counts = count_values(run.image);

@@ -17,10 +17,10 @@ rgb gray(int level) {
   return {l, l, l};
 }
 
-memory_run translated(const bmp_spec& spec, translation_parameters parameters,
+memory_run translated(const bmp_recipe& recipe, translation_parameters parameters,
                       engine which = engine::single_pass) {
   memory_run run;
-  run.input = build_bmp(spec);
+  run.input = build_bmp(recipe);
   run_in_memory(run, parameters, which);
   return run;
 }
@@ -172,7 +172,7 @@ TEST(NearBackground, TestsTheColourThePixelsShowAfterPlacement) {
 }
 
 struct random_image {
-  bmp_spec spec;
+  bmp_recipe recipe;
   translation_parameters parameters;
 };
 
@@ -181,30 +181,30 @@ random_image make_random_image(std::mt19937& random) {
     return std::uniform_int_distribution<int>(low, high)(random);
   };
   random_image made;
-  bmp_spec& spec = made.spec;
-  spec.colors_used = pick(7, 120);
-  spec.palette.resize(static_cast<std::size_t>(spec.colors_used));
+  bmp_recipe& recipe = made.recipe;
+  recipe.colors_used = pick(7, 120);
+  recipe.palette.resize(static_cast<std::size_t>(recipe.colors_used));
   const std::uint8_t levels[] = {0, 255, 40, 90, 128, 200};
-  for (rgb& color : spec.palette) {
+  for (rgb& color : recipe.palette) {
     auto channel = [&] {
       return pick(0, 2) == 0 ? levels[pick(0, 5)] : static_cast<std::uint8_t>(pick(0, 255));
     };
     color = {channel(), channel(), channel()};
   }
   if (pick(0, 1) == 1)
-    spec.palette[static_cast<std::size_t>(pick(1, spec.colors_used - 1))] = {255, 255, 0};
+    recipe.palette[static_cast<std::size_t>(pick(1, recipe.colors_used - 1))] = {255, 255, 0};
   if (pick(0, 1) == 1)
-    spec.palette[static_cast<std::size_t>(pick(1, spec.colors_used - 1))] = {255, 0, 255};
-  spec.width = pick(1, 9);
-  spec.height = pick(1, 6) * (pick(0, 1) == 1 ? 1 : -1);
-  int first = pick(0, spec.colors_used);  // below used_count = colours used + 1
-  for (int row = 0; row < std::abs(spec.height); ++row) {
+    recipe.palette[static_cast<std::size_t>(pick(1, recipe.colors_used - 1))] = {255, 0, 255};
+  recipe.width = pick(1, 9);
+  recipe.height = pick(1, 6) * (pick(0, 1) == 1 ? 1 : -1);
+  int first = pick(0, recipe.colors_used);  // below used_count = colours used + 1
+  for (int row = 0; row < std::abs(recipe.height); ++row) {
     std::vector<std::uint8_t> line;
-    for (int col = 0; col < spec.width; ++col)
-      line.push_back(static_cast<std::uint8_t>(pick(0, spec.colors_used + 6)));
-    spec.rows.push_back(line);
+    for (int col = 0; col < recipe.width; ++col)
+      line.push_back(static_cast<std::uint8_t>(pick(0, recipe.colors_used + 6)));
+    recipe.rows.push_back(line);
   }
-  spec.rows[0][0] = static_cast<std::uint8_t>(first);
+  recipe.rows[0][0] = static_cast<std::uint8_t>(first);
   made.parameters = {pick(-5, 80), pick(-5, 80), pick(-5, 80),
                      pick(0, 1) == 1 ? 0.0f : static_cast<float>(pick(1, 100) * 0.01)};
   return made;
@@ -221,11 +221,11 @@ TEST(NearBackground, PixelsChangeOnlyNearTheBackgroundAndOnlyToBackgroundOrGray)
   for (int trial = 0; trial < 2000; ++trial) {
     random_image made = make_random_image(random);
     memory_run before;
-    before.input = build_bmp(made.spec);
+    before.input = build_bmp(made.recipe);
     ASSERT_TRUE(prepare_in_memory(before));
     remap_rows(before);
     std::vector<rgb> was = shown_colors(before.image);
-    memory_run after = translated(made.spec, made.parameters);
+    memory_run after = translated(made.recipe, made.parameters);
     ASSERT_EQ(after.report.outcome, translation_outcome::done) << trial;
     std::vector<rgb> now = shown_colors(after.image);
     // Slot 0 after placement; a background that is itself a marker colour moves on.

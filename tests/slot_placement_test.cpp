@@ -27,9 +27,9 @@ std::vector<std::vector<std::uint8_t>> rows_of(const work_image& image) {
   return rows;
 }
 
-memory_run prepared(const bmp_spec& spec) {
+memory_run prepared(const bmp_recipe& recipe) {
   memory_run run;
-  run.input = build_bmp(spec);
+  run.input = build_bmp(recipe);
   EXPECT_TRUE(prepare_in_memory(run));
   return run;
 }
@@ -139,16 +139,16 @@ TEST(SlotPlacement, AFullPaletteStopsAtTheAppendThatFindsNoRoom) {
 }
 
 TEST(SlotPlacement, PlaceColorSwapsAndRemapsOnlyImagePixels) {
-  bmp_spec spec = image_with(distinct_palette(12), 12, {{3, 7, 1}, {7, 3, 3}});
-  memory_run run = prepared(spec);
+  bmp_recipe recipe = image_with(distinct_palette(12), 12, {{3, 7, 1}, {7, 3, 3}});
+  memory_run run = prepared(recipe);
   std::uint8_t* fill = input_pixels(run.image) + 3;
   *fill = 7;  // a fill byte is not part of the picture
   EXPECT_EQ(place_color(run.image, 7, 7, 0, 0, 0), 0);
   EXPECT_EQ(place_color(run.image, 7, 3, 0, 0, 0), 0);
   remap_rows(run);
   EXPECT_EQ(rows_of(run.image), (std::vector<std::vector<std::uint8_t>>{{7, 3, 1}, {3, 7, 7}}));
-  EXPECT_EQ(output_palette_color(run.image, 3), spec.palette[7]);
-  EXPECT_EQ(output_palette_color(run.image, 7), spec.palette[3]);
+  EXPECT_EQ(output_palette_color(run.image, 3), recipe.palette[7]);
+  EXPECT_EQ(output_palette_color(run.image, 7), recipe.palette[3]);
   EXPECT_EQ(*fill, 0);
   EXPECT_EQ(run.image.index_map[3], 7);
   EXPECT_EQ(run.image.index_map[7], 3);

@@ -95,8 +95,10 @@ int main(int argc, char** argv) {
   for (const std::string& path : paths) files.push_back(inspect_path(path));
   bool color = !json && wants_color();
   std::string output = json ? json_report(files) : std::string();
-  for (std::size_t i = 0; !json && i < files.size(); ++i)
-    output += (i == 0 ? "" : "\n") + text_report(files[i], color);
+  for (std::size_t i = 0; !json && i < files.size(); ++i) {
+    if (i > 0) output += '\n';
+    output += text_report(files[i], color);
+  }
   std::fputs(output.c_str(), stdout);
   return status_of(files);
 }

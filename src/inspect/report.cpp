@@ -139,7 +139,9 @@ std::string text_report(const inspected_file& file, bool color) {
 
 std::string json_report(const std::vector<inspected_file>& files) {
   std::string text = "{\"files\": [";
-  for (std::size_t i = 0; i < files.size(); ++i)
-    text += (i == 0 ? "\n  " : ",\n  ") + json_file(files[i]);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    text += i == 0 ? "\n  " : ",\n  ";
+    text += json_file(files[i]);
+  }
   return text + "\n]}\n";
 }

@@ -22,38 +22,38 @@ std::uint32_t padded_stride(std::int32_t width) {
   return static_cast<std::uint32_t>((static_cast<std::int64_t>(width) + 3) / 4 * 4);
 }
 
-std::vector<std::uint8_t> build_bmp(const bmp_spec& spec) {
-  std::size_t palette_at = 14 + spec.info_size;
-  std::size_t pixels_at = palette_at + spec.palette.size() * 4;
-  std::size_t stride = padded_stride(spec.width);
-  std::size_t rows = static_cast<std::size_t>(std::llabs(spec.height));
+std::vector<std::uint8_t> build_bmp(const bmp_recipe& recipe) {
+  std::size_t palette_at = 14 + recipe.info_size;
+  std::size_t pixels_at = palette_at + recipe.palette.size() * 4;
+  std::size_t stride = padded_stride(recipe.width);
+  std::size_t rows = static_cast<std::size_t>(std::llabs(recipe.height));
   std::vector<std::uint8_t> bytes(
-      std::max<std::size_t>(pixels_at + stride * rows + spec.trailing_bytes, 54));
+      std::max<std::size_t>(pixels_at + stride * rows + recipe.trailing_bytes, 54));
 
   bytes[0] = 'B';
   bytes[1] = 'M';
-  put32(bytes, 2, spec.file_size_field.value_or(static_cast<std::uint32_t>(bytes.size())));
-  put32(bytes, 10, spec.pixel_offset.value_or(static_cast<std::uint32_t>(pixels_at)));
-  put32(bytes, 14, spec.info_size);
-  put32(bytes, 18, static_cast<std::uint32_t>(spec.width));
-  put32(bytes, 22, static_cast<std::uint32_t>(spec.height));
+  put32(bytes, 2, recipe.file_size_field.value_or(static_cast<std::uint32_t>(bytes.size())));
+  put32(bytes, 10, recipe.pixel_offset.value_or(static_cast<std::uint32_t>(pixels_at)));
+  put32(bytes, 14, recipe.info_size);
+  put32(bytes, 18, static_cast<std::uint32_t>(recipe.width));
+  put32(bytes, 22, static_cast<std::uint32_t>(recipe.height));
   put16(bytes, 26, 1);
-  put16(bytes, 28, spec.bits);
-  put32(bytes, 30, spec.compression);
+  put16(bytes, 28, recipe.bits);
+  put32(bytes, 30, recipe.compression);
   put32(bytes, 34, static_cast<std::uint32_t>(stride * rows));
   put32(bytes, 38, 2835);
   put32(bytes, 42, 2835);
-  put32(bytes, 46, static_cast<std::uint32_t>(spec.colors_used));
-  for (std::size_t i = 0; i < spec.palette.size(); ++i) {
+  put32(bytes, 46, static_cast<std::uint32_t>(recipe.colors_used));
+  for (std::size_t i = 0; i < recipe.palette.size(); ++i) {
     std::uint8_t* entry = bytes.data() + palette_at + 4 * i;
-    entry[0] = spec.palette[i].blue;
-    entry[1] = spec.palette[i].green;
-    entry[2] = spec.palette[i].red;
-    entry[3] = spec.reserved;
+    entry[0] = recipe.palette[i].blue;
+    entry[1] = recipe.palette[i].green;
+    entry[2] = recipe.palette[i].red;
+    entry[3] = recipe.reserved;
   }
-  for (std::size_t row = 0; row < spec.rows.size() && row < rows; ++row) {
-    for (std::size_t col = 0; col < spec.rows[row].size() && col < stride; ++col) {
-      bytes[pixels_at + row * stride + col] = spec.rows[row][col];
+  for (std::size_t row = 0; row < recipe.rows.size() && row < rows; ++row) {
+    for (std::size_t col = 0; col < recipe.rows[row].size() && col < stride; ++col) {
+      bytes[pixels_at + row * stride + col] = recipe.rows[row][col];
     }
   }
   return bytes;
@@ -69,13 +69,13 @@ std::vector<rgb> distinct_palette(int n) {
   return palette;
 }
 
-bmp_spec image_with(std::vector<rgb> palette, std::int32_t colors_used,
-                    std::vector<std::vector<std::uint8_t>> rows) {
-  bmp_spec spec;
-  spec.width = static_cast<std::int32_t>(rows[0].size());
-  spec.height = static_cast<std::int32_t>(rows.size());
-  spec.palette = std::move(palette);
-  spec.colors_used = colors_used;
-  spec.rows = std::move(rows);
-  return spec;
+bmp_recipe image_with(std::vector<rgb> palette, std::int32_t colors_used,
+                      std::vector<std::vector<std::uint8_t>> rows) {
+  bmp_recipe recipe;
+  recipe.width = static_cast<std::int32_t>(rows[0].size());
+  recipe.height = static_cast<std::int32_t>(rows.size());
+  recipe.palette = std::move(palette);
+  recipe.colors_used = colors_used;
+  recipe.rows = std::move(rows);
+  return recipe;
 }

@@ -7,7 +7,7 @@
 
 #include "bitmap/palette_entry.h"
 
-struct bmp_spec {
+struct bmp_recipe {
   std::int32_t width = 1;
   std::int32_t height = 1;
   std::uint16_t bits = 8;
@@ -26,11 +26,11 @@ struct bmp_spec {
 // The padded BMP row length of a width.
 std::uint32_t padded_stride(std::int32_t width);
 
-std::vector<std::uint8_t> build_bmp(const bmp_spec& spec);
+std::vector<std::uint8_t> build_bmp(const bmp_recipe& recipe);
 
 // An image whose size follows its rows (all of one width), with the given palette.
-bmp_spec image_with(std::vector<rgb> palette, std::int32_t colors_used,
-                    std::vector<std::vector<std::uint8_t>> rows);
+bmp_recipe image_with(std::vector<rgb> palette, std::int32_t colors_used,
+                      std::vector<std::vector<std::uint8_t>> rows);
 
 // A palette of n distinct colours with a component other than 0 and 255 in every entry.
 std::vector<rgb> distinct_palette(int n);
