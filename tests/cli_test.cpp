@@ -95,6 +95,9 @@ TEST(Cli, RejectedInputsLeaveAnEmptyOutput) {
       {"24-bit", with_byte(small_image(), 28, 24), 254, ""},
       {"compressed", patched32(small_image(), 30, 1), 254, ""},
       {"palette full", patched32(small_image(), 46, 255), 253, "\nToo many colors. No free place."},
+      // Room for the used entries, none for the last placeholder the slot table appends.
+      {"palette full at an append", patched32(small_image(), 46, 249), 253,
+       "\nToo many colors. No free place."},
       {"53 bytes", short_file, 254, "*"},
       {"height 0", patched32(small_image(), 22, 0), 254, "*"},
       {"negative width", patched32(small_image(), 18, 0xFFFFFFFE), 254, "*"},
