@@ -30,6 +30,7 @@ void zero_fill_bytes(work_image& image) {
 
 // Each value's pixels draw a contiguous block of the sequence, after the blocks of all
 // smaller values that take draws; its state jumps straight to the start of its block.
+// The shared state is left where it was: this pass runs once per process, last.
 draw_tables make_draw_tables(const value_counts& counts, const pixel_plan& plan) {
   draw_tables tables;
   tables.fixed = plan.fixed;
