@@ -43,7 +43,6 @@ void plan_matched_value(const work_image& image, std::size_t k, int threshold, p
     plan.decided_by_draw[k] = true;
     plan.threshold[k] = static_cast<std::uint16_t>(threshold);
     plan.gray[k] = gray;
-    plan.any_decided_by_draw = true;
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "bitmap/bmp_layout.h"
+#include "palette/random_sequence.h"
 
 using value_table = std::array<std::uint8_t, bmp::PALETTE_ENTRIES>;
 using value_counts = std::array<std::uint64_t, bmp::PALETTE_ENTRIES>;
@@ -64,9 +65,7 @@ inline void add_partial_counts(const partial_counts& partial, value_counts& coun
 // One draw for a pixel of a value a draw decides: true for gray, false for background.
 // Shared by both forms so they cannot drift apart.
 inline bool draw_gives_gray(draw_entry& entry) {
-  // The sequence's own step, on the value's private state (see random_sequence.h).
-  entry.state = entry.state * 214013u + 2531011u;
-  return ((entry.state >> 16) & 0x7FFF) >= entry.threshold;
+  return draw_random(entry.state) >= entry.threshold;
 }
 
 inline std::uint8_t draw_pixel(draw_entry& entry) {

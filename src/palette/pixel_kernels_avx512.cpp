@@ -114,10 +114,9 @@ VECTOR_TARGET std::uint64_t draw_lanes_at_once(std::uint64_t lanes, draw_entry& 
 
 // Takes the values with many pixels in the block one at a time, while there are such;
 // returns the lanes left for drawing one by one.
-VECTOR_TARGET std::uint64_t draw_values_at_once(__m512i values, std::uint64_t drawn,
-                                                __m512i& result, draw_tables& tables) {
-  alignas(64) std::uint8_t lane_values[LANES];
-  _mm512_store_si512(lane_values, values);
+VECTOR_TARGET std::uint64_t draw_values_at_once(__m512i values, const std::uint8_t* lane_values,
+                                                std::uint64_t drawn, __m512i& result,
+                                                draw_tables& tables) {
   while (drawn != 0) {
     std::uint8_t value = lane_values[__builtin_ctzll(drawn)];
     std::uint64_t lanes =
@@ -141,14 +140,18 @@ VECTOR_TARGET void draw_vector(std::uint8_t* span, std::size_t length, draw_tabl
     __m512i values = _mm512_maskz_loadu_epi8(mask, span + i);
     __m512i flags = look_up(decided, values);
     __m512i result = look_up(fixed, values);
-    std::uint64_t left =
-        draw_values_at_once(values, _mm512_test_epi8_mask(flags, flags) & mask, result, tables);
-    alignas(64) std::uint8_t original[LANES];
-    if (left != 0) _mm512_store_si512(original, values);
+    std::uint64_t drawn = _mm512_test_epi8_mask(flags, flags) & mask;
+    if (drawn == 0) {
+      _mm512_mask_storeu_epi8(span + i, mask, result);
+      continue;
+    }
+    alignas(64) std::uint8_t lane_values[LANES];
+    _mm512_store_si512(lane_values, values);
+    std::uint64_t left = draw_values_at_once(values, lane_values, drawn, result, tables);
     _mm512_mask_storeu_epi8(span + i, mask, result);
     for (; left != 0; left &= left - 1) {
       auto lane = static_cast<std::size_t>(__builtin_ctzll(left));
-      span[i + lane] = draw_pixel(tables.entries[original[lane]]);
+      span[i + lane] = draw_pixel(tables.entries[lane_values[lane]]);
     }
   }
 }

@@ -16,8 +16,14 @@ struct pixel_plan {
   std::array<bool, bmp::PALETTE_ENTRIES> decided_by_draw{};
   std::array<std::uint16_t, bmp::PALETTE_ENTRIES> threshold{};
   std::array<std::uint8_t, bmp::PALETTE_ENTRIES> gray{};
-  bool any_decided_by_draw = false;
 };
+
+inline bool any_decided_by_draw(const pixel_plan& plan) {
+  for (bool decided : plan.decided_by_draw) {
+    if (decided) return true;
+  }
+  return false;
+}
 
 // Every value keeps the number index_map gives it.
 pixel_plan plan_without_draws(const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& index_map);

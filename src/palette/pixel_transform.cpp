@@ -58,7 +58,7 @@ value_counts count_values(const work_image& image, const pixel_kernels& kernels)
 }
 
 void transform_pixels(work_image& image, const pixel_plan& plan, const pixel_kernels& kernels) {
-  if (plan.any_decided_by_draw) {
+  if (any_decided_by_draw(plan)) {
     draw_tables tables = make_draw_tables(count_values(image, kernels), plan);
     for_each_span(
         image, [&](std::uint8_t* span, std::size_t length) { kernels.draw(span, length, tables); });

@@ -26,13 +26,11 @@ int platform_origin(int origin) {
 }
 
 // The platform moves at most about 2 GiB per call and may stop early on pipes, so a
-// partial transfer goes on until it is complete or the call reports 0 or an error.
-template <typename Transfer>
-long transfer_all(Transfer transfer, int length) {
+// partial read goes on until it is complete or the call reports 0 or an error.
+long read_all(int handle, char* destination, int length) {
   long done = 0;
   while (done < length) {
-    ssize_t moved =
-        transfer(static_cast<std::size_t>(done), static_cast<std::size_t>(length - done));
+    ssize_t moved = read(handle, destination + done, static_cast<std::size_t>(length - done));
     if (moved < 0 && errno == EINTR) continue;
     if (moved <= 0) break;
     done += moved;
@@ -58,7 +56,7 @@ void advance(iovec*& blocks, int& count, std::size_t written) {
   blocks->iov_len -= written;
 }
 
-// Writes every byte of the blocks, going on after partial writes.
+// Writes every byte of the blocks, going on after partial writes as reads do.
 long write_all(int handle, iovec* blocks, int count) {
   long done = 0;
   for (advance(blocks, count, 0); count > 0;) {
@@ -135,11 +133,7 @@ long checked_seek(int handle, long offset, int origin) {
 }
 
 int checked_read(int handle, void* destination, int length) {
-  auto* bytes = static_cast<char*>(destination);
-  auto read_some = [&](std::size_t at, std::size_t count) {
-    return read(handle, bytes + at, count);
-  };
-  if (transfer_all(read_some, length) == length) return 0;
+  if (read_all(handle, static_cast<char*>(destination), length) == length) return 0;
   std::printf("\nError: _read failed.\n  File handle=%i\n  Where to=%s\n  Length=%i", handle,
               format_address(destination).c_str(), length);
   end_process();
@@ -151,11 +145,8 @@ int checked_seek_read(int handle, void* destination, long offset, int length) {
 }
 
 int checked_write(int handle, const void* source, int length) {
-  const auto* bytes = static_cast<const char*>(source);
-  auto write_some = [&](std::size_t at, std::size_t count) {
-    return write(handle, bytes + at, count);
-  };
-  if (transfer_all(write_some, length) == length) return length;
+  iovec block = {const_cast<void*>(source), static_cast<std::size_t>(length)};
+  if (write_all(handle, &block, 1) == length) return length;
   write_failed(handle, source, length);
 }
 
