@@ -64,6 +64,24 @@ std::vector<bmp_recipe> seed_images() {
   bmp_recipe deep = shaped(3, 2, 4, 4);
   deep.bits = 24;
   recipes.push_back(deep);
+  // The decoded forms: packed 1 and 4 bits both ways up, RLE8, RLE4, the core header.
+  const struct {
+    std::uint16_t bits;
+    std::uint32_t compression;
+    std::uint32_t info_size;
+    int height;
+  } forms[] = {{1, 0, 40, 3}, {4, 0, 124, -3}, {8, 1, 40, 4}, {4, 2, 40, 4},
+               {1, 0, 12, 2}, {4, 0, 12, 3},   {8, 0, 12, 2}};
+  for (const auto& form : forms) {
+    bmp_recipe decoded = shaped(9, form.height, 1 << form.bits, 0);
+    for (auto& line : decoded.rows) {
+      for (auto& value : line) value = static_cast<std::uint8_t>(value % (1 << form.bits));
+    }
+    decoded.bits = form.bits;
+    decoded.compression = form.compression;
+    decoded.info_size = form.info_size;
+    recipes.push_back(decoded);
+  }
   return recipes;
 }
 

@@ -129,6 +129,13 @@ void patch32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t val
   write_le32(bytes.data() + at, value);
 }
 
+// Rewrites the 4 x 2 image's info header as a 12-byte core header.
+void as_core(std::vector<std::uint8_t>& bytes, std::uint8_t bits) {
+  patch32(bytes, 14, 12);
+  patch32(bytes, 18, 4 | 2 << 16);
+  patch32(bytes, 22, 1 | std::uint32_t{bits} << 16);
+}
+
 TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
   using o = translation_outcome;
   using f = bitmap_fault;
@@ -136,8 +143,38 @@ TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
       {"intact", [](auto&) {}, o::done, f::none},
       {"53 bytes", [](auto& b) { b.resize(53); }, o::malformed, f::too_short},
       {"empty", [](auto& b) { b.clear(); }, o::malformed, f::too_short},
-      {"24 bits", [](auto& b) { b[28] = 24; }, o::unsupported_format, f::none},
-      {"compressed", [](auto& b) { patch32(b, 30, 1); }, o::unsupported_format, f::none},
+      {"24 bits", [](auto& b) { b[28] = 24; }, o::unsupported_format, f::unsupported_bits},
+      {"bitfields", [](auto& b) { patch32(b, 30, 3); }, o::unsupported_format,
+       f::unsupported_compression},
+      {"RLE4 at 8 bits", [](auto& b) { patch32(b, 30, 2); }, o::unsupported_format,
+       f::unsupported_compression},
+      {"RLE8 top-down", [](auto& b) { patch32(b, 30, 1), patch32(b, 22, 0xFFFFFFFE); },
+       o::unsupported_format, f::compressed_top_down},
+      {"4 bits, 39-byte header", [](auto& b) { b[28] = 4, patch32(b, 14, 39); },
+       o::unsupported_format, f::unsupported_info_size},
+      {"4 bits, 30000 x 30000",
+       [](auto& b) { b[28] = 4, patch32(b, 18, 30000), patch32(b, 22, 30000); }, o::done, f::none},
+      {"4 bits, 46341 x 46341",
+       [](auto& b) { b[28] = 4, patch32(b, 18, 46341), patch32(b, 22, 46341); }, o::malformed,
+       f::decoded_too_large},
+      {"4 bits, pixel offset inside a long header", [](auto& b) { b[28] = 4, patch32(b, 14, 124); },
+       o::malformed, f::pixel_offset_in_headers},
+      {"1 bit, colours used -1", [](auto& b) { b[28] = 1, patch32(b, 46, 0xFFFFFFFF); },
+       o::malformed, f::negative_colors_used},
+      {"1 bit, height 0", [](auto& b) { b[28] = 1, patch32(b, 22, 0); }, o::malformed,
+       f::zero_height},
+      {"1 bit, width -1", [](auto& b) { b[28] = 1, patch32(b, 18, 0xFFFFFFFF); }, o::malformed,
+       f::negative_width},
+      {"core header, 25 bytes", [](auto& b) { as_core(b, 8), b.resize(25); }, o::malformed,
+       f::too_short},
+      {"core header, 26 bytes", [](auto& b) { as_core(b, 8), patch32(b, 10, 26), b.resize(26); },
+       o::done, f::none},
+      {"core header, 24 bits", [](auto& b) { as_core(b, 24); }, o::unsupported_format,
+       f::unsupported_bits},
+      {"core header, height 0", [](auto& b) { as_core(b, 4), b[20] = 0; }, o::malformed,
+       f::zero_height},
+      {"core header, pixel offset 25", [](auto& b) { as_core(b, 1), patch32(b, 10, 25); },
+       o::malformed, f::pixel_offset_in_headers},
       {"height 0", [](auto& b) { patch32(b, 22, 0); }, o::malformed, f::zero_height},
       {"width -1", [](auto& b) { patch32(b, 18, 0xFFFFFFFF); }, o::malformed, f::negative_width},
       {"width -2^31", [](auto& b) { patch32(b, 18, 0x80000000); }, o::malformed, f::negative_width},
@@ -175,7 +212,8 @@ TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
 }
 
 TEST(Faults, SizeLimitLeavesRoomForTheOutputBuffer) {
-  EXPECT_EQ(check_input_size(54), bitmap_fault::none);
+  EXPECT_EQ(check_input_size(25), bitmap_fault::too_short);
+  EXPECT_EQ(check_input_size(26), bitmap_fault::none);
   EXPECT_EQ(check_input_size(2147482623), bitmap_fault::none);
   EXPECT_EQ(check_input_size(2147482624), bitmap_fault::too_large);
   EXPECT_EQ(check_input_size(std::int64_t{1} << 40), bitmap_fault::too_large);

@@ -92,8 +92,30 @@ TEST(Cli, RejectedInputsLeaveAnEmptyOutput) {
   std::vector<unsigned char> short_file = small_image();
   short_file.resize(53);
   const rejected_input cases[] = {
-      {"24-bit", with_byte(small_image(), 28, 24), 254, ""},
-      {"compressed", patched32(small_image(), 30, 1), 254, ""},
+      {"24-bit", with_byte(small_image(), 28, 24), 254,
+       "\nUnsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per pixel "
+       "can be translated; save the image with a palette of at most 256 colours."},
+      {"bitfields", patched32(small_image(), 30, 3), 254,
+       "\nUnsupported compression: bitfields or OS/2 Huffman (compression 3) at 8 bits per pixel. "
+       "Only uncompressed bitmaps, RLE8 at 8 bits and RLE4 at 4 bits can be translated."},
+      {"RLE8 at 4 bits", patched32(with_byte(small_image(), 28, 4), 30, 1), 254,
+       "\nUnsupported compression: RLE8 (compression 1) at 4 bits per pixel. Only uncompressed "
+       "bitmaps, RLE8 at 8 bits and RLE4 at 4 bits can be translated."},
+      {"4 bits with a 20-byte header", patched32(with_byte(small_image(), 28, 4), 14, 20), 254,
+       "\nUnsupported bitmap: a 20-byte info header with 4 bits per pixel and compression 0. Any "
+       "header size works for 8-bit uncompressed bitmaps; other forms need the 12-byte core "
+       "header or an info header of 40 bytes or more."},
+      {"RLE8 top-down", patched32(patched32(small_image(), 30, 1), 22, 0xFFFFFFFE), 254,
+       "\nBad bitmap header: RLE-compressed rows with a negative (top-down) height; compressed "
+       "bitmaps are stored bottom-up."},
+      {"no room for the grays", patched32(small_image(), 46, 241), 254,
+       "\nNo room for the gray ramp: 249 palette entries are in use (the catch-all included), at "
+       "most 248 leave room for the seven grays. A percentage of 0 skips the near-background "
+       "step."},
+      {"decoded too large",
+       patched32(patched32(with_byte(small_image(), 28, 1), 18, 46341), 22, 46341), 254,
+       "\nThe picture is too large: as 8-bit rows it would make a file of 2147482624 bytes or "
+       "more."},
       {"palette full", patched32(small_image(), 46, 255), 253, "\nToo many colors. No free place."},
       // Room for the used entries, none for the last placeholder the slot table appends.
       {"palette full at an append", patched32(small_image(), 46, 249), 253,

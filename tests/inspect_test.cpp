@@ -28,9 +28,9 @@ inspected_file inspected(const std::string& path, const std::vector<std::uint8_t
 TEST(Inspect, FindsFieldsRolesAndCounts) {
   inspection found = inspect_bitmap(translated_image());
   ASSERT_TRUE(found.usable());
-  EXPECT_EQ(found.width, 4);
-  EXPECT_EQ(found.height, 2);
-  EXPECT_EQ(found.pixel_offset, 1078u);
+  EXPECT_EQ(found.header.width, 4);
+  EXPECT_EQ(found.header.height, 2);
+  EXPECT_EQ(found.header.pixel_offset, 1078u);
   EXPECT_EQ(found.stride, 4u);
   EXPECT_EQ(found.first_pixel, 0);
   const std::pair<std::size_t, const char*> roles[] = {
@@ -83,7 +83,10 @@ TEST(Inspect, JsonDocumentReadsBack) {
   const json_value& second = (*document)["files"][1];
   EXPECT_FALSE(second["ok"].boolean);
   EXPECT_EQ(second["problem"].text,
-            "not an uncompressed 8-bit bitmap (24 bits per pixel, compression 0)");
+            "Unsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per "
+            "pixel can be translated; save the image with a palette of at most 256 colours.");
+  EXPECT_EQ(second["status"].number, 254);
+  EXPECT_EQ(second["verdict"].text, "refused");
   EXPECT_EQ(second["header"]["bits"].number, 24);
   EXPECT_FALSE((*document)["files"][2]["ok"].boolean);
 }

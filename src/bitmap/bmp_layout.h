@@ -1,5 +1,6 @@
 #pragma once
-// The one file format this tool reads and writes: the 8-bit palette BMP.
+// The 8-bit palette BMP: the form the tool writes and the one it translates in place
+// (bmp_header.h tells the other forms it reads and decodes into this one).
 //
 // All multi-byte fields are little-endian; offsets count from the start of the file.
 //
@@ -10,8 +11,8 @@
 //       14      4  info header size            (output: 40; input palette starts after it)
 //       18      4  width in pixels, signed
 //       22      4  height in rows, signed      (negative: rows stored top-down)
-//       28      2  bits per pixel              (must be 8)
-//       30      4  compression                 (must be 0)
+//       28      2  bits per pixel              (8)
+//       30      4  compression                 (0)
 //       46      4  colours used, signed        (output: 256)
 //
 // A palette entry is 4 bytes: blue, green, red, reserved. A pixel is one byte, a

@@ -1,4 +1,3 @@
-#include "bitmap/byte_order.h"
 #include "bitmap/palette_entry.h"
 #include "bitmap/work_image.h"
 
@@ -16,7 +15,7 @@ bool only_extremes(rgb color) {
 }  // namespace
 
 std::int64_t count_used_colors(const work_image& image) {
-  std::int64_t colors_used = read_le32_signed(image.input_bytes + bmp::COLORS_USED_FIELD);
+  std::int64_t colors_used = image.colors_used;
   if (colors_used != 0 && colors_used != bmp::PALETTE_ENTRIES) return colors_used + 1;
   for (int index = bmp::PALETTE_ENTRIES - 1; index >= 0; --index) {
     if (!only_extremes(input_palette_color(image, index))) return index + 2;

@@ -22,6 +22,7 @@ struct work_image {
   std::uint32_t stride = 0;
   std::uint64_t input_palette_offset = 0;  // may lie past the end of the file
   std::uint32_t input_pixels_offset = 0;
+  std::int32_t colors_used = 0;
 
   int used_count = 0;
   // For every input pixel value k, the value its output pixels hold now: the index clamp
@@ -40,17 +41,24 @@ enum class bitmap_fault {
   pixel_offset_past_end,
   negative_colors_used,
   width_exceeds_stride,
+  // Forms the tool does not read.
+  unsupported_info_size,
+  unsupported_bits,
+  unsupported_compression,
+  compressed_top_down,
+  // A decoded form whose 8-bit rows would exceed the size limit.
+  decoded_too_large,
 };
+
+struct bmp_header;
 
 // Size limits, checked before anything is allocated.
 
 bitmap_fault check_input_size(std::int64_t file_size);
 
-// False unless the input is an uncompressed 8-bit bitmap.
-bool validate_bitmap(const work_image& image);
-
-// Fills width, height, rows, stride and the input views; reports a header it cannot use.
-bitmap_fault measure_bitmap(work_image& image);
+// Reads the header; for an 8-bit uncompressed file also fills width, height, rows, stride,
+// colors_used and the input views. Reports a header it cannot use.
+bitmap_fault measure_bitmap(work_image& image, bmp_header& header);
 
 // The number of output palette entries in use, catch-all included. May exceed 256.
 std::int64_t count_used_colors(const work_image& image);

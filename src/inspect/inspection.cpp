@@ -7,17 +7,6 @@
 
 namespace {
 
-void read_header(const std::uint8_t* header, inspection& found) {
-  found.size_field = read_le32(header + bmp::FILE_SIZE_FIELD);
-  found.pixel_offset = read_le32(header + bmp::PIXEL_OFFSET_FIELD);
-  found.info_size = read_le32(header + bmp::INFO_SIZE_FIELD);
-  found.width = read_le32_signed(header + bmp::WIDTH_FIELD);
-  found.height = read_le32_signed(header + bmp::HEIGHT_FIELD);
-  found.bits = read_le16(header + bmp::BITS_FIELD);
-  found.compression = read_le32(header + bmp::COMPRESSION_FIELD);
-  found.colors_used = read_le32_signed(header + bmp::COLORS_USED_FIELD);
-}
-
 const char* slot_role(int slot) {
   switch (slot) {
     case 1:
@@ -67,25 +56,51 @@ void read_palette_and_pixels(work_image& image, inspection& found) {
   for (std::size_t k = 0; k < counts.size(); ++k) found.palette[k].pixels = counts[k];
 }
 
+// The smallest parameters that turn the near-background step on: the grays must fit.
+constexpr translation_parameters WITH_GRAYS{1, 1, 1, 0.01f};
+
+// Runs the translation up to the pixel rows, which it leaves unchanged, as the tool would.
+void judge(work_image& image, inspection& found) {
+  std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
+  image.output_prefix = prefix;
+  pixel_plan plan;
+  found.outcome = plan_translation(image, WITH_GRAYS, plan);
+  image.output_prefix = nullptr;
+}
+
 }  // namespace
+
+verdict inspection::judged() const {
+  if (outcome.outcome == translation_outcome::done) return verdict::usable;
+  if (outcome.outcome == translation_outcome::no_room_for_grays)
+    return verdict::usable_without_grays;
+  return verdict::refused;
+}
 
 inspection inspect_bitmap(const std::vector<std::uint8_t>& file) {
   inspection found;
   found.file_size = static_cast<std::int64_t>(file.size());
-  found.fault = check_input_size(found.file_size);
-  if (found.fault != bitmap_fault::none) return found;
+  found.outcome.fault = check_input_size(found.file_size);
+  if (found.outcome.fault != bitmap_fault::none) {
+    found.outcome.outcome = translation_outcome::malformed;
+    return found;
+  }
   found.has_headers = true;
-  read_header(file.data(), found);
-  // The core reads through a mutable record; nothing here writes to the bytes.
+  found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
+  // The core reads through a mutable record; nothing here writes to the file's bytes.
   work_image image;
   image.input_bytes = const_cast<std::uint8_t*>(file.data());
   image.file_size = static_cast<std::int32_t>(file.size());
-  found.supported = validate_bitmap(image);
-  if (!found.supported) return found;
-  found.fault = measure_bitmap(image);
-  if (found.fault != bitmap_fault::none) return found;
+  std::vector<std::uint8_t> equivalent;
+  found.outcome = load_equivalent(image, [&](std::int32_t size) {
+    equivalent.resize(static_cast<std::size_t>(size));
+    return equivalent.data();
+  });
+  found.header = found.outcome.header;
+  if (found.outcome.outcome != translation_outcome::done) return found;
+  judge(image, found);
+  found.measured = true;
   found.stride = image.stride;
-  found.rows = image.rows;
   found.used_count = count_used_colors(image);
   found.first_pixel = first_input_pixel(image);
   read_palette_and_pixels(image, found);

@@ -9,6 +9,7 @@
 
 #include "bitmap/palette_entry.h"
 #include "bitmap/work_image.h"
+#include "palette/translation.h"
 
 struct palette_row {
   rgb color;
@@ -16,29 +17,33 @@ struct palette_row {
   std::string role;  // empty, or what a fixed slot or gray ramp entry stands for
 };
 
+// What the translation would make of a file.
+enum class verdict {
+  usable,
+  usable_without_grays,  // only with percentage 0: no room for the gray ramp
+  refused,
+};
+
 struct inspection {
   std::int64_t file_size = 0;
-  bool has_headers = false;  // false: too short or too large, nothing else is filled in
+  bool has_headers = false;  // false: too short or too large, no header field is filled in
   std::uint32_t size_field = 0;
-  std::uint32_t pixel_offset = 0;
-  std::uint32_t info_size = 0;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::uint16_t bits = 0;
-  std::uint32_t compression = 0;
-  std::int32_t colors_used = 0;
+  bmp_header header;  // the file's own header, as far as it could be read
 
-  bool supported = false;  // an uncompressed 8-bit bitmap
-  bitmap_fault fault = bitmap_fault::none;
+  // The translation's outcome with the near-background step on: done, no room for the
+  // grays, or the refusal and its reason.
+  translation_report outcome;
 
-  // Filled in when supported and fault is none:
+  // Filled in when the header is usable (measured); for a decoded form these describe its
+  // 8-bit equivalent:
+  bool measured = false;
   std::uint32_t stride = 0;
-  std::uint32_t rows = 0;
-  std::int64_t used_count = 0;
+  std::int64_t used_count = 0;  // before the slot table, the catch-all included
   int first_pixel = 0;
   std::array<palette_row, bmp::PALETTE_ENTRIES> palette{};
 
-  bool usable() const { return has_headers && supported && fault == bitmap_fault::none; }
+  verdict judged() const;
+  bool usable() const { return judged() != verdict::refused; }
 };
 
 // Reads only; the bytes are the whole file.

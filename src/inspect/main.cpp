@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +15,9 @@
 #include <vector>
 
 #include "inspect/report.h"
+#include "tool/exit_status.h"
 
 namespace {
-
-constexpr int STATUS_OK = 0;
-constexpr int STATUS_BAD_INPUT = 254;
-constexpr int STATUS_FAILURE = 255;
 
 constexpr const char* USAGE =
     "usage: palette-inspect [--json] FILE.bmp...\n"
@@ -59,10 +57,7 @@ inspected_file inspect_path(const std::string& path) {
 
 int status_of(const std::vector<inspected_file>& files) {
   int status = STATUS_OK;
-  for (const inspected_file& file : files) {
-    if (!file.read_error.empty()) return STATUS_FAILURE;
-    if (!problem_of(file).empty()) status = STATUS_BAD_INPUT;
-  }
+  for (const inspected_file& file : files) status = std::max(status, file_status(file));
   return status;
 }
 
@@ -89,7 +84,7 @@ int main(int argc, char** argv) {
   }
   if (paths.empty()) {
     std::fputs(USAGE, stderr);
-    return STATUS_FAILURE;
+    return shell_status(STATUS_FAILURE);
   }
   std::vector<inspected_file> files;
   for (const std::string& path : paths) files.push_back(inspect_path(path));

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tool/exit_status.h"
 #include "tool/messages.h"
 
 namespace {
@@ -20,24 +21,32 @@ const char* orientation(std::int32_t height) {
   return height < 0 ? "top-down" : "bottom-up";
 }
 
+std::string form_of(const bmp_header& header) {
+  std::string kind =
+      header.core ? "12-byte core header" : format("%u-byte info header", header.info_size);
+  return format("%u bits per pixel, %s, %s", header.bits, compression_name(header.compression),
+                kind.c_str());
+}
+
 std::string header_lines(const inspection& found) {
+  const bmp_header& header = found.header;
   std::string text = format("  file size          %lld bytes (size field %u)\n",
                             static_cast<long long>(found.file_size), found.size_field);
-  text += format("  width              %d\n", found.width);
-  text += format("  height             %d (%s)\n", found.height, orientation(found.height));
-  text += format("  bits per pixel     %u\n", found.bits);
-  text += format("  compression        %u\n", found.compression);
-  text += format("  colours used       %d\n", found.colors_used);
-  text += format("  info header size   %u\n", found.info_size);
-  text += format("  pixel data offset  %u\n", found.pixel_offset);
+  text += format("  form               %s\n", form_of(header).c_str());
+  text += format("  width              %d\n", header.width);
+  text += format("  height             %d (%s)\n", header.height, orientation(header.height));
+  text += format("  bits per pixel     %u\n", header.bits);
+  text += format("  compression        %u\n", header.compression);
+  text += format("  colours used       %d\n", header.colors_used);
+  text += format("  info header size   %u\n", header.info_size);
+  text += format("  pixel data offset  %u\n", header.pixel_offset);
   return text;
 }
 
 std::string translation_lines(const inspection& found) {
   std::string text = format("  stride             %u\n", found.stride);
-  text +=
-      format("  used count         %lld%s\n", static_cast<long long>(found.used_count),
-             found.used_count > 255 ? " (the palette is full: the translation would stop)" : "");
+  text += format("  used count         %lld (the catch-all entry included)\n",
+                 static_cast<long long>(found.used_count));
   text += format("  first pixel        %d\n", found.first_pixel);
   return text;
 }
@@ -78,12 +87,14 @@ std::string json_string(const std::string& value) {
 }
 
 std::string json_header(const inspection& found) {
+  const bmp_header& header = found.header;
   return format(
-      "\"header\": {\"size_field\": %u, \"pixel_offset\": %u, \"info_size\": %u, \"width\": %d, "
-      "\"height\": %d, "
-      "\"top_down\": %s, \"bits\": %u, \"compression\": %u, \"colors_used\": %d}",
-      found.size_field, found.pixel_offset, found.info_size, found.width, found.height,
-      found.height < 0 ? "true" : "false", found.bits, found.compression, found.colors_used);
+      "\"header\": {\"size_field\": %u, \"pixel_offset\": %u, \"info_size\": %u, "
+      "\"core_header\": %s, \"width\": %d, \"height\": %d, \"top_down\": %s, \"bits\": %u, "
+      "\"compression\": %u, \"colors_used\": %d}",
+      found.size_field, header.pixel_offset, header.info_size, header.core ? "true" : "false",
+      header.width, header.height, header.height < 0 ? "true" : "false", header.bits,
+      header.compression, header.colors_used);
 }
 
 std::string json_palette(const inspection& found) {
@@ -100,41 +111,82 @@ std::string json_palette(const inspection& found) {
   return text + "]";
 }
 
+const char* verdict_name(verdict judged) {
+  switch (judged) {
+    case verdict::usable:
+      return "usable";
+    case verdict::usable_without_grays:
+      return "usable_without_grays";
+    case verdict::refused:
+      break;
+  }
+  return "refused";
+}
+
+std::string json_verdict(const inspected_file& file) {
+  std::string problem = problem_of(file);
+  std::string text =
+      format(", \"ok\": %s, \"status\": %d", file_ok(file) ? "true" : "false", file_status(file));
+  if (file.read_error.empty())
+    text += format(", \"verdict\": \"%s\"", verdict_name(file.found.judged()));
+  if (!problem.empty()) text += ", \"problem\": " + json_string(problem);
+  return text;
+}
+
 std::string json_file(const inspected_file& file) {
   const inspection& found = file.found;
-  std::string text = "{\"path\": " + json_string(file.path);
-  std::string problem = problem_of(file);
-  text += format(", \"ok\": %s", problem.empty() ? "true" : "false");
-  if (!problem.empty()) text += ", \"problem\": " + json_string(problem);
+  std::string text = "{\"path\": " + json_string(file.path) + json_verdict(file);
   if (!file.read_error.empty()) return text + "}";
   text += format(", \"file_size\": %lld", static_cast<long long>(found.file_size));
   if (found.has_headers) text += ", " + json_header(found);
-  if (!found.usable()) return text + "}";
+  if (!found.measured) return text + "}";
   text += format(", \"stride\": %u, \"used_count\": %lld, \"first_pixel\": %d, ", found.stride,
                  static_cast<long long>(found.used_count), found.first_pixel);
   return text + json_palette(found) + "}";
 }
 
+std::string verdict_line(const inspected_file& file) {
+  switch (file.found.judged()) {
+    case verdict::usable:
+      return "  verdict            usable\n";
+    case verdict::usable_without_grays:
+      return "  verdict            usable only with percentage 0\n";
+    case verdict::refused:
+      break;
+  }
+  return format("  verdict            refused: palette-translate would exit with %d\n",
+                file_status(file));
+}
+
 }  // namespace
+
+bool file_ok(const inspected_file& file) {
+  return file.read_error.empty() && file.found.usable();
+}
+
+int file_status(const inspected_file& file) {
+  if (!file.read_error.empty()) return shell_status(STATUS_FAILURE);
+  if (file.found.usable()) return STATUS_OK;
+  return shell_status(refusal_status(file.found.outcome));
+}
 
 std::string problem_of(const inspected_file& file) {
   if (!file.read_error.empty()) return file.read_error;
-  const inspection& found = file.found;
-  if (found.has_headers && !found.supported) {
-    return format("not an uncompressed 8-bit bitmap (%u bits per pixel, compression %u)",
-                  found.bits, found.compression);
-  }
-  if (found.fault != bitmap_fault::none) return std::string(fault_message(found.fault) + 1);
-  return "";
+  std::string message = refusal_message(file.found.outcome);
+  return message.empty() ? message : message.substr(1);
 }
 
 std::string text_report(const inspected_file& file, bool color) {
   std::string text = file.path + "\n";
   const inspection& found = file.found;
-  if (file.read_error.empty() && found.has_headers) text += header_lines(found);
   std::string problem = problem_of(file);
-  if (!problem.empty()) return text + "  problem            " + problem + "\n";
-  return text + translation_lines(found) + palette_table(found, color);
+  if (!file.read_error.empty()) return text + "  problem            " + problem + "\n";
+  if (found.has_headers) text += header_lines(found);
+  if (found.measured) text += translation_lines(found);
+  text += verdict_line(file);
+  if (!problem.empty()) text += "  problem            " + problem + "\n";
+  if (found.measured) text += palette_table(found, color);
+  return text;
 }
 
 std::string json_report(const std::vector<inspected_file>& files) {

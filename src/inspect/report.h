@@ -12,7 +12,13 @@ struct inspected_file {
   inspection found;
 };
 
-// Why the translation could not use the file, or "" when it could.
+// Whether palette-translate can translate the file (perhaps only with percentage 0).
+bool file_ok(const inspected_file& file);
+
+// The status palette-translate would end with on the file, as the shell sees it.
+int file_status(const inspected_file& file);
+
+// Why the translation could not use the file, or cannot add the grays; "" otherwise.
 std::string problem_of(const inspected_file& file);
 
 // The report for one file; with colour, each palette row gets a true-colour swatch.

@@ -6,35 +6,62 @@
 
 namespace {
 
-translation_report report(translation_outcome outcome, bitmap_fault fault = bitmap_fault::none) {
-  return {outcome, fault};
+translation_report refused(translation_report report, translation_outcome outcome) {
+  report.outcome = outcome;
+  return report;
+}
+
+translation_outcome outcome_of(bitmap_fault fault) {
+  if (fault == bitmap_fault::none) return translation_outcome::done;
+  return is_unsupported_form(fault) ? translation_outcome::unsupported_format
+                                    : translation_outcome::malformed;
 }
 
 }  // namespace
 
+translation_report check_header(const work_image& image, bmp_header& header) {
+  translation_report report;
+  report.fault = read_bmp_header(image.input_bytes, image.file_size, header);
+  report.outcome = outcome_of(report.fault);
+  report.header = header;
+  return report;
+}
+
 translation_report prepare_translation(work_image& image) {
-  if (!validate_bitmap(image)) return report(translation_outcome::unsupported_format);
-  bitmap_fault fault = measure_bitmap(image);
-  if (fault != bitmap_fault::none) return report(translation_outcome::malformed, fault);
-  std::int64_t used_count = count_used_colors(image);
-  if (check_palette_room(used_count) != 0) return report(translation_outcome::palette_full);
-  image.used_count = static_cast<int>(used_count);
+  translation_report report;
+  report.fault = measure_bitmap(image, report.header);
+  report.outcome = outcome_of(report.fault);
+  if (report.outcome != translation_outcome::done) return report;
+  // Decoded forms come here as their 8-bit equivalent, through load_equivalent.
+  if (!report.header.in_place) return refused(report, translation_outcome::unsupported_format);
+  report.used_count = count_used_colors(image);
+  if (check_palette_room(report.used_count) != 0)
+    return refused(report, translation_outcome::palette_full);
+  image.used_count = static_cast<int>(report.used_count);
   assemble_prefix(image);
   clamp_index_map(image);
-  return report(translation_outcome::done);
+  return report;
+}
+
+translation_report plan_translation(work_image& image, const translation_parameters& parameters,
+                                    pixel_plan& plan) {
+  translation_report report = prepare_translation(image);
+  if (report.outcome != translation_outcome::done) return report;
+  if (apply_slot_table(image) != 0) return refused(report, translation_outcome::palette_full);
+  report.used_count = image.used_count;
+  if (plan_near_background(image, parameters.red_tolerance, parameters.green_tolerance,
+                           parameters.blue_tolerance, parameters.background_share, plan) != 0) {
+    return refused(report, translation_outcome::no_room_for_grays);
+  }
+  return report;
 }
 
 translation_report translate_image(work_image& image, const translation_parameters& parameters,
                                    const pixel_kernels& kernels) {
-  translation_report prepared = prepare_translation(image);
-  if (prepared.outcome != translation_outcome::done) return prepared;
-  if (apply_slot_table(image) != 0) return report(translation_outcome::palette_full);
   pixel_plan plan;
-  if (plan_near_background(image, parameters.red_tolerance, parameters.green_tolerance,
-                           parameters.blue_tolerance, parameters.background_share, plan) != 0) {
-    return report(translation_outcome::no_room_for_grays);
-  }
+  translation_report report = plan_translation(image, parameters, plan);
+  if (report.outcome != translation_outcome::done) return report;
   image.output_pixels = input_pixels(image);
   transform_pixels(image, plan, kernels);
-  return report(translation_outcome::done);
+  return report;
 }

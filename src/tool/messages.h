@@ -1,6 +1,16 @@
 #pragma once
+// Why an input is refused, in the words both commands use: palette-translate prints the
+// message after its banner, palette-inspect shows it as the file's problem.
 
-#include "bitmap/work_image.h"
+#include <string>
 
-// What is wrong with a bitmap the tool cannot use: one line of text after a line feed.
-const char* fault_message(bitmap_fault fault);
+#include "palette/translation.h"
+
+// One line of text after a line feed; "" for a translation that is done.
+std::string refusal_message(const translation_report& report);
+
+// The run status of a refusal: STATUS_PALETTE_FULL or STATUS_BAD_INPUT; STATUS_OK when done.
+int refusal_status(const translation_report& report);
+
+// What a compression field value stands for: "uncompressed", "RLE8", "JPEG or OS/2 RLE24" ...
+const char* compression_name(std::uint32_t compression);

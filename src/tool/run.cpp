@@ -18,7 +18,6 @@ constexpr int PARAMETER_COUNT = 6;
 
 constexpr const char* BANNER = "\n\nQuorl Palette Translation. Ver.2.0 (May 24 2003)";
 constexpr const char* INSUFFICIENT_PARAMETERS = "\nInsufficient parameters.";
-constexpr const char* PALETTE_FULL = "\nToo many colors. No free place.";
 constexpr const char* SAME_FILE =
     "\nThe output path \"%s\" names the input file; nothing was written.";
 
@@ -27,29 +26,13 @@ translation_parameters parse_parameters(char** argv) {
           background_share_of(parse_number(argv[6]))};
 }
 
-int reject(bitmap_fault fault) {
-  std::fputs(fault_message(fault), stdout);
-  return STATUS_BAD_INPUT;
+int refuse(const translation_report& report) {
+  std::fputs(refusal_message(report).c_str(), stdout);
+  return refusal_status(report);
 }
 
-int palette_full() {
-  std::fputs(PALETTE_FULL, stdout);
-  return STATUS_PALETTE_FULL;
-}
-
-int report_outcome(const translation_report& report) {
-  switch (report.outcome) {
-    case translation_outcome::malformed:
-      return reject(report.fault);
-    case translation_outcome::palette_full:
-      return palette_full();
-    case translation_outcome::unsupported_format:
-    case translation_outcome::no_room_for_grays:
-      return STATUS_BAD_INPUT;
-    case translation_outcome::done:
-      break;
-  }
-  return STATUS_OK;
+std::uint8_t* allocate_equivalent(std::int32_t size) {
+  return static_cast<std::uint8_t*>(checked_alloc(size));
 }
 
 int translate(int input, int output, const translation_parameters& parameters) {
@@ -57,10 +40,16 @@ int translate(int input, int output, const translation_parameters& parameters) {
   static work_image image;
   static std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
   image.output_prefix = prefix;
-  bitmap_fault fault = load_bitmap(input, image);
-  if (fault != bitmap_fault::none) return reject(fault);
-  translation_report report = translate_image(image, parameters);
-  if (report.outcome != translation_outcome::done) return report_outcome(report);
+  bitmap_fault size_fault = load_bitmap(input, image);
+  if (size_fault != bitmap_fault::none) {
+    translation_report report;
+    report.outcome = translation_outcome::malformed;
+    report.fault = size_fault;
+    return refuse(report);
+  }
+  translation_report report = load_equivalent(image, allocate_equivalent);
+  if (report.outcome == translation_outcome::done) report = translate_image(image, parameters);
+  if (report.outcome != translation_outcome::done) return refuse(report);
   int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
   checked_seek_write_pair(output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
                           image.output_pixels, pixel_length, 0);

@@ -111,9 +111,13 @@ translation_report reference_translate(work_image& image,
   if (report.outcome != translation_outcome::done) return report;
   copy_rows(image);
   normalize_indices(image);
-  if (apply_slot_table_literally(image) != 0)
-    return {translation_outcome::palette_full, bitmap_fault::none};
+  report.used_count = image.used_count;
+  if (apply_slot_table_literally(image) != 0) {
+    report.outcome = translation_outcome::palette_full;
+    return report;
+  }
+  report.used_count = image.used_count;
   if (near_background_pass(image, parameters) != 0)
-    return {translation_outcome::no_room_for_grays, bitmap_fault::none};
+    report.outcome = translation_outcome::no_room_for_grays;
   return report;
 }

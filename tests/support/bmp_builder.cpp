@@ -22,40 +22,88 @@ std::uint32_t padded_stride(std::int32_t width) {
   return static_cast<std::uint32_t>((static_cast<std::int64_t>(width) + 3) / 4 * 4);
 }
 
+namespace {
+
+std::size_t stored_row_length(const bmp_recipe& recipe) {
+  if (recipe.bits == 1 || recipe.bits == 4)
+    return (static_cast<std::size_t>(recipe.width) * recipe.bits + 31) / 32 * 4;
+  return padded_stride(recipe.width);
+}
+
+// Packs the rows as stored: 1 or 4 bits a pixel, leftmost pixel in the highest bits.
+std::vector<std::uint8_t> stored_pixels(const bmp_recipe& recipe) {
+  auto rows = static_cast<std::uint32_t>(std::llabs(recipe.height));
+  if (recipe.compression == 1 || recipe.compression == 2)
+    return encode_rle(recipe.rows, recipe.width, rows, recipe.compression == 2, recipe.rle_seed);
+  std::size_t length = stored_row_length(recipe);
+  std::vector<std::uint8_t> bytes(length * rows);
+  bool packed = recipe.bits == 1 || recipe.bits == 4;
+  for (std::size_t row = 0; row < recipe.rows.size() && row < rows; ++row) {
+    for (std::size_t col = 0; col < recipe.rows[row].size(); ++col) {
+      std::uint8_t value = recipe.rows[row][col];
+      if (!packed) {
+        if (col < length) bytes[row * length + col] = value;
+        continue;
+      }
+      std::size_t bit = col * recipe.bits;
+      if (bit / 8 >= length) continue;
+      auto shift = static_cast<int>(8 - recipe.bits - bit % 8);
+      bytes[row * length + bit / 8] |=
+          static_cast<std::uint8_t>((value & ((1 << recipe.bits) - 1)) << shift);
+    }
+  }
+  return bytes;
+}
+
+void put_core_header(std::vector<std::uint8_t>& bytes, const bmp_recipe& recipe) {
+  put16(bytes, 18, static_cast<std::uint16_t>(recipe.width));
+  put16(bytes, 20, static_cast<std::uint16_t>(recipe.height));
+  put16(bytes, 22, 1);
+  put16(bytes, 24, recipe.bits);
+}
+
+void put_info_header(std::vector<std::uint8_t>& bytes, const bmp_recipe& recipe,
+                     std::size_t pixel_bytes) {
+  put32(bytes, 18, static_cast<std::uint32_t>(recipe.width));
+  put32(bytes, 22, static_cast<std::uint32_t>(recipe.height));
+  put16(bytes, 26, 1);
+  put16(bytes, 28, recipe.bits);
+  put32(bytes, 30, recipe.compression);
+  put32(bytes, 34, static_cast<std::uint32_t>(pixel_bytes));
+  put32(bytes, 38, 2835);
+  put32(bytes, 42, 2835);
+  put32(bytes, 46, static_cast<std::uint32_t>(recipe.colors_used));
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> build_bmp(const bmp_recipe& recipe) {
+  bool core = recipe.info_size == 12;
+  std::size_t entry_size = core ? 3 : 4;
   std::size_t palette_at = 14 + recipe.info_size;
-  std::size_t pixels_at = palette_at + recipe.palette.size() * 4;
-  std::size_t stride = padded_stride(recipe.width);
-  std::size_t rows = static_cast<std::size_t>(std::llabs(recipe.height));
+  std::size_t pixels_at = palette_at + recipe.palette.size() * entry_size;
+  std::vector<std::uint8_t> pixels = stored_pixels(recipe);
   std::vector<std::uint8_t> bytes(
-      std::max<std::size_t>(pixels_at + stride * rows + recipe.trailing_bytes, 54));
+      std::max<std::size_t>(pixels_at + pixels.size() + recipe.trailing_bytes, core ? 26 : 54));
 
   bytes[0] = 'B';
   bytes[1] = 'M';
   put32(bytes, 2, recipe.file_size_field.value_or(static_cast<std::uint32_t>(bytes.size())));
   put32(bytes, 10, recipe.pixel_offset.value_or(static_cast<std::uint32_t>(pixels_at)));
   put32(bytes, 14, recipe.info_size);
-  put32(bytes, 18, static_cast<std::uint32_t>(recipe.width));
-  put32(bytes, 22, static_cast<std::uint32_t>(recipe.height));
-  put16(bytes, 26, 1);
-  put16(bytes, 28, recipe.bits);
-  put32(bytes, 30, recipe.compression);
-  put32(bytes, 34, static_cast<std::uint32_t>(stride * rows));
-  put32(bytes, 38, 2835);
-  put32(bytes, 42, 2835);
-  put32(bytes, 46, static_cast<std::uint32_t>(recipe.colors_used));
+  if (core) {
+    put_core_header(bytes, recipe);
+  } else {
+    put_info_header(bytes, recipe, pixels.size());
+  }
   for (std::size_t i = 0; i < recipe.palette.size(); ++i) {
-    std::uint8_t* entry = bytes.data() + palette_at + 4 * i;
+    std::uint8_t* entry = bytes.data() + palette_at + entry_size * i;
     entry[0] = recipe.palette[i].blue;
     entry[1] = recipe.palette[i].green;
     entry[2] = recipe.palette[i].red;
-    entry[3] = recipe.reserved;
+    if (!core) entry[3] = recipe.reserved;
   }
-  for (std::size_t row = 0; row < recipe.rows.size() && row < rows; ++row) {
-    for (std::size_t col = 0; col < recipe.rows[row].size() && col < stride; ++col) {
-      bytes[pixels_at + row * stride + col] = recipe.rows[row][col];
-    }
-  }
+  std::copy(pixels.begin(), pixels.end(), bytes.begin() + static_cast<std::ptrdiff_t>(pixels_at));
   return bytes;
 }
 

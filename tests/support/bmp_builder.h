@@ -10,10 +10,14 @@
 struct bmp_recipe {
   std::int32_t width = 1;
   std::int32_t height = 1;
+  // Rows are stored packed at 1 or 4 bits, RLE-encoded with compression 1 or 2 (at 8 or 4
+  // bits), and one byte a pixel otherwise, whatever the header says.
   std::uint16_t bits = 8;
   std::uint32_t compression = 0;
   std::int32_t colors_used = 0;
-  std::uint32_t info_size = 40;
+  std::uint32_t info_size = 40;  // 12: the core header, 3-byte palette entries
+  // Steers the RLE encoder's choice among the equivalent ways to store the rows.
+  std::uint32_t rle_seed = 0;
   std::vector<rgb> palette;
   std::uint8_t reserved = 0;  // the fourth byte of every palette entry
   // Pixel rows in stored order, each width bytes; missing rows or bytes are 0.
@@ -27,6 +31,13 @@ struct bmp_recipe {
 std::uint32_t padded_stride(std::int32_t width);
 
 std::vector<std::uint8_t> build_bmp(const bmp_recipe& recipe);
+
+// The rows as an RLE stream (RLE4 when nibbles), ending with the end-of-bitmap marker.
+// The seed picks among runs, literal runs, deltas over background, early line ends and
+// runs that spill past the row's end: all decode to the same picture.
+std::vector<std::uint8_t> encode_rle(const std::vector<std::vector<std::uint8_t>>& rows,
+                                     std::int32_t width, std::uint32_t row_count, bool nibbles,
+                                     std::uint32_t seed);
 
 // An image whose size follows its rows (all of one width), with the given palette.
 bmp_recipe image_with(std::vector<rgb> palette, std::int32_t colors_used,

@@ -15,6 +15,8 @@ std::vector<std::uint8_t> memory_run::written() const {
 
 namespace {
 
+// Loads the bytes as the tool does: size checks, then the header, and a decoded form into
+// its 8-bit equivalent. The reference engine's output buffer is made for what it reads.
 bool attach(memory_run& run, engine which) {
   auto size = static_cast<std::int64_t>(run.input.size());
   run.report = {};
@@ -23,14 +25,19 @@ bool attach(memory_run& run, engine which) {
     run.report.outcome = translation_outcome::malformed;
     return false;
   }
-  std::size_t output_size =
-      which == engine::reference ? run.input.size() + bmp::OUTPUT_EXTRA : bmp::OUTPUT_PIXEL_OFFSET;
-  run.output.assign(output_size, 0xCD);
   run.image = work_image{};
   run.image.input_bytes = run.input.data();
-  run.image.output_prefix = run.output.data();
   run.image.file_size = static_cast<std::int32_t>(size);
-  return true;
+  run.report = load_equivalent(run.image, [&](std::int32_t length) {
+    run.equivalent.assign(static_cast<std::size_t>(length), 0xCD);
+    return run.equivalent.data();
+  });
+  std::size_t output_size = which == engine::reference
+                                ? static_cast<std::size_t>(run.image.file_size) + bmp::OUTPUT_EXTRA
+                                : bmp::OUTPUT_PIXEL_OFFSET;
+  run.output.assign(output_size, 0xCD);
+  run.image.output_prefix = run.output.data();
+  return run.report.outcome == translation_outcome::done;
 }
 
 }  // namespace
@@ -47,8 +54,9 @@ void run_in_memory(memory_run& run, const translation_parameters& parameters, en
 }
 
 bool load_in_memory(memory_run& run) {
-  return attach(run, engine::single_pass) && validate_bitmap(run.image) &&
-         measure_bitmap(run.image) == bitmap_fault::none;
+  bmp_header header;
+  return attach(run, engine::single_pass) &&
+         measure_bitmap(run.image, header) == bitmap_fault::none;
 }
 
 bool prepare_in_memory(memory_run& run) {

@@ -21,7 +21,8 @@ struct memory_run {
   memory_run& operator=(memory_run&&) = default;
 
   std::vector<std::uint8_t> input;
-  std::vector<std::uint8_t> output;  // the prefix, or the whole output for the reference
+  std::vector<std::uint8_t> output;      // the prefix, or the whole output for the reference
+  std::vector<std::uint8_t> equivalent;  // the 8-bit equivalent of a decoded form
   work_image image;
   translation_report report;
 
@@ -29,8 +30,9 @@ struct memory_run {
   std::vector<std::uint8_t> written() const;
 };
 
-// Loads the bytes as the tool does (size checks first) and translates them, starting the
-// random sequence afresh as a new process would.
+// Loads the bytes as the tool does (size checks first, decoded forms into their 8-bit
+// equivalent) and translates them, starting the random sequence afresh as a new process
+// would.
 void run_in_memory(memory_run& run, const translation_parameters& parameters,
                    engine which = engine::single_pass);
 

@@ -1,0 +1,205 @@
+// The 8-bit equivalent of a decoded form: the same picture as an 8-bit uncompressed file
+// with a 40-byte info header, 256 palette entries and one byte per pixel, which the
+// translation then takes as it takes any 8-bit file.
+
+#include <algorithm>
+#include <cstring>
+
+#include "bitmap/bmp_header.h"
+#include "bitmap/byte_order.h"
+
+namespace {
+
+struct file_view {
+  const std::uint8_t* bytes;
+  std::uint64_t size;
+  // Bytes at or past the end of the file read as 0.
+  std::uint8_t at(std::uint64_t offset) const { return offset < size ? bytes[offset] : 0; }
+};
+
+std::uint32_t palette_capacity(const bmp_header& header) {
+  return std::uint32_t{1} << header.bits;
+}
+
+// The colours-used field counts the stored entries only where it is below the capacity.
+bool counts_entries(const bmp_header& header) {
+  return header.colors_used > 0 &&
+         static_cast<std::uint32_t>(header.colors_used) < palette_capacity(header);
+}
+
+void write_le16(std::uint8_t* p, std::uint16_t value) {
+  p[0] = static_cast<std::uint8_t>(value);
+  p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void write_info_header(file_view file, const bmp_header& header, std::uint8_t* out) {
+  if (header.core) {
+    write_le32(out + bmp::WIDTH_FIELD, static_cast<std::uint32_t>(header.width));
+    write_le32(out + bmp::HEIGHT_FIELD, static_cast<std::uint32_t>(header.height));
+    out[26] = file.at(22);  // planes
+    out[27] = file.at(23);
+  } else {
+    std::memcpy(out + bmp::FILE_HEADER_SIZE, file.bytes + bmp::FILE_HEADER_SIZE,
+                bmp::OUTPUT_INFO_SIZE);
+  }
+  write_le32(out + bmp::INFO_SIZE_FIELD, bmp::OUTPUT_INFO_SIZE);
+  write_le16(out + bmp::BITS_FIELD, 8);
+  write_le32(out + bmp::COMPRESSION_FIELD, bmp::COMPRESSION_NONE);
+  write_le32(out + bmp::IMAGE_SIZE_FIELD,
+             static_cast<std::uint32_t>(std::uint64_t{header.stride} * header.rows));
+  write_le32(out + bmp::COLORS_USED_FIELD,
+             counts_entries(header) ? static_cast<std::uint32_t>(header.colors_used) : 0);
+}
+
+void write_palette(file_view file, const bmp_header& header, std::uint8_t* palette) {
+  std::uint32_t entries = counts_entries(header) ? static_cast<std::uint32_t>(header.colors_used)
+                                                 : palette_capacity(header);
+  std::uint64_t entry_size = header.core ? bmp::CORE_ENTRY_SIZE : bmp::ENTRY_SIZE;
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    for (std::uint64_t j = 0; j < entry_size; ++j)
+      palette[i * bmp::ENTRY_SIZE + j] = file.at(header.palette_offset + i * entry_size + j);
+  }
+}
+
+// One stored row of 1, 4 or 8 bits into one byte per pixel; the leftmost pixel sits in the
+// highest bits of its byte.
+void unpack_row(const std::uint8_t* row, std::uint32_t width, int bits, std::uint8_t* line) {
+  if (bits == 8) {
+    std::memcpy(line, row, width);
+    return;
+  }
+  const int per_byte = 8 / bits;
+  const auto mask = static_cast<std::uint8_t>((1 << bits) - 1);
+  for (std::uint32_t x = 0; x < width; ++x) {
+    int shift = 8 - bits * static_cast<int>(x % static_cast<std::uint32_t>(per_byte) + 1);
+    line[x] =
+        static_cast<std::uint8_t>(row[x / static_cast<std::uint32_t>(per_byte)] >> shift) & mask;
+  }
+}
+
+// The row that the end of the file cuts: its missing bytes read as 0.
+void unpack_cut_row(file_view file, std::uint64_t start, std::uint64_t row_length,
+                    std::uint32_t width, int bits, std::uint8_t* line) {
+  std::uint8_t bytes[64];
+  for (std::uint64_t done = 0; done < row_length; done += sizeof bytes) {
+    std::uint64_t chunk = std::min<std::uint64_t>(sizeof bytes, row_length - done);
+    for (std::uint64_t i = 0; i < chunk; ++i) bytes[i] = file.at(start + done + i);
+    std::uint64_t first = done * 8 / static_cast<std::uint64_t>(bits);
+    if (first >= width) return;
+    auto count = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(chunk * 8 / static_cast<std::uint64_t>(bits), width - first));
+    unpack_row(bytes, count, bits, line + first);
+  }
+}
+
+void unpack_rows(file_view file, const bmp_header& header, std::uint8_t* pixels) {
+  auto width = static_cast<std::uint32_t>(header.width);
+  std::uint64_t row_length = (std::uint64_t{width} * header.bits + 31) / 32 * 4;
+  if (width == 0) return;
+  for (std::uint64_t row = 0; row < header.rows; ++row) {
+    std::uint64_t start = header.pixel_offset + row * row_length;
+    std::uint8_t* line = pixels + row * header.stride;
+    if (start >= file.size) return;  // the rest stays 0
+    if (start + row_length <= file.size) {
+      unpack_row(file.bytes + start, width, header.bits, line);
+    } else {
+      unpack_cut_row(file, start, row_length, width, header.bits, line);
+    }
+  }
+}
+
+struct rle_target {
+  std::uint8_t* pixels;
+  std::uint64_t stride;
+  std::uint64_t width;
+  std::uint64_t rows;
+  bool nibbles;  // RLE4
+  std::uint64_t x = 0;
+  std::uint64_t y = 0;
+
+  std::uint8_t* line() const { return pixels + y * stride; }
+  // How many of n pixels from the current column still fall inside the row.
+  std::uint64_t visible(std::uint64_t n) const { return x < width ? std::min(n, width - x) : 0; }
+};
+
+void put_run(rle_target& target, std::uint8_t count, std::uint8_t value) {
+  std::uint64_t shown = target.visible(count);
+  std::uint8_t* at = target.line() + target.x;
+  if (!target.nibbles) {
+    std::memset(at, value, shown);
+  } else {
+    for (std::uint64_t i = 0; i < shown; ++i)
+      at[i] = (i & 1) != 0 ? value & 0x0F : static_cast<std::uint8_t>(value >> 4);
+  }
+  target.x += count;
+}
+
+// A literal run of `count` pixels from `data`, of which only `available` bytes exist.
+void put_literal(rle_target& target, std::uint8_t count, const std::uint8_t* data,
+                 std::uint64_t available) {
+  std::uint64_t present = target.nibbles ? available * 2 : available;
+  std::uint64_t shown = target.visible(std::min<std::uint64_t>(count, present));
+  std::uint8_t* at = target.line() + target.x;
+  for (std::uint64_t i = 0; i < shown; ++i) {
+    if (!target.nibbles) {
+      at[i] = data[i];
+    } else {
+      std::uint8_t byte = data[i / 2];
+      at[i] = (i & 1) != 0 ? byte & 0x0F : static_cast<std::uint8_t>(byte >> 4);
+    }
+  }
+  target.x += count;
+}
+
+constexpr std::uint8_t RLE_ESCAPE = 0;
+constexpr std::uint8_t RLE_END_OF_LINE = 0;
+constexpr std::uint8_t RLE_END_OF_BITMAP = 1;
+constexpr std::uint8_t RLE_DELTA = 2;
+
+// Decodes until the last row, the end marker or the end of the stream, whichever comes
+// first; a pair or run that the end of the file cuts is taken as far as it goes.
+void decode_rle(const std::uint8_t* stream, std::uint64_t length, rle_target& target) {
+  std::uint64_t i = 0;
+  while (target.y < target.rows && i + 2 <= length) {
+    std::uint8_t count = stream[i];
+    std::uint8_t value = stream[i + 1];
+    i += 2;
+    if (count != RLE_ESCAPE) {
+      put_run(target, count, value);
+    } else if (value == RLE_END_OF_LINE) {
+      target.x = 0;
+      ++target.y;
+    } else if (value == RLE_END_OF_BITMAP) {
+      return;
+    } else if (value == RLE_DELTA) {
+      if (i + 2 > length) return;
+      target.x += stream[i];
+      target.y += stream[i + 1];
+      i += 2;
+    } else {
+      std::uint64_t data = target.nibbles ? (value + 1u) / 2 : value;
+      put_literal(target, value, stream + i, std::min(data, length - i));
+      i += data + (data & 1);
+    }
+  }
+}
+
+}  // namespace
+
+void write_equivalent(const std::uint8_t* bytes, std::int32_t size, const bmp_header& header,
+                      std::uint8_t* equivalent) {
+  file_view file{bytes, static_cast<std::uint64_t>(size)};
+  std::memset(equivalent, 0, static_cast<std::size_t>(equivalent_size(header)));
+  std::memcpy(equivalent, bytes, bmp::FILE_HEADER_SIZE);
+  write_le32(equivalent + bmp::PIXEL_OFFSET_FIELD, bmp::OUTPUT_PIXEL_OFFSET);
+  write_info_header(file, header, equivalent);
+  write_palette(file, header, equivalent + bmp::HEADERS_SIZE);
+  std::uint8_t* pixels = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
+  if (header.compression == bmp::COMPRESSION_NONE) {
+    unpack_rows(file, header, pixels);
+    return;
+  }
+  rle_target target{pixels, header.stride, static_cast<std::uint64_t>(header.width), header.rows,
+                    header.compression == bmp::COMPRESSION_RLE4};
+  decode_rle(bytes + header.pixel_offset, file.size - header.pixel_offset, target);
+}

@@ -1,0 +1,259 @@
+// The decoded forms (1 and 4 bits, RLE8 and RLE4, the core header) against their 8-bit
+// equivalent: the same picture stored as an 8-bit uncompressed bitmap must translate to
+// the same bytes.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "bitmap/byte_order.h"
+#include "bmp_builder.h"
+#include "memory_run.h"
+#include "subprocess.h"
+
+namespace {
+
+int pick(std::mt19937& random, int low, int high) {
+  return std::uniform_int_distribution<int>(low, high)(random);
+}
+
+struct form {
+  const char* name;
+  std::uint16_t bits;
+  std::uint32_t compression;
+  std::uint32_t info_size;
+  bool top_down_allowed;
+};
+
+constexpr form FORMS[] = {
+    {"1 bit", 1, 0, 40, true},        {"4 bits", 4, 0, 124, true},
+    {"RLE8", 8, 1, 40, false},        {"RLE4", 4, 2, 108, false},
+    {"core 1 bit", 1, 0, 12, false},  {"core 4 bits", 4, 0, 12, false},
+    {"core 8 bits", 8, 0, 12, false},
+};
+
+// The colours-used field and, from it, how many entries the file stores.
+std::int32_t random_colors_used(std::mt19937& random, int capacity) {
+  switch (pick(random, 0, 3)) {
+    case 0:
+      return 0;
+    case 1:
+      return pick(random, 1, std::max(1, capacity - 1));
+    case 2:
+      return capacity;
+    default:
+      return capacity + pick(random, 1, 300);
+  }
+}
+
+int stored_entries(std::int32_t colors_used, int capacity) {
+  return colors_used > 0 && colors_used < capacity ? colors_used : capacity;
+}
+
+struct form_case {
+  bmp_recipe stored;      // the picture in the form under test
+  bmp_recipe equivalent;  // the same picture, 8 bits uncompressed
+  int entries;            // how many palette entries the file stores
+};
+
+form_case make_form_case(std::mt19937& random, const form& f) {
+  int capacity = 1 << f.bits;
+  bmp_recipe stored;
+  stored.bits = f.bits;
+  stored.compression = f.compression;
+  stored.info_size = f.info_size;
+  stored.rle_seed = static_cast<std::uint32_t>(random());
+  stored.reserved = static_cast<std::uint8_t>(pick(random, 0, 1) * 0x5A);
+  stored.colors_used = f.info_size == 12 ? 0 : random_colors_used(random, capacity);
+  int entries = stored_entries(stored.colors_used, capacity);
+  for (int i = 0; i < entries; ++i) {
+    stored.palette.push_back({static_cast<std::uint8_t>(pick(random, 0, 255)),
+                              static_cast<std::uint8_t>(pick(random, 0, 255)),
+                              static_cast<std::uint8_t>(pick(random, 0, 3) * 85)});
+  }
+  stored.width = pick(random, 0, 3) == 0 ? pick(random, 30, 300) : pick(random, 0, 12);
+  stored.height = pick(random, 1, 6);
+  if (f.top_down_allowed && pick(random, 0, 1) == 0) stored.height = -stored.height;
+  // Runs of one value and of background make RLE runs, deltas and early line ends.
+  int run = pick(random, 1, 20);
+  int top = pick(random, 0, 2) == 0 ? 1 : capacity - 1;
+  for (int row = 0; row < std::abs(stored.height); ++row) {
+    std::vector<std::uint8_t> line;
+    bool blank = pick(random, 0, 3) == 0;
+    for (int col = 0; col < stored.width; ++col) {
+      bool repeat = col % run != 0 && !line.empty();
+      line.push_back(blank    ? 0
+                     : repeat ? line.back()
+                              : static_cast<std::uint8_t>(pick(random, 0, top)));
+    }
+    stored.rows.push_back(line);
+  }
+  bmp_recipe equivalent = stored;
+  equivalent.bits = 8;
+  equivalent.compression = 0;
+  equivalent.info_size = 40;
+  bool counts = stored.colors_used > 0 && stored.colors_used < capacity;
+  equivalent.colors_used = counts ? stored.colors_used : 0;
+  if (f.info_size == 12) equivalent.reserved = 0;
+  equivalent.palette.resize(256);
+  return {stored, equivalent, entries};
+}
+
+// The entries the file does not store are all zero, reserved byte too; the equivalent of
+// a core header has no resolutions.
+std::vector<std::uint8_t> equivalent_bytes(const form_case& c) {
+  std::vector<std::uint8_t> bytes = build_bmp(c.equivalent);
+  for (std::size_t i = static_cast<std::size_t>(c.entries); i < 256; ++i) bytes[54 + 4 * i + 3] = 0;
+  if (c.stored.info_size == 12) {
+    write_le32(bytes.data() + 38, 0);
+    write_le32(bytes.data() + 42, 0);
+  }
+  return bytes;
+}
+
+TEST(Formats, EveryFormTranslatesLikeItsEightBitEquivalent) {
+  std::mt19937 random(909);
+  const translation_parameters parameter_sets[] = {
+      {0, 0, 0, 0.0f}, {40, 40, 40, 0.3f}, {255, 255, 255, 0.5f}, {90, 0, 255, 0.16f}};
+  for (const form& f : FORMS) {
+    for (int trial = 0; trial < 150; ++trial) {
+      form_case c = make_form_case(random, f);
+      translation_parameters parameters = parameter_sets[trial % 4];
+      memory_run stored;
+      stored.input = build_bmp(c.stored);
+      run_in_memory(stored, parameters);
+      memory_run equivalent;
+      equivalent.input = equivalent_bytes(c);
+      run_in_memory(equivalent, parameters);
+      ASSERT_EQ(stored.report.outcome, equivalent.report.outcome) << f.name << " " << trial;
+      ASSERT_EQ(stored.written(), equivalent.written()) << f.name << " " << trial;
+    }
+  }
+}
+
+// The stream after a 5 x 3 header, and the rows it decodes to.
+struct rle_case {
+  const char* name;
+  std::uint32_t compression;
+  std::vector<std::uint8_t> stream;
+  std::vector<std::vector<std::uint8_t>> rows;
+};
+
+TEST(Formats, RleStreamsDecodeAsViewersShowThem) {
+  const rle_case cases[] = {
+      {"every escape",
+       1,
+       {3, 7, 0, 0, 0, 2, 1, 0, 0, 3, 1, 2, 3, 0, 0, 0, 2, 9, 0, 1, 4, 4},
+       {{7, 7, 7, 0, 0}, {0, 1, 2, 3, 0}, {9, 9, 0, 0, 0}}},
+      {"run past the row end", 1, {7, 5, 1, 6, 0, 0, 1, 8}, {{5, 5, 5, 5, 5}, {8, 0, 0, 0, 0}}},
+      {"literal past the row end", 1, {0, 6, 1, 2, 3, 4, 5, 6, 1, 9}, {{1, 2, 3, 4, 5}}},
+      {"delta past the image", 1, {1, 4, 0, 2, 0, 9, 1, 5}, {{4, 0, 0, 0, 0}}},
+      {"delta to the next row", 1, {1, 4, 0, 2, 1, 1, 1, 5}, {{4}, {0, 0, 5, 0, 0}}},
+      {"literal cut by the end of the file", 1, {0, 4, 1, 2}, {{1, 2, 0, 0, 0}}},
+      {"pair cut by the end of the file", 1, {2, 3, 9}, {{3, 3}}},
+      {"delta cut by the end of the file", 1, {1, 1, 0, 2, 1}, {{1}}},
+      {"no end marker", 1, {1, 1, 0, 0, 1, 2}, {{1}, {2}}},
+      {"rows past the last are ignored", 1, {0, 0, 0, 0, 0, 0, 1, 9}, {}},
+      {"empty stream", 1, {}, {}},
+      {"RLE4 runs and literals",
+       2,
+       {3, 0x12, 0, 4, 0x34, 0x56, 0, 0, 0, 3, 0x78, 0x90, 0, 1},
+       {{1, 2, 1, 3, 4}, {7, 8, 9}}},
+      {"RLE4 literal cut by the end of the file", 2, {0, 5, 0xAB}, {{10, 11}}},
+  };
+  for (const rle_case& c : cases) {
+    bmp_recipe recipe;
+    recipe.width = 5;
+    recipe.height = 3;
+    recipe.bits = c.compression == 1 ? 8 : 4;
+    recipe.compression = c.compression;
+    recipe.palette = distinct_palette(16);
+    recipe.colors_used = 16;
+    memory_run run;
+    run.input = build_bmp(recipe);
+    std::uint32_t pixels_at = read_le32(run.input.data() + 10);
+    run.input.resize(pixels_at);
+    run.input.insert(run.input.end(), c.stream.begin(), c.stream.end());
+    ASSERT_TRUE(load_in_memory(run)) << c.name;
+    for (std::size_t row = 0; row < 3; ++row) {
+      std::vector<std::uint8_t> expected(8, 0);
+      if (row < c.rows.size()) std::copy(c.rows[row].begin(), c.rows[row].end(), expected.begin());
+      const std::uint8_t* line = run.equivalent.data() + 1078 + row * 8;
+      EXPECT_EQ(std::vector<std::uint8_t>(line, line + 8), expected) << c.name << " row " << row;
+    }
+  }
+}
+
+// A plain (P3) PPM picture, top row first.
+std::vector<std::vector<rgb>> read_plain_ppm(const std::string& path) {
+  std::vector<unsigned char> bytes = read_file(path);
+  std::istringstream in(std::string(bytes.begin(), bytes.end()));
+  std::string magic;
+  int width = 0;
+  int height = 0;
+  int top = 0;
+  in >> magic >> width >> height >> top;
+  std::vector<std::vector<rgb>> picture(static_cast<std::size_t>(height));
+  for (auto& row : picture) {
+    for (int x = 0; x < width; ++x) {
+      int red = 0;
+      int green = 0;
+      int blue = 0;
+      in >> red >> green >> blue;
+      row.push_back({static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
+                     static_cast<std::uint8_t>(blue)});
+    }
+  }
+  return picture;
+}
+
+struct fixture {
+  const char* file;
+  const char* source;
+  std::uint16_t bits;
+  std::uint32_t compression;
+  bool core;
+};
+
+TEST(Formats, FilesFromRealToolsDecodeToTheirSourcePictures) {
+  const fixture fixtures[] = {
+      {"imagemagick-default.bmp", "source-40.ppm", 8, 1, false},
+      {"imagemagick-16-colours.bmp", "source-12.ppm", 4, 0, false},
+      {"imagemagick-bmp3-4bit.bmp", "source-12.ppm", 4, 0, false},
+      {"imagemagick-bmp2.bmp", "source-40.ppm", 8, 0, true},
+      {"imagemagick-monochrome.bmp", "source-2.ppm", 1, 0, false},
+      {"netpbm-os2-1bit.bmp", "source-2.ppm", 1, 0, true},
+      {"netpbm-os2-4bit.bmp", "source-12.ppm", 4, 0, true},
+      {"netpbm-os2-8bit.bmp", "source-40.ppm", 8, 0, true},
+      {"netpbm-windows-4bit.bmp", "source-12.ppm", 4, 0, false},
+      {"pillow-1bit.bmp", "source-2.ppm", 1, 0, false},
+  };
+  for (const fixture& f : fixtures) {
+    std::vector<std::vector<rgb>> picture = read_plain_ppm(FIXTURE_DIR "/" + std::string(f.source));
+    ASSERT_EQ(picture.size(), 7u) << f.source;
+    memory_run run;
+    std::vector<unsigned char> file = read_file(FIXTURE_DIR "/" + std::string(f.file));
+    run.input.assign(file.begin(), file.end());
+    bmp_header header;
+    ASSERT_EQ(
+        read_bmp_header(run.input.data(), static_cast<std::int32_t>(run.input.size()), header),
+        bitmap_fault::none)
+        << f.file;
+    EXPECT_EQ(header.bits, f.bits) << f.file;
+    EXPECT_EQ(header.compression, f.compression) << f.file;
+    EXPECT_EQ(header.core, f.core) << f.file;
+    ASSERT_TRUE(load_in_memory(run)) << f.file;
+    const std::uint8_t* pixels = run.equivalent.data() + 1078;
+    for (std::size_t y = 0; y < 7; ++y) {
+      for (std::size_t x = 0; x < 13; ++x) {
+        rgb shown = input_palette_color(run.image, pixels[(6 - y) * 16 + x]);
+        ASSERT_EQ(shown, picture[y][x]) << f.file << " at " << x << "," << y;
+      }
+    }
+    run_in_memory(run, {40, 40, 40, 0.3f});
+    EXPECT_EQ(run.report.outcome, translation_outcome::done) << f.file;
+  }
+}
+
+}  // namespace
