@@ -108,6 +108,8 @@ void unpack_rows(file_view file, const bmp_header& header, std::uint8_t* pixels)
   }
 }
 
+// The rows are not cleared beforehand: the stream only moves forwards, so every byte it
+// skips is zeroed as the decoder passes it, and the rest at the end.
 struct rle_target {
   std::uint8_t* pixels;
   std::uint64_t stride;
@@ -116,15 +118,24 @@ struct rle_target {
   bool nibbles;  // RLE4
   std::uint64_t x = 0;
   std::uint64_t y = 0;
+  std::uint64_t cleared = 0;  // bytes from the start of the rows that hold their value
 
-  std::uint8_t* line() const { return pixels + y * stride; }
   // How many of n pixels from the current column still fall inside the row.
   std::uint64_t visible(std::uint64_t n) const { return x < width ? std::min(n, width - x) : 0; }
+  // Where the next `shown` pixels go, with everything skipped before them zeroed.
+  std::uint8_t* claim(std::uint64_t shown) {
+    std::uint64_t at = y * stride + x;
+    if (shown == 0) return pixels;
+    std::memset(pixels + cleared, 0, at - cleared);
+    cleared = at + shown;
+    return pixels + at;
+  }
+  void clear_rest() { std::memset(pixels + cleared, 0, rows * stride - cleared); }
 };
 
 void put_run(rle_target& target, std::uint8_t count, std::uint8_t value) {
   std::uint64_t shown = target.visible(count);
-  std::uint8_t* at = target.line() + target.x;
+  std::uint8_t* at = target.claim(shown);
   if (!target.nibbles) {
     std::memset(at, value, shown);
   } else {
@@ -139,11 +150,11 @@ void put_literal(rle_target& target, std::uint8_t count, const std::uint8_t* dat
                  std::uint64_t available) {
   std::uint64_t present = target.nibbles ? available * 2 : available;
   std::uint64_t shown = target.visible(std::min<std::uint64_t>(count, present));
-  std::uint8_t* at = target.line() + target.x;
-  for (std::uint64_t i = 0; i < shown; ++i) {
-    if (!target.nibbles) {
-      at[i] = data[i];
-    } else {
+  std::uint8_t* at = target.claim(shown);
+  if (!target.nibbles) {
+    std::memcpy(at, data, shown);
+  } else {
+    for (std::uint64_t i = 0; i < shown; ++i) {
       std::uint8_t byte = data[i / 2];
       at[i] = (i & 1) != 0 ? byte & 0x0F : static_cast<std::uint8_t>(byte >> 4);
     }
@@ -189,17 +200,19 @@ void decode_rle(const std::uint8_t* stream, std::uint64_t length, rle_target& ta
 void write_equivalent(const std::uint8_t* bytes, std::int32_t size, const bmp_header& header,
                       std::uint8_t* equivalent) {
   file_view file{bytes, static_cast<std::uint64_t>(size)};
-  std::memset(equivalent, 0, static_cast<std::size_t>(equivalent_size(header)));
+  std::memset(equivalent, 0, bmp::OUTPUT_PIXEL_OFFSET);
   std::memcpy(equivalent, bytes, bmp::FILE_HEADER_SIZE);
   write_le32(equivalent + bmp::PIXEL_OFFSET_FIELD, bmp::OUTPUT_PIXEL_OFFSET);
   write_info_header(file, header, equivalent);
   write_palette(file, header, equivalent + bmp::HEADERS_SIZE);
   std::uint8_t* pixels = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
   if (header.compression == bmp::COMPRESSION_NONE) {
+    std::memset(pixels, 0, std::size_t{header.stride} * header.rows);
     unpack_rows(file, header, pixels);
     return;
   }
   rle_target target{pixels, header.stride, static_cast<std::uint64_t>(header.width), header.rows,
                     header.compression == bmp::COMPRESSION_RLE4};
   decode_rle(bytes + header.pixel_offset, file.size - header.pixel_offset, target);
+  target.clear_rest();
 }

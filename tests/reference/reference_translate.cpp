@@ -16,10 +16,16 @@ int main(int argc, char** argv) {
                                   std::istreambuf_iterator<char>()};
   if (!in || check_input_size(static_cast<std::int64_t>(input.size())) != bitmap_fault::none)
     return -2;
-  std::vector<std::uint8_t> output(input.size() + bmp::OUTPUT_EXTRA);
   work_image image;
   image.input_bytes = input.data();
   image.file_size = static_cast<std::int32_t>(input.size());
+  std::vector<std::uint8_t> equivalent;
+  translation_report loaded = load_equivalent(image, [&](std::int32_t size) {
+    equivalent.resize(static_cast<std::size_t>(size));
+    return equivalent.data();
+  });
+  if (loaded.outcome != translation_outcome::done) return -2;
+  std::vector<std::uint8_t> output(static_cast<std::size_t>(image.file_size) + bmp::OUTPUT_EXTRA);
   image.output_prefix = output.data();
   translation_parameters parameters{parse_number(argv[3]), parse_number(argv[4]),
                                     parse_number(argv[5]),
