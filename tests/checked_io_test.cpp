@@ -18,7 +18,7 @@ TEST(CheckedIo, AddressesPrintAsFullWidthUpperCaseHex) {
 
 TEST(CheckedIo, ToolModesTranslateToPlatformFlags) {
   EXPECT_EQ(platform_open_flags(OPEN_INPUT_MODE), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  EXPECT_EQ(platform_open_flags(OPEN_OUTPUT_MODE), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC);
+  EXPECT_EQ(platform_open_flags(OPEN_OUTPUT_MODE), O_RDWR | O_CREAT | O_CLOEXEC);
 }
 
 TEST(CheckedIo, EachFailurePrintsItsDiagnosticAndEndsWithMinusOne) {

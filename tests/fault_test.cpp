@@ -6,6 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <chrono>
 #include <filesystem>
 
 #include "bitmap/byte_order.h"
@@ -179,6 +183,133 @@ TEST(HostileInput, ParametersOfAnyShape) {
     process_result result = run_program(TOOL, arguments);
     EXPECT_EQ(result.status, 0) << parameters[0];
     EXPECT_EQ(result.out, BANNER) << parameters[0];
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// 100 x 100: its output (11,478 bytes) is larger than the limits the tests set.
+std::vector<unsigned char> large_image() {
+  bmp_recipe recipe;
+  recipe.width = 100;
+  recipe.height = 100;
+  recipe.palette = distinct_palette(16);
+  recipe.colors_used = 16;
+  for (int row = 0; row < 100; ++row)
+    recipe.rows.push_back(std::vector<std::uint8_t>(100, static_cast<std::uint8_t>(row % 16)));
+  return build_bmp(recipe);
+}
+
+std::string shell_quoted(const std::string& path) {
+  return "'" + path + "'";
+}
+
+std::string translate_command(const std::string& in, const std::string& out) {
+  return shell_quoted(TOOL) + " " + shell_quoted(in) + " " + shell_quoted(out) + " 40 40 40 30";
+}
+
+// What a run with ordinary descriptors writes for the file.
+std::vector<unsigned char> expected_output(const temp_dir& dir, const std::string& in) {
+  EXPECT_EQ(translate(in, dir.file("expected.bmp")).status, 0);
+  return read_file(dir.file("expected.bmp"));
+}
+
+struct stream_case {
+  const char* name;
+  std::string script;  // IN, BAD and OUT stand for the files
+  int status;
+  bool complete;  // the output is the whole translation; otherwise empty
+};
+
+TEST(ProcessEdges, StreamsAndLimitsNeverSpoilTheOutput) {
+  const stream_case cases[] = {
+      {"output is standard output", "TOOL IN /dev/stdout 40 40 40 30 > OUT", 0, true},
+      {"standard streams closed, refused input", "TOOL BAD OUT 40 40 40 30 <&- >&-", 254, false},
+      {"standard streams closed", "TOOL IN OUT 40 40 40 30 <&- >&- 2>&-", 0, true},
+      {"console pipe already closed",
+       "{ sleep 0.3; TOOL IN OUT 40 40 40 30; } | true; exit ${PIPESTATUS[0]}", 0, true},
+      {"file size limit", "ulimit -f 4; TOOL IN OUT 40 40 40 30", 255, false},
+  };
+  for (const stream_case& c : cases) {
+    temp_dir dir;
+    write_file(dir.file("in.bmp"), large_image());
+    write_file(dir.file("bad.bmp"), with_field(28, 24));
+    std::string script = c.script;
+    for (auto [word, path] : {std::pair{"TOOL", TOOL},
+                              {"IN", dir.file("in.bmp")},
+                              {"BAD", dir.file("bad.bmp")},
+                              {"OUT", dir.file("out.bmp")}}) {
+      for (std::size_t at = script.find(word); at != std::string::npos;
+           at = script.find(word, at + path.size() + 2))
+        script.replace(at, std::string(word).size(), shell_quoted(path));
+    }
+    process_result result = run_shell(script);
+    EXPECT_EQ(result.status, c.status) << c.name << ": " << result.out;
+    std::vector<unsigned char> written = read_file(dir.file("out.bmp"));
+    if (c.complete) {
+      EXPECT_EQ(written, expected_output(dir, dir.file("in.bmp"))) << c.name;
+    } else {
+      EXPECT_EQ(written.size(), 0u) << c.name;
+    }
+  }
+}
+
+TEST(ProcessEdges, FullDiskLeavesAnEmptyOutput) {
+  temp_dir dir;
+  write_file(dir.file("in.bmp"), large_image());
+  ASSERT_EQ(mkdir(dir.file("small").c_str(), 0700), 0);
+  // A private mount namespace keeps the tiny file system from anyone else.
+  process_result result = run_shell(
+      "unshare -m bash -c " +
+      shell_quoted("mount -t tmpfs -o size=8k tmpfs " + dir.file("small") + " || exit 99; " +
+                   translate_command(dir.file("in.bmp"), dir.file("small/out.bmp")) +
+                   "; status=$?; echo; echo \"size=$(stat -c %s " + dir.file("small/out.bmp") +
+                   ") status=$status\""));
+  if (result.status != 0) GTEST_SKIP() << "no private tmpfs here: " << result.out;
+  EXPECT_NE(result.out.find("\nError: _write failed."), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("size=0 status=255"), std::string::npos) << result.out;
+}
+
+TEST(ProcessEdges, RenamingTheOutputDuringTheRunNeverReachesTheInput) {
+  temp_dir dir;
+  std::string input = dir.file("in.bmp");
+  write_file(input, large_image());
+  // A child swaps the output name between a plain file and a link to the input.
+  pid_t swapper = fork();
+  if (swapper == 0) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+         std::chrono::steady_clock::now() < end;) {
+      (void)symlink(input.c_str(), dir.file("link").c_str());
+      (void)rename(dir.file("link").c_str(), dir.file("out.bmp").c_str());
+      write_file(dir.file("plain"), {});
+      (void)rename(dir.file("plain").c_str(), dir.file("out.bmp").c_str());
+    }
+    _exit(0);
+  }
+  for (int run = 0; run < 150; ++run) {
+    process_result result = translate(input, dir.file("out.bmp"));
+    ASSERT_TRUE(result.status == 0 || result.status == 255) << result.out;
+    ASSERT_EQ(read_file(input), large_image()) << "run " << run << ": " << result.out;
+  }
+  kill(swapper, SIGKILL);
+  waitpid(swapper, nullptr, 0);
+}
+
+TEST(ProcessEdges, RunsOnOneOutputFollowEachOther) {
+  temp_dir dir;
+  write_file(dir.file("a.bmp"), large_image());
+  write_file(dir.file("b.bmp"), base_image());
+  std::vector<unsigned char> a = expected_output(dir, dir.file("a.bmp"));
+  std::vector<unsigned char> b = expected_output(dir, dir.file("b.bmp"));
+  std::string out = dir.file("out.bmp");
+  std::string pair = translate_command(dir.file("a.bmp"), out) + " & " +
+                     translate_command(dir.file("b.bmp"), out) + " & wait";
+  for (int round = 0; round < 150; ++round) {
+    run_shell(pair + " >/dev/null");
+    std::vector<unsigned char> written = read_file(out);
+    ASSERT_TRUE(written == a || written == b) << "round " << round << ": " << written.size();
   }
 }
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "bmp_builder.h"
 #include "inspect/report.h"
@@ -135,6 +136,82 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
   process_result json =
       run_program(INSPECT, {"--json", dir.file("good.bmp"), dir.file("short.bmp")});
   EXPECT_TRUE(parse_json(json.out).has_value()) << json.out;
+}
+
+struct verdict_case {
+  const char* name;
+  std::vector<std::uint8_t> file;
+  verdict judged;
+  int status;  // what palette-translate would end with
+};
+
+std::vector<std::uint8_t> with_colors_used(std::int32_t colors_used) {
+  return build_bmp(image_with(distinct_palette(16), colors_used, {{0, 1}, {2, 3}}));
+}
+
+// Pillow's grayscale bitmaps: 256 grays, the top one white.
+std::vector<std::uint8_t> grayscale() {
+  std::vector<rgb> grays;
+  for (int i = 0; i < 256; ++i) {
+    auto level = static_cast<std::uint8_t>(i);
+    grays.push_back({level, level, level});
+  }
+  return build_bmp(image_with(grays, 0, {{0, 128}, {255, 7}}));
+}
+
+TEST(Inspect, VerdictIsWhatTheTranslationWouldDo) {
+  std::vector<std::uint8_t> deep = build_bmp(image_with(distinct_palette(4), 4, {{0, 1, 1, 2}}));
+  deep[28] = 24;
+  const verdict_case cases[] = {
+      {"translated image", translated_image(), verdict::usable, 0},
+      {"colours used 241: room for the slots, none for the grays", with_colors_used(241),
+       verdict::usable_without_grays, 0},
+      {"colours used 249: the last placeholder finds no room", with_colors_used(249),
+       verdict::refused, 253},
+      {"colours used 255", with_colors_used(255), verdict::refused, 253},
+      {"256 grays", grayscale(), verdict::refused, 253},
+      {"24 bits", deep, verdict::refused, 254},
+  };
+  for (const verdict_case& c : cases) {
+    inspected_file file = inspected("x.bmp", c.file);
+    EXPECT_EQ(file.found.judged(), c.judged) << c.name;
+    EXPECT_EQ(file_status(file), c.status) << c.name;
+    EXPECT_EQ(problem_of(file).empty(), c.judged == verdict::usable) << c.name;
+  }
+  // The tool itself agrees.
+  temp_dir dir;
+  for (const verdict_case& c : cases) {
+    write_file(dir.file("in.bmp"), c.file);
+    process_result result = run_program(
+        PALETTE_TRANSLATE_PATH, {dir.file("in.bmp"), dir.file("out.bmp"), "40", "40", "40", "30"});
+    int expected = c.judged == verdict::usable_without_grays ? 254 : c.status;
+    EXPECT_EQ(result.status, expected) << c.name;
+  }
+}
+
+TEST(Inspect, NamesAreEscapedForJsonAndTheTerminal) {
+  inspected_file file = inspected("odd\xff\x1b[31m\\.bmp", translated_image());
+  std::string json = json_report({file});
+  EXPECT_EQ(json.find('\xff'), std::string::npos);
+  EXPECT_EQ(json.find('\x1b'), std::string::npos);
+  std::optional<json_value> document = parse_json(json);
+  ASSERT_TRUE(document.has_value()) << json;
+  EXPECT_EQ((*document)["files"][0]["path_hex"].text, "6f6464ff1b5b33316d5c2e626d70");
+  std::string text = text_report(file, true);
+  EXPECT_EQ(text.substr(0, text.find('\n')), "odd\\xFF\\x1B[31m\\\\.bmp");
+}
+
+TEST(Inspect, HugeFilesAndAFullOutputEndWithAStatus) {
+  temp_dir dir;
+  std::string huge = dir.file("huge.bmp");
+  write_file(huge, translated_image());
+  if (truncate(huge.c_str(), std::int64_t{30} << 30) != 0)
+    GTEST_SKIP() << "this file system cannot make a sparse 30 GiB file";
+  process_result result = run_program(INSPECT, {huge});
+  EXPECT_EQ(result.status, 254);
+  EXPECT_NE(result.out.find("The input is too large"), std::string::npos) << result.out;
+  process_result full = run_shell("'" + INSPECT + "' '" + huge + "' > /dev/full");
+  EXPECT_EQ(full.status, 255);
 }
 
 }  // namespace

@@ -114,3 +114,7 @@ void write_file(const std::string& path, const std::vector<unsigned char>& bytes
 bool file_exists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
+
+process_result run_shell(const std::string& script) {
+  return run_program("/bin/bash", {"-c", script});
+}

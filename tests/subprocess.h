@@ -33,3 +33,6 @@ struct temp_dir {
 std::vector<unsigned char> read_file(const std::string& path);
 void write_file(const std::string& path, const std::vector<unsigned char>& bytes);
 bool file_exists(const std::string& path);
+
+// A bash script in a child, its standard output and status captured.
+process_result run_shell(const std::string& script);

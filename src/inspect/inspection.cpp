@@ -77,14 +77,18 @@ verdict inspection::judged() const {
   return verdict::refused;
 }
 
-inspection inspect_bitmap(const std::vector<std::uint8_t>& file) {
+inspection inspect_size(std::int64_t file_size) {
   inspection found;
-  found.file_size = static_cast<std::int64_t>(file.size());
-  found.outcome.fault = check_input_size(found.file_size);
-  if (found.outcome.fault != bitmap_fault::none) {
+  found.file_size = file_size;
+  found.outcome.fault = check_input_size(file_size);
+  if (found.outcome.fault != bitmap_fault::none)
     found.outcome.outcome = translation_outcome::malformed;
-    return found;
-  }
+  return found;
+}
+
+inspection inspect_bitmap(const std::vector<std::uint8_t>& file) {
+  inspection found = inspect_size(static_cast<std::int64_t>(file.size()));
+  if (found.outcome.outcome != translation_outcome::done) return found;
   found.has_headers = true;
   found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
   // The core reads through a mutable record; nothing here writes to the file's bytes.

@@ -46,5 +46,8 @@ struct inspection {
   bool usable() const { return judged() != verdict::refused; }
 };
 
+// The size checks alone: a file too short or too large is judged without reading it.
+inspection inspect_size(std::int64_t file_size);
+
 // Reads only; the bytes are the whole file.
 inspection inspect_bitmap(const std::vector<std::uint8_t>& file);

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -25,14 +27,21 @@ constexpr const char* USAGE =
     "the roles of the fixed slots) of 8-bit palette bitmaps. --json prints one JSON\n"
     "document. Colour swatches appear on a terminal unless NO_COLOR is set.\n";
 
-// The whole file, or the reason it cannot be had. Directories and other non-files fail.
-std::string read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes) {
+// The whole file, or the reason it cannot be had. Directories and other non-files fail;
+// a file beyond the size limit is judged by its size and not read.
+std::string read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes,
+                            inspection& found) {
   int handle = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (handle < 0) return std::string("cannot open: ") + std::strerror(errno);
   struct stat info {};
   if (fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(handle);
     return "not a regular file";
+  }
+  found = inspect_size(info.st_size);
+  if (found.outcome.outcome != translation_outcome::done) {
+    close(handle);
+    return "";
   }
   bytes.resize(static_cast<std::size_t>(info.st_size));
   std::size_t done = 0;
@@ -50,8 +59,9 @@ std::string read_whole_file(const std::string& path, std::vector<std::uint8_t>& 
 inspected_file inspect_path(const std::string& path) {
   inspected_file file{path, "", {}};
   std::vector<std::uint8_t> bytes;
-  file.read_error = read_whole_file(path, bytes);
-  if (file.read_error.empty()) file.found = inspect_bitmap(bytes);
+  file.read_error = read_whole_file(path, bytes, file.found);
+  bool read = file.read_error.empty() && file.found.outcome.outcome == translation_outcome::done;
+  if (read) file.found = inspect_bitmap(bytes);
   return file;
 }
 
@@ -68,7 +78,7 @@ bool wants_color() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int inspect_files(int argc, char** argv) {
   bool json = false;
   std::vector<std::string> paths;
   for (int i = 1; i < argc; ++i) {
@@ -96,4 +106,22 @@ int main(int argc, char** argv) {
   }
   std::fputs(output.c_str(), stdout);
   return status_of(files);
+}
+
+// Nothing may end the process without a status and a reason: not even an allocation that
+// fails, and not a full or closed standard output.
+int main(int argc, char** argv) {
+  std::signal(SIGPIPE, SIG_IGN);
+  int status = shell_status(STATUS_FAILURE);
+  try {
+    status = inspect_files(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "palette-inspect: %s\n", error.what());
+    return shell_status(STATUS_FAILURE);
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::fprintf(stderr, "palette-inspect: cannot write the report: %s\n", std::strerror(errno));
+    return shell_status(STATUS_FAILURE);
+  }
+  return status;
 }

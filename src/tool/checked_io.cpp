@@ -1,6 +1,7 @@
 #include "tool/checked_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
@@ -69,7 +70,14 @@ long write_all(int handle, iovec* blocks, int count) {
   return done;
 }
 
+bool is_regular_file(int handle) {
+  struct stat info {};
+  return fstat(handle, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 [[noreturn]] void write_failed(int handle, const void* source, int length) {
+  // A cut-off bitmap with a valid header opens in some viewers: leave nothing instead.
+  if (is_regular_file(handle)) (void)ftruncate(handle, 0);
   std::printf("\nError: _write failed.\n  File handle=%i\n  Where from=%s\n  Length=%i", handle,
               format_address(source).c_str(), length);
   end_process();
@@ -105,7 +113,8 @@ int platform_open_flags(int mode) {
   // Reading never waits for a writer: a FIFO with none opens at once and then fails to seek.
   int flags = (mode & OPEN_READ_WRITE) != 0 ? O_RDWR : O_RDONLY | O_NONBLOCK;
   if ((mode & OPEN_CREATE) != 0) flags |= O_CREAT;
-  if ((mode & OPEN_TRUNCATE) != 0) flags |= O_TRUNC;
+  // The truncation waits for checked_truncate: only the opened file can be checked for
+  // being the input, and only under the lock may another run's output be cut.
   // No text translation happens here, so the binary flag has no counterpart.
   return flags | O_CLOEXEC;
 }
@@ -163,4 +172,16 @@ int checked_seek_write_pair(int handle, const void* first, int first_length, con
   int length = first_length + second_length;
   if (write_all(handle, blocks, 2) == length) return length;
   write_failed(handle, first, length);
+}
+
+void lock_exclusively(int handle) {
+  // Advisory and best effort: a file system without locks still gets its output.
+  while (flock(handle, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+void checked_truncate(int handle, const char* path, int mode) {
+  if (!is_regular_file(handle) || ftruncate(handle, 0) == 0) return;
+  std::printf("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode);
+  end_process();
 }

@@ -36,5 +36,14 @@ int checked_seek_write_pair(int handle, const void* first, int first_length, con
 // full width, no prefix.
 std::string format_address(const void* address);
 
-// The platform's open flags for one of the tool's modes.
+// Holds an exclusive advisory lock on the file until it is closed; runs writing one output
+// then follow each other.
+void lock_exclusively(int handle);
+
+// Cuts a regular file opened with OPEN_TRUNCATE to length 0; fails as the open did.
+// Other files (devices, pipes) are left as they are.
+void checked_truncate(int handle, const char* path, int mode);
+
+// The platform's open flags for one of the tool's modes. The truncate flag has none:
+// checked_truncate does it once the opened file has been checked.
 int platform_open_flags(int mode);

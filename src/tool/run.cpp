@@ -10,6 +10,7 @@
 #include "tool/load_bitmap.h"
 #include "tool/messages.h"
 #include "tool/number_parse.h"
+#include "tool/process_setup.h"
 #include "tool/same_file.h"
 
 namespace {
@@ -57,20 +58,34 @@ int translate(int input, int output, const translation_parameters& parameters) {
   return STATUS_OK;
 }
 
+int refuse_same_file(const char* path) {
+  std::printf(SAME_FILE, path);
+  return STATUS_FAILURE;
+}
+
+// The output is opened without truncation and locked; only once the opened file is known
+// not to be the input is it cut. A name swapped between the checks cannot reach the input.
+int open_output(int input, const char* path) {
+  int output = checked_open(path, OPEN_OUTPUT_MODE);
+  lock_exclusively(output);
+  if (same_open_file(input, output)) return -1;
+  checked_truncate(output, path, OPEN_OUTPUT_MODE);
+  return output;
+}
+
 }  // namespace
 
 int run_translation(int argc, char** argv) {
+  prepare_process();
   std::fputs(BANNER, stdout);
   if (argc < PARAMETER_COUNT + 1) {
     std::fputs(INSUFFICIENT_PARAMETERS, stdout);
     return STATUS_FAILURE;
   }
   int input = checked_open(argv[1], OPEN_INPUT_MODE);
-  // Opening the output truncates it, so the input must not be the same file.
-  if (names_open_file(input, argv[2])) {
-    std::printf(SAME_FILE, argv[2]);
-    return STATUS_FAILURE;
-  }
-  int output = checked_open(argv[2], OPEN_OUTPUT_MODE);
+  // Said before the output is opened, so also when the input may not be opened for writing.
+  if (names_open_file(input, argv[2])) return refuse_same_file(argv[2]);
+  int output = open_output(input, argv[2]);
+  if (output < 0) return refuse_same_file(argv[2]);
   return translate(input, output, parse_parameters(argv));
 }
