@@ -192,14 +192,10 @@ namespace {
 
 // 100 x 100: its output (11,478 bytes) is larger than the limits the tests set.
 std::vector<unsigned char> large_image() {
-  bmp_recipe recipe;
-  recipe.width = 100;
-  recipe.height = 100;
-  recipe.palette = distinct_palette(16);
-  recipe.colors_used = 16;
+  std::vector<std::vector<std::uint8_t>> rows;
   for (int row = 0; row < 100; ++row)
-    recipe.rows.push_back(std::vector<std::uint8_t>(100, static_cast<std::uint8_t>(row % 16)));
-  return build_bmp(recipe);
+    rows.push_back(std::vector<std::uint8_t>(100, static_cast<std::uint8_t>(row % 16)));
+  return build_bmp(image_with(distinct_palette(16), 16, rows));
 }
 
 std::string shell_quoted(const std::string& path) {
