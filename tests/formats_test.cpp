@@ -72,6 +72,9 @@ form_case make_form_case(std::mt19937& random, const form& f) {
                               static_cast<std::uint8_t>(pick(random, 0, 255)),
                               static_cast<std::uint8_t>(pick(random, 0, 3) * 85)});
   }
+  // A white top entry counts as unused in a palette scan: whether the equivalent keeps
+  // the colours-used field or scans then shows in the used count.
+  if (pick(random, 0, 2) == 0) stored.palette.back() = {255, 255, 255};
   stored.width = pick(random, 0, 3) == 0 ? pick(random, 30, 300) : pick(random, 0, 12);
   stored.height = pick(random, 1, 6);
   if (f.top_down_allowed && pick(random, 0, 1) == 0) stored.height = -stored.height;
