@@ -17,6 +17,11 @@ inline std::int32_t read_le32_signed(const std::uint8_t* p) {
   return static_cast<std::int32_t>(read_le32(p));
 }
 
+inline void write_le16(std::uint8_t* p, std::uint16_t value) {
+  p[0] = static_cast<std::uint8_t>(value);
+  p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
 inline void write_le32(std::uint8_t* p, std::uint32_t value) {
   p[0] = static_cast<std::uint8_t>(value);
   p[1] = static_cast<std::uint8_t>(value >> 8);

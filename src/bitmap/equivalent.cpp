@@ -27,11 +27,6 @@ bool counts_entries(const bmp_header& header) {
          static_cast<std::uint32_t>(header.colors_used) < palette_capacity(header);
 }
 
-void write_le16(std::uint8_t* p, std::uint16_t value) {
-  p[0] = static_cast<std::uint8_t>(value);
-  p[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
 void write_info_header(file_view file, const bmp_header& header, std::uint8_t* out) {
   if (header.core) {
     write_le32(out + bmp::WIDTH_FIELD, static_cast<std::uint32_t>(header.width));

@@ -80,9 +80,7 @@ verdict inspection::judged() const {
 inspection inspect_size(std::int64_t file_size) {
   inspection found;
   found.file_size = file_size;
-  found.outcome.fault = check_input_size(file_size);
-  if (found.outcome.fault != bitmap_fault::none)
-    found.outcome.outcome = translation_outcome::malformed;
+  found.outcome = check_file_size(file_size);
   return found;
 }
 

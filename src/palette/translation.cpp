@@ -19,11 +19,17 @@ translation_outcome outcome_of(bitmap_fault fault) {
 
 }  // namespace
 
-translation_report check_header(const work_image& image, bmp_header& header) {
+translation_report check_file_size(std::int64_t file_size) {
   translation_report report;
-  report.fault = read_bmp_header(image.input_bytes, image.file_size, header);
+  report.fault = check_input_size(file_size);
   report.outcome = outcome_of(report.fault);
-  report.header = header;
+  return report;
+}
+
+translation_report check_header(const work_image& image) {
+  translation_report report;
+  report.fault = read_bmp_header(image.input_bytes, image.file_size, report.header);
+  report.outcome = outcome_of(report.fault);
   return report;
 }
 

@@ -29,16 +29,19 @@ struct translation_report {
   std::int64_t used_count = 0;  // at the room checks
 };
 
-// Reads and checks the header of the loaded file.
-translation_report check_header(const work_image& image, bmp_header& header);
+// The size limits as a report: malformed (too short or too large), or done.
+translation_report check_file_size(std::int64_t file_size);
+
+// Reads and checks the header of the loaded file; the report holds what was read.
+translation_report check_header(const work_image& image);
 
 // Checks the header and, for a form that is not 8-bit uncompressed, decodes the file into
 // its 8-bit equivalent in a buffer from allocate(size) and points the image at it. The
 // image is then ready for translate_image.
 template <typename Allocate>
 translation_report load_equivalent(work_image& image, Allocate allocate) {
-  bmp_header header;
-  translation_report report = check_header(image, header);
+  translation_report report = check_header(image);
+  const bmp_header& header = report.header;
   if (report.outcome != translation_outcome::done || header.in_place) return report;
   std::int32_t size = equivalent_size(header);
   std::uint8_t* equivalent = allocate(size);

@@ -41,14 +41,9 @@ int translate(int input, int output, const translation_parameters& parameters) {
   static work_image image;
   static std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
   image.output_prefix = prefix;
-  bitmap_fault size_fault = load_bitmap(input, image);
-  if (size_fault != bitmap_fault::none) {
-    translation_report report;
-    report.outcome = translation_outcome::malformed;
-    report.fault = size_fault;
-    return refuse(report);
-  }
-  translation_report report = load_equivalent(image, allocate_equivalent);
+  translation_report report = load_bitmap(input, image);
+  if (report.outcome == translation_outcome::done)
+    report = load_equivalent(image, allocate_equivalent);
   if (report.outcome == translation_outcome::done) report = translate_image(image, parameters);
   if (report.outcome != translation_outcome::done) return refuse(report);
   int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);

@@ -8,8 +8,7 @@
 namespace {
 
 void put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
-  bytes[at] = static_cast<std::uint8_t>(value);
-  bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+  write_le16(bytes.data() + at, value);
 }
 
 void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {

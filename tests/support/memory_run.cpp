@@ -19,12 +19,8 @@ namespace {
 // its 8-bit equivalent. The reference engine's output buffer is made for what it reads.
 bool attach(memory_run& run, engine which) {
   auto size = static_cast<std::int64_t>(run.input.size());
-  run.report = {};
-  run.report.fault = check_input_size(size);
-  if (run.report.fault != bitmap_fault::none) {
-    run.report.outcome = translation_outcome::malformed;
-    return false;
-  }
+  run.report = check_file_size(size);
+  if (run.report.outcome != translation_outcome::done) return false;
   run.image = work_image{};
   run.image.input_bytes = run.input.data();
   run.image.file_size = static_cast<std::int32_t>(size);
