@@ -37,8 +37,23 @@ std::vector<unsigned char> with_byte(std::vector<unsigned char> bytes, std::size
   return bytes;
 }
 
+const std::string USAGE =
+    "\n\nusage: palette-translate INPUT.bmp OUTPUT.bmp RED GREEN BLUE PERCENT\n"
+    "Moves the background colour to palette index 0 and the marker colours into their\n"
+    "fixed slots, and writes the result as an 8-bit bitmap. With PERCENT above 0, pixels\n"
+    "whose colour lies within RED, GREEN and BLUE of the background become background\n"
+    "or one of seven grays, PERCENT percent of them background.\n"
+    "Status: 0 written; 255 too few parameters or a file or memory failure; 254 an input\n"
+    "it cannot translate; 253 the palette is full.\n"
+    "Manual: man palette-translate\n";
+
 TEST(Cli, StatusesAndConsoleTexts) {
   const cli_case cases[] = {
+      {"help", {"--help"}, 0, USAGE, false},
+      {"short help", {"-h"}, 0, USAGE, false},
+      {"version", {"--version"}, 0, "\n", false},
+      {"help among other parameters", {"--help", "OUT"}, 255, "\nInsufficient parameters.", false},
+      {"one other parameter", {"-x"}, 255, "\nInsufficient parameters.", false},
       {"no parameters", {}, 255, "\nInsufficient parameters.", false},
       {"five parameters",
        {"IN", "OUT", "40", "40", "40"},

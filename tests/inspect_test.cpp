@@ -47,19 +47,26 @@ TEST(Inspect, FindsFieldsRolesAndCounts) {
 }
 
 TEST(Inspect, TextTableRows) {
-  std::string text = text_report(inspected("out.bmp", translated_image()), false);
+  inspected_file file = inspected("out.bmp", translated_image());
+  std::string text = text_report(file, {});
   for (const char* line :
        {"out.bmp\n", "  height             2 (bottom-up)\n", "  stride             4\n",
         "      0    0   255  255  #00FFFF        3  background\n",
         "      5  255   255    0  #FFFF00        0  marker yellow\n",
         "      9   60   200  230  #3CC8E6        2\n",
-        "     24  230   230  230  #E6E6E6        1  gray ramp 230\n"}) {
+        "     24  230   230  230  #E6E6E6        1  gray ramp 230\n",
+        "     25    0     0    0  #000000        0\n"}) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\nin:\n" << text;
   }
+  // Past the used count only what a reader needs: one line for the unused black rest.
+  EXPECT_TRUE(
+      text.ends_with("     25    0     0    0  #000000        0\n"
+                     "  \u2026 230 entries (0,0,0), no pixels\n"))
+      << text;
+  EXPECT_TRUE(text_report(file, {.all_entries = true})
+                  .ends_with("    255    0     0    0  #000000        0\n"));
   EXPECT_EQ(text.find('\x1b'), std::string::npos);
-  EXPECT_NE(
-      text_report(inspected("out.bmp", translated_image()), true).find("\x1b[48;2;255;255;0m"),
-      std::string::npos);
+  EXPECT_NE(text_report(file, {.color = true}).find("\x1b[48;2;255;255;0m"), std::string::npos);
 }
 
 TEST(Inspect, JsonDocumentReadsBack) {
@@ -118,11 +125,15 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
   temp_dir dir;
   write_file(dir.file("good.bmp"), translated_image());
   write_file(dir.file("short.bmp"), std::vector<unsigned char>(20, 'B'));
+  write_file(dir.file("-dash.bmp"), translated_image());
   const struct {
     std::vector<std::string> arguments;
     int status;
   } cases[] = {
       {{dir.file("good.bmp")}, 0},
+      {{"--all", "--", dir.file("good.bmp"), "--json"}, 255},
+      {{"-x", dir.file("good.bmp")}, 255},
+      {{"--json"}, 255},
       {{dir.file("good.bmp"), dir.file("short.bmp")}, 254},
       {{dir.file("good.bmp"), dir.file("missing.bmp")}, 255},
       {{dir.path}, 255},
@@ -131,8 +142,18 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
   };
   for (const auto& c : cases) {
     process_result result = run_program(INSPECT, c.arguments);
-    EXPECT_EQ(result.status, c.status) << (c.arguments.empty() ? "no files" : c.arguments.back());
+    EXPECT_EQ(result.status, c.status) << (c.arguments.empty() ? "no files" : c.arguments[0]);
   }
+  // After "--" a name that looks like an option is a file.
+  process_result dashed = run_shell("cd '" + dir.path + "' && '" + INSPECT + "' -- -dash.bmp");
+  EXPECT_EQ(dashed.status, 0) << dashed.out;
+  process_result unknown = run_program(INSPECT, {"-x", dir.file("good.bmp")});
+  EXPECT_EQ(unknown.out, "");
+  EXPECT_TRUE(unknown.err.starts_with("palette-inspect: unknown option -x\nusage: "))
+      << unknown.err;
+  process_result version = run_program(INSPECT, {"--version"});
+  EXPECT_EQ(version.out, "palette-inspect (Quorl Palette Translation) 2.0\n");
+  EXPECT_EQ(version.status, 0);
   process_result json =
       run_program(INSPECT, {"--json", dir.file("good.bmp"), dir.file("short.bmp")});
   EXPECT_TRUE(parse_json(json.out).has_value()) << json.out;
@@ -197,7 +218,7 @@ TEST(Inspect, NamesAreEscapedForJsonAndTheTerminal) {
   std::optional<json_value> document = parse_json(json);
   ASSERT_TRUE(document.has_value()) << json;
   EXPECT_EQ((*document)["files"][0]["path_hex"].text, "6f6464ff1b5b33316d5c2e626d70");
-  std::string text = text_report(file, true);
+  std::string text = text_report(file, {.color = true});
   EXPECT_EQ(text.substr(0, text.find('\n')), "odd\\xFF\\x1B[31m\\\\.bmp");
 }
 

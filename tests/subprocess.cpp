@@ -25,13 +25,18 @@ int shell_status(int wait_status) {
   return 128 + WTERMSIG(wait_status);
 }
 
+// Standard error goes to an unnamed file, read once the child has ended, so that neither
+// stream can fill its pipe while the other is drained.
 process_result run_forked(const std::function<void()>& in_child) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return {};
+  std::FILE* errors = std::tmpfile();
+  if (errors == nullptr) return {};
   std::fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
     dup2(pipe_fds[1], STDOUT_FILENO);
+    dup2(fileno(errors), STDERR_FILENO);
     close(pipe_fds[0]);
     close(pipe_fds[1]);
     in_child();
@@ -43,6 +48,9 @@ process_result run_forked(const std::function<void()>& in_child) {
   int wait_status = 0;
   waitpid(pid, &wait_status, 0);
   result.status = shell_status(wait_status);
+  lseek(fileno(errors), 0, SEEK_SET);
+  result.err = drain(fileno(errors));
+  std::fclose(errors);
   return result;
 }
 
@@ -75,6 +83,7 @@ process_result run_program_in_terminal(const std::string& path,
   if (pid == 0) {
     int screen = open(side.c_str(), O_RDWR | O_NOCTTY);
     dup2(screen, STDOUT_FILENO);
+    dup2(screen, STDERR_FILENO);
     for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
     exec_program(path, arguments);
   }

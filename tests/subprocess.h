@@ -9,12 +9,14 @@
 struct process_result {
   int status = -1;  // the exit status as the shell sees it; 128 + signal when killed
   std::string out;
+  std::string err;  // standard error; on a terminal both go to out
 };
 
 process_result run_child(const std::function<int()>& body);
 process_result run_program(const std::string& path, const std::vector<std::string>& arguments);
 
-// The same with standard output on a pseudo-terminal, and with extra environment entries
+// The same with standard output and standard error on a pseudo-terminal, and with extra environment
+// entries
 // ("NAME=value"); the output is what the terminal received.
 process_result run_program_in_terminal(const std::string& path,
                                        const std::vector<std::string>& arguments,

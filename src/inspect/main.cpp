@@ -1,9 +1,7 @@
 // palette-inspect: shows what the translation reads in palette bitmaps and what it would
 // make of them. Reads only; never writes a file.
-// Usage: palette-inspect [--json] FILE.bmp...
+// Usage: palette-inspect [--json] [--all] FILE.bmp...
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,42 +16,76 @@
 
 #include "inspect/report.h"
 #include "tool/exit_status.h"
+#include "tool/version.h"
+#include "tool/whole_file.h"
 
 namespace {
 
-constexpr const char* USAGE =
-    "usage: palette-inspect [--json] FILE.bmp...\n"
+constexpr const char* SYNOPSIS = "usage: palette-inspect [--json] [--all] [--] FILE.bmp...\n";
+constexpr const char* DESCRIPTION =
     "Shows the header fields, used count, first pixel and palette (with pixel counts and\n"
-    "the roles of the fixed slots) of 8-bit palette bitmaps. --json prints one JSON\n"
-    "document. Colour swatches appear on a terminal unless NO_COLOR is set.\n";
+    "the roles of the fixed slots) of palette bitmaps, and what palette-translate would\n"
+    "make of them.\n"
+    "  --json     one JSON document for all files, every palette entry included\n"
+    "  --all      all 256 palette entries, not only those that matter\n"
+    "  --version  the release\n"
+    "  --         the arguments that follow are file names\n"
+    "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"
+    "usage error. Colour swatches appear on a terminal unless NO_COLOR is set.\n"
+    "Manual: man palette-inspect\n";
 
-// The whole file, or the reason it cannot be had. Directories and other non-files fail;
-// a file beyond the size limit is judged by its size and not read.
+struct inspect_options {
+  bool json = false;
+  report_style style;
+  std::vector<std::string> paths;
+};
+
+int usage_error(const std::string& problem) {
+  std::fprintf(stderr, "palette-inspect: %s\n%sMore: palette-inspect --help\n", problem.c_str(),
+               SYNOPSIS);
+  return shell_status(STATUS_FAILURE);
+}
+
+// Options may come anywhere before "--"; returns -1 to go on, or the status to end with.
+int parse_options(int argc, char** argv, inspect_options& options) {
+  bool only_files = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (only_files || argument.size() < 2 || argument[0] != '-') {
+      options.paths.push_back(argument);
+    } else if (argument == "--") {
+      only_files = true;
+    } else if (argument == "--json") {
+      options.json = true;
+    } else if (argument == "--all") {
+      options.style.all_entries = true;
+    } else if (argument == "-h" || argument == "--help") {
+      std::printf("%s%s", SYNOPSIS, DESCRIPTION);
+      return STATUS_OK;
+    } else if (argument == "--version") {
+      std::printf("palette-inspect (%s) %s\n", PRODUCT_NAME, PRODUCT_VERSION);
+      return STATUS_OK;
+    } else {
+      return usage_error("unknown option " + argument);
+    }
+  }
+  if (options.paths.empty()) return usage_error("no file given");
+  return -1;
+}
+
+// The whole file, or the reason it cannot be had. A file beyond the size limit is judged
+// by its size and not read.
 std::string read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes,
                             inspection& found) {
-  int handle = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (handle < 0) return std::string("cannot open: ") + std::strerror(errno);
-  struct stat info {};
-  if (fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(handle);
-    return "not a regular file";
-  }
-  found = inspect_size(info.st_size);
+  opened_file file;
+  std::string error = open_regular_file(path, file);
+  if (!error.empty()) return error;
+  found = inspect_size(file.size);
   if (found.outcome.outcome != translation_outcome::done) {
-    close(handle);
+    close_file(file);
     return "";
   }
-  bytes.resize(static_cast<std::size_t>(info.st_size));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t got = read(handle, bytes.data() + done, bytes.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  close(handle);
-  if (done != bytes.size()) return "cannot read the whole file";
-  return "";
+  return read_and_close(file, bytes);
 }
 
 inspected_file inspect_path(const std::string& path) {
@@ -79,30 +111,16 @@ bool wants_color() {
 }  // namespace
 
 int inspect_files(int argc, char** argv) {
-  bool json = false;
-  std::vector<std::string> paths;
-  for (int i = 1; i < argc; ++i) {
-    std::string argument = argv[i];
-    if (argument == "--json") {
-      json = true;
-    } else if (argument == "-h" || argument == "--help") {
-      std::fputs(USAGE, stdout);
-      return STATUS_OK;
-    } else {
-      paths.push_back(argument);
-    }
-  }
-  if (paths.empty()) {
-    std::fputs(USAGE, stderr);
-    return shell_status(STATUS_FAILURE);
-  }
+  inspect_options options;
+  int status = parse_options(argc, argv, options);
+  if (status >= 0) return status;
   std::vector<inspected_file> files;
-  for (const std::string& path : paths) files.push_back(inspect_path(path));
-  bool color = !json && wants_color();
-  std::string output = json ? json_report(files) : std::string();
-  for (std::size_t i = 0; !json && i < files.size(); ++i) {
+  for (const std::string& path : options.paths) files.push_back(inspect_path(path));
+  options.style.color = !options.json && wants_color();
+  std::string output = options.json ? json_report(files) : std::string();
+  for (std::size_t i = 0; !options.json && i < files.size(); ++i) {
     if (i > 0) output += '\n';
-    output += text_report(files[i], color);
+    output += text_report(files[i], options.style);
   }
   std::fputs(output.c_str(), stdout);
   return status_of(files);

@@ -2,10 +2,15 @@
 
 #include <cstdio>
 
+#include "palette/slot_placement.h"
 #include "tool/exit_status.h"
 #include "tool/messages.h"
+#include "tool/text_escape.h"
 
 namespace {
+
+// Slots 0 to 7, which the slot table fills.
+constexpr std::size_t FIXED_SLOT_COUNT = SLOT_TABLE.size();
 
 std::string format(const char* pattern, auto... values) {
   char text[256];
@@ -55,96 +60,50 @@ std::string swatch(rgb color) {
   return format("\x1b[48;2;%u;%u;%um    \x1b[0m  ", color.red, color.green, color.blue);
 }
 
-std::string palette_table(const inspection& found, bool color) {
-  std::string text = color ? "  index  swatch  red green blue  hex       pixels  role\n"
-                           : "  index  red green blue  hex       pixels  role\n";
-  for (std::size_t k = 0; k < found.palette.size(); ++k) {
-    const palette_row& row = found.palette[k];
-    text += format("  %5zu  ", k);
-    if (color) text += swatch(row.color);
-    text += format("%3u %5u %4u  %s %8llu  %s", row.color.red, row.color.green, row.color.blue,
-                   hex_of(row.color).c_str(), static_cast<unsigned long long>(row.pixels),
-                   row.role.c_str());
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    text += '\n';
-  }
-  return text;
+std::string palette_row_line(std::size_t k, const palette_row& row, bool color) {
+  std::string text = format("  %5zu  ", k);
+  if (color) text += swatch(row.color);
+  text += format("%3u %5u %4u  %s %8llu  %s", row.color.red, row.color.green, row.color.blue,
+                 hex_of(row.color).c_str(), static_cast<unsigned long long>(row.pixels),
+                 row.role.c_str());
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text + '\n';
 }
 
-// The length of the well-formed UTF-8 sequence at `at`, or 0 for a stray byte.
-std::size_t utf8_length(const std::string& text, std::size_t at) {
-  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  unsigned char lead = byte(at);
-  if (lead < 0x80) return 1;
-  std::size_t length = lead >= 0xF0 && lead <= 0xF4 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
-  if (length == 0 || lead > 0xF4 || at + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(at + i) & 0xC0) != 0x80) return 0;
-  }
-  // Overlong forms, surrogates and code points past U+10FFFF.
-  unsigned char second = byte(at + 1);
-  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
-      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90))
-    return 0;
-  return length;
+// The rows a reader needs: those in use, the fixed slots, any with a role or with pixels.
+bool worth_a_row(const inspection& found, std::size_t k) {
+  const palette_row& row = found.palette[k];
+  return static_cast<std::int64_t>(k) < found.used_count || k < FIXED_SLOT_COUNT ||
+         !row.role.empty() || row.pixels != 0;
 }
 
-bool valid_utf8(const std::string& text) {
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t length = utf8_length(text, at);
-    if (length == 0) return false;
-    at += length;
-  }
-  return true;
+// One line for a stretch of rows left out: all of them unused, most often all black.
+std::string skipped_rows_line(const inspection& found, std::size_t first, std::size_t end) {
+  rgb color = found.palette[first].color;
+  bool one_color = true;
+  for (std::size_t k = first; k < end; ++k)
+    one_color = one_color && found.palette[k].color == color;
+  std::size_t count = end - first;
+  std::string what = one_color ? format("(%u,%u,%u)", color.red, color.green, color.blue)
+                               : std::string("of several colours");
+  return format("  \u2026 %zu %s %s, no pixels\n", count, count == 1 ? "entry" : "entries",
+                what.c_str());
 }
 
-// A JSON string; bytes that are not UTF-8 become U+FFFD.
-std::string json_string(const std::string& value) {
-  std::string text = "\"";
-  for (std::size_t at = 0; at < value.size();) {
-    std::size_t length = utf8_length(value, at);
-    char c = value[at];
-    if (length == 0) {
-      text += "\\ufffd";
-      length = 1;
-    } else if (c == '"' || c == '\\') {
-      text += '\\';
-      text += c;
-    } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      text += format("\\u%04x", c);
-    } else {
-      text.append(value, at, length);
+std::string palette_table(const inspection& found, const report_style& style) {
+  std::string text = style.color ? "  index  swatch  red green blue  hex       pixels  role\n"
+                                 : "  index  red green blue  hex       pixels  role\n";
+  for (std::size_t k = 0; k < found.palette.size();) {
+    if (style.all_entries || worth_a_row(found, k)) {
+      text += palette_row_line(k, found.palette[k], style.color);
+      ++k;
+      continue;
     }
-    at += length;
+    std::size_t end = k + 1;
+    while (end < found.palette.size() && !worth_a_row(found, end)) ++end;
+    text += skipped_rows_line(found, k, end);
+    k = end;
   }
-  return text + "\"";
-}
-
-// A file name as the terminal should show it: control characters, backslashes and bytes
-// that are not UTF-8 written as visible escapes, so no name can move the cursor or
-// change colours.
-std::string visible_name(const std::string& name) {
-  std::string text;
-  for (std::size_t at = 0; at < name.size();) {
-    std::size_t length = utf8_length(name, at);
-    auto c = static_cast<unsigned char>(name[at]);
-    if (length == 0 || c < 0x20 || c == 0x7F) {
-      text += format("\\x%02X", c);
-      length = 1;
-    } else if (c == '\\') {
-      text += "\\\\";
-    } else {
-      text.append(name, at, length);
-    }
-    at += length;
-  }
-  return text;
-}
-
-// The name's raw bytes in hex, for a name JSON cannot hold exactly.
-std::string hex_bytes(const std::string& name) {
-  std::string text;
-  for (char c : name) text += format("%02x", static_cast<unsigned char>(c));
   return text;
 }
 
@@ -197,8 +156,7 @@ std::string json_verdict(const inspected_file& file) {
 
 std::string json_file(const inspected_file& file) {
   const inspection& found = file.found;
-  std::string text = "{\"path\": " + json_string(file.path);
-  if (!valid_utf8(file.path)) text += ", \"path_hex\": \"" + hex_bytes(file.path) + "\"";
+  std::string text = "{" + json_path_member(file.path);
   text += json_verdict(file);
   if (!file.read_error.empty()) return text + "}";
   text += format(", \"file_size\": %lld", static_cast<long long>(found.file_size));
@@ -236,11 +194,10 @@ int file_status(const inspected_file& file) {
 
 std::string problem_of(const inspected_file& file) {
   if (!file.read_error.empty()) return file.read_error;
-  std::string message = refusal_message(file.found.outcome);
-  return message.empty() ? message : message.substr(1);
+  return refusal_reason(file.found.outcome);
 }
 
-std::string text_report(const inspected_file& file, bool color) {
+std::string text_report(const inspected_file& file, const report_style& style) {
   std::string text = visible_name(file.path) + "\n";
   const inspection& found = file.found;
   std::string problem = problem_of(file);
@@ -249,7 +206,7 @@ std::string text_report(const inspected_file& file, bool color) {
   if (found.measured) text += translation_lines(found);
   text += verdict_line(file);
   if (!problem.empty()) text += "  problem            " + problem + "\n";
-  if (found.measured) text += palette_table(found, color);
+  if (found.measured) text += palette_table(found, style);
   return text;
 }
 

@@ -21,8 +21,13 @@ int file_status(const inspected_file& file);
 // Why the translation could not use the file, or cannot add the grays; "" otherwise.
 std::string problem_of(const inspected_file& file);
 
-// The report for one file; with colour, each palette row gets a true-colour swatch.
-std::string text_report(const inspected_file& file, bool color);
+struct report_style {
+  bool color = false;        // a true-colour swatch on each palette row
+  bool all_entries = false;  // every palette entry, not only those worth a row
+};
+
+// The report for one file.
+std::string text_report(const inspected_file& file, const report_style& style);
 
 // One JSON document for all the files.
 std::string json_report(const std::vector<inspected_file>& files);

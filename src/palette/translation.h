@@ -64,3 +64,13 @@ translation_report plan_translation(work_image& image, const translation_paramet
 // OUTPUT_PIXEL_OFFSET bytes. The output rows are the input's own, transformed in place.
 translation_report translate_image(work_image& image, const translation_parameters& parameters,
                                    const pixel_kernels& kernels = best_kernels());
+
+// The translation of a whole file loaded into image.input_bytes, within the size limit:
+// load_equivalent, then translate_image. What every command that writes runs.
+template <typename Allocate>
+translation_report translate_loaded(work_image& image, const translation_parameters& parameters,
+                                    Allocate allocate) {
+  translation_report report = load_equivalent(image, allocate);
+  if (report.outcome != translation_outcome::done) return report;
+  return translate_image(image, parameters);
+}

@@ -117,3 +117,8 @@ int refusal_status(const translation_report& report) {
   return report.outcome == translation_outcome::palette_full ? STATUS_PALETTE_FULL
                                                              : STATUS_BAD_INPUT;
 }
+
+std::string refusal_reason(const translation_report& report) {
+  std::string message = refusal_message(report);
+  return message.empty() ? message : message.substr(1);
+}

@@ -9,6 +9,10 @@
 // One line of text after a line feed; "" for a translation that is done.
 std::string refusal_message(const translation_report& report);
 
+// The message without its line feed, for a command that prints it after a file name or in
+// JSON; "" for a translation that is done.
+std::string refusal_reason(const translation_report& report);
+
 // The run status of a refusal: STATUS_PALETTE_FULL or STATUS_BAD_INPUT; STATUS_OK when done.
 int refusal_status(const translation_report& report);
 

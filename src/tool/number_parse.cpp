@@ -25,3 +25,8 @@ std::int32_t parse_number(const char* text) {
 float background_share_of(std::int32_t percentage) {
   return static_cast<float>(percentage * 0.01);
 }
+
+translation_parameters parse_parameters(char* const numbers[4]) {
+  return {parse_number(numbers[0]), parse_number(numbers[1]), parse_number(numbers[2]),
+          background_share_of(parse_number(numbers[3]))};
+}

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "bitmap/work_image.h"
 #include "palette/translation.h"
@@ -19,12 +20,31 @@ constexpr int PARAMETER_COUNT = 6;
 
 constexpr const char* BANNER = "\n\nQuorl Palette Translation. Ver.2.0 (May 24 2003)";
 constexpr const char* INSUFFICIENT_PARAMETERS = "\nInsufficient parameters.";
+constexpr const char* USAGE =
+    "\n\nusage: palette-translate INPUT.bmp OUTPUT.bmp RED GREEN BLUE PERCENT\n"
+    "Moves the background colour to palette index 0 and the marker colours into their\n"
+    "fixed slots, and writes the result as an 8-bit bitmap. With PERCENT above 0, pixels\n"
+    "whose colour lies within RED, GREEN and BLUE of the background become background\n"
+    "or one of seven grays, PERCENT percent of them background.\n"
+    "Status: 0 written; 255 too few parameters or a file or memory failure; 254 an input\n"
+    "it cannot translate; 253 the palette is full.\n"
+    "Manual: man palette-translate\n";
 constexpr const char* SAME_FILE =
     "\nThe output path \"%s\" names the input file; nothing was written.";
 
-translation_parameters parse_parameters(char** argv) {
-  return {parse_number(argv[3]), parse_number(argv[4]), parse_number(argv[5]),
-          background_share_of(parse_number(argv[6]))};
+// Only a run with exactly one parameter can ask for help or the release: the banner,
+// already printed, is the release.
+int answer_request(const char* argument) {
+  std::string_view request = argument;
+  if (request == "--help" || request == "-h") {
+    std::fputs(USAGE, stdout);
+    return STATUS_OK;
+  }
+  if (request == "--version") {
+    std::fputs("\n", stdout);
+    return STATUS_OK;
+  }
+  return STATUS_FAILURE;
 }
 
 int refuse(const translation_report& report) {
@@ -43,8 +63,7 @@ int translate(int input, int output, const translation_parameters& parameters) {
   image.output_prefix = prefix;
   translation_report report = load_bitmap(input, image);
   if (report.outcome == translation_outcome::done)
-    report = load_equivalent(image, allocate_equivalent);
-  if (report.outcome == translation_outcome::done) report = translate_image(image, parameters);
+    report = translate_loaded(image, parameters, allocate_equivalent);
   if (report.outcome != translation_outcome::done) return refuse(report);
   int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
   checked_seek_write_pair(output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
@@ -73,6 +92,7 @@ int open_output(int input, const char* path) {
 int run_translation(int argc, char** argv) {
   prepare_process();
   std::fputs(BANNER, stdout);
+  if (argc == 2 && answer_request(argv[1]) == STATUS_OK) return STATUS_OK;
   if (argc < PARAMETER_COUNT + 1) {
     std::fputs(INSUFFICIENT_PARAMETERS, stdout);
     return STATUS_FAILURE;
@@ -82,5 +102,5 @@ int run_translation(int argc, char** argv) {
   if (names_open_file(input, argv[2])) return refuse_same_file(argv[2]);
   int output = open_output(input, argv[2]);
   if (output < 0) return refuse_same_file(argv[2]);
-  return translate(input, output, parse_parameters(argv));
+  return translate(input, output, parse_parameters(argv + 3));
 }

@@ -1,0 +1,114 @@
+#include "batch/batch_options.h"
+
+#include <sched.h>
+
+#include <cstdio>
+#include <string_view>
+#include <thread>
+
+#include "tool/number_parse.h"
+#include "tool/version.h"
+
+namespace {
+
+constexpr int OPERAND_COUNT = 6;
+constexpr unsigned MOST_JOBS = 1024;
+
+constexpr const char* SYNOPSIS =
+    "usage: palette-batch [-j N] [--json] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n";
+constexpr const char* DESCRIPTION =
+    "Translates every .bmp file under IN_DIR (any case, in every folder) as\n"
+    "palette-translate would, into the same relative path under OUT_DIR. Each output\n"
+    "appears only when complete; a file that fails leaves no output.\n"
+    "  -j N       translate N files at once (default: the number of processors)\n"
+    "  --json     end with one JSON document instead of the summary line\n"
+    "  --version  the release\n"
+    "Status: 0 every file translated, 1 some failed, 2 a usage error.\n"
+    "Manual: man palette-batch\n";
+
+unsigned processors_available() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+  unsigned count = std::thread::hardware_concurrency();
+  return count == 0 ? 1 : count;
+}
+
+// A whole positive decimal number up to MOST_JOBS, or 0.
+unsigned parse_jobs(std::string_view text) {
+  unsigned value = 0;
+  if (text.empty()) return 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    if (value > MOST_JOBS) return 0;
+  }
+  return value;
+}
+
+parse_result usage_error(const std::string& problem) {
+  print_usage_error(problem);
+  return parse_result::usage;
+}
+
+// -j N or -jN; *at moves past a separate N.
+parse_result take_jobs(int argc, char** argv, int* at, batch_options& options) {
+  std::string_view argument = argv[*at];
+  std::string_view count = argument.substr(2);
+  if (count.empty()) {
+    if (*at + 1 >= argc) return usage_error("-j needs a number of files");
+    count = argv[++*at];
+  }
+  options.jobs = parse_jobs(count);
+  if (options.jobs == 0)
+    return usage_error("-j takes a whole number from 1 to " + std::to_string(MOST_JOBS) +
+                       ", not \"" + std::string(count) + "\"");
+  return parse_result::run;
+}
+
+// Options end at "--" or at the first operand, so that a negative tolerance is a number.
+parse_result take_option(int argc, char** argv, int* at, batch_options& options) {
+  std::string_view argument = argv[*at];
+  if (argument == "--json") {
+    options.json = true;
+  } else if (argument == "-h" || argument == "--help") {
+    std::printf("%s%s", SYNOPSIS, DESCRIPTION);
+    return parse_result::answered;
+  } else if (argument == "--version") {
+    std::printf("palette-batch (%s) %s\n", PRODUCT_NAME, PRODUCT_VERSION);
+    return parse_result::answered;
+  } else if (argument.starts_with("-j")) {
+    return take_jobs(argc, argv, at, options);
+  } else {
+    return usage_error("unknown option " + std::string(argument));
+  }
+  return parse_result::run;
+}
+
+}  // namespace
+
+void print_usage_error(const std::string& problem) {
+  std::fprintf(stderr, "palette-batch: %s\n%sMore: palette-batch --help\n", problem.c_str(),
+               SYNOPSIS);
+}
+
+parse_result parse_batch_options(int argc, char** argv, batch_options& options) {
+  int at = 1;
+  for (; at < argc; ++at) {
+    std::string_view argument = argv[at];
+    if (argument == "--") {
+      ++at;
+      break;
+    }
+    if (argument.size() < 2 || argument[0] != '-') break;
+    parse_result result = take_option(argc, argv, &at, options);
+    if (result != parse_result::run) return result;
+  }
+  if (argc - at != OPERAND_COUNT)
+    return usage_error("needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, " + std::to_string(argc - at) +
+                       " given");
+  options.in_dir = argv[at];
+  options.out_dir = argv[at + 1];
+  options.parameters = parse_parameters(argv + at + 2);
+  if (options.jobs == 0) options.jobs = processors_available();
+  return parse_result::run;
+}

@@ -1,0 +1,209 @@
+#include "batch/batch_run.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "batch/file_job.h"
+#include "batch/input_scan.h"
+#include "tool/exit_status.h"
+#include "tool/text_escape.h"
+
+namespace {
+
+std::atomic<int> stop_signal{0};
+
+void note_stop(int signal_number) {
+  stop_signal.store(signal_number);
+}
+
+constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
+constexpr const char* CLEAR_LINE = "\r\x1b[K";
+
+struct failure_line {
+  std::size_t order;  // where the file stands among the inputs; scan failures first
+  std::string path;
+  std::string reason;
+};
+
+// What the workers share. Failures are printed as they happen and kept for the end.
+struct batch_state {
+  const batch_options* options = nullptr;
+  const input_scan* scan = nullptr;
+  bool progress = false;  // a progress line on standard error, which is a terminal
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> done{0};
+  std::atomic<std::size_t> failed{0};
+  std::mutex lock;  // standard error, failures, workers_left
+  std::condition_variable finished;
+  std::vector<failure_line> failures;
+  unsigned workers_left = 0;
+};
+
+void print_progress(const batch_state& state) {
+  std::fprintf(stderr, "\r%zu of %zu files, %zu failed", state.done.load(),
+               state.scan->inputs.size(), state.failed.load());
+}
+
+void report_failure(batch_state& state, failure_line failure) {
+  std::lock_guard<std::mutex> hold(state.lock);
+  std::fprintf(stderr, "%s%s: %s\n", state.progress ? CLEAR_LINE : "",
+               visible_name(failure.path).c_str(), failure.reason.c_str());
+  state.failures.push_back(std::move(failure));
+}
+
+// A worker's exception would end the whole process: it fails only its file.
+std::string run_file_job_caught(const file_job& job, job_buffers& buffers) {
+  try {
+    return run_file_job(job, buffers);
+  } catch (const std::exception& error) {
+    buffers = job_buffers{};
+    return std::string("cannot translate: ") + error.what();
+  }
+}
+
+void work(batch_state& state) {
+  job_buffers buffers;
+  const input_scan& scan = *state.scan;
+  const batch_options& options = *state.options;
+  for (;;) {
+    if (stop_signal.load() != 0) break;
+    std::size_t index = state.next.fetch_add(1);
+    if (index >= scan.inputs.size()) break;
+    const std::string& relative = scan.inputs[index];
+    file_job job{path_under(options.in_dir, relative), path_under(options.out_dir, relative),
+                 &options.parameters, &scan.identities};
+    std::string reason = run_file_job_caught(job, buffers);
+    if (!reason.empty()) {
+      state.failed.fetch_add(1);
+      report_failure(state, {scan.failures.size() + index, job.input_path, reason});
+    }
+    state.done.fetch_add(1);
+  }
+  std::lock_guard<std::mutex> hold(state.lock);
+  if (--state.workers_left == 0) state.finished.notify_all();
+}
+
+// Runs the workers; on a terminal, redraws the progress line until they are done.
+void translate_all(batch_state& state) {
+  std::size_t count = state.scan->inputs.size();
+  unsigned workers = static_cast<unsigned>(std::min<std::size_t>(state.options->jobs, count));
+  state.workers_left = workers;
+  std::vector<std::thread> pool;
+  for (unsigned i = 0; i < workers; ++i) pool.emplace_back(work, std::ref(state));
+  {
+    std::unique_lock<std::mutex> hold(state.lock);
+    while (state.progress && state.workers_left != 0) {
+      print_progress(state);
+      state.finished.wait_for(hold, PROGRESS_INTERVAL);
+    }
+    if (state.progress) std::fputs(CLEAR_LINE, stderr);
+  }
+  for (std::thread& worker : pool) worker.join();
+}
+
+std::string json_summary(const batch_state& state, std::size_t translated,
+                         std::size_t not_started) {
+  std::string text = "{\"translated\": " + std::to_string(translated) +
+                     ", \"failed\": " + std::to_string(state.failures.size());
+  if (stop_signal.load() != 0) text += ", \"not_started\": " + std::to_string(not_started);
+  text += ", \"failures\": [";
+  for (std::size_t i = 0; i < state.failures.size(); ++i) {
+    const failure_line& failure = state.failures[i];
+    text += i == 0 ? "\n  {" : ",\n  {";
+    text += json_path_member(failure.path) + ", \"reason\": " + json_string(failure.reason) + "}";
+  }
+  return text + "\n]}\n";
+}
+
+std::string summary_line(const batch_state& state, std::size_t translated,
+                         std::size_t not_started) {
+  std::string text = std::to_string(translated) + " translated, " +
+                     std::to_string(state.failures.size()) + " failed";
+  if (stop_signal.load() != 0) text += ", " + std::to_string(not_started) + " not started";
+  return text + "\n";
+}
+
+int report_end(batch_state& state) {
+  std::sort(state.failures.begin(), state.failures.end(),
+            [](const failure_line& a, const failure_line& b) { return a.order < b.order; });
+  std::size_t attempted = state.done.load();
+  std::size_t translated = attempted - state.failed.load();
+  std::size_t not_started = state.scan->inputs.size() - attempted;
+  std::string text = state.options->json ? json_summary(state, translated, not_started)
+                                         : summary_line(state, translated, not_started);
+  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "palette-batch: cannot write the summary: %s\n", std::strerror(errno));
+    return BATCH_SOME_FAILED;
+  }
+  bool all = state.failures.empty() && not_started == 0;
+  return all ? BATCH_ALL_TRANSLATED : BATCH_SOME_FAILED;
+}
+
+bool folder_identity(const std::string& path, file_identity& identity) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  identity = {info.st_dev, info.st_ino};
+  return true;
+}
+
+int usage_failure(const std::string& problem) {
+  print_usage_error(problem);
+  return BATCH_USAGE_ERROR;
+}
+
+// The output folder is made when missing; it may lie inside the input folder, which the
+// scan then leaves out, but it may not be the input folder.
+int check_folders(const batch_options& options, file_identity& out_identity) {
+  file_identity in_identity;
+  if (!folder_identity(options.in_dir, in_identity))
+    return usage_failure("IN_DIR " + visible_name(options.in_dir) + " is not a folder");
+  int error = make_folders(options.out_dir);
+  if (error != 0)
+    return usage_failure("cannot create OUT_DIR " + visible_name(options.out_dir) + ": " +
+                         std::strerror(error));
+  if (!folder_identity(options.out_dir, out_identity))
+    return usage_failure("OUT_DIR " + visible_name(options.out_dir) + " is not a folder");
+  if (out_identity == in_identity)
+    return usage_failure("OUT_DIR is IN_DIR: the outputs would replace the inputs");
+  return BATCH_ALL_TRANSLATED;
+}
+
+}  // namespace
+
+void stop_batch_on_signals() {
+  struct sigaction action {};
+  action.sa_handler = note_stop;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+}
+
+int batch_stop_signal() {
+  return stop_signal.load();
+}
+
+int run_batch(const batch_options& options) {
+  file_identity out_identity;
+  int status = check_folders(options, out_identity);
+  if (status != BATCH_ALL_TRANSLATED) return status;
+  input_scan scan = scan_inputs(options.in_dir, out_identity);
+  batch_state state;
+  state.options = &options;
+  state.scan = &scan;
+  state.progress = isatty(STDERR_FILENO) != 0;
+  for (std::size_t i = 0; i < scan.failures.size(); ++i)
+    report_failure(state, {i, scan.failures[i].path, scan.failures[i].reason});
+  translate_all(state);
+  return report_end(state);
+}

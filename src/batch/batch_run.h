@@ -1,0 +1,14 @@
+#pragma once
+// palette-batch's run: the folders checked, the inputs found, the files translated by a
+// pool of workers, and the end reported. Returns the command's status.
+
+#include "batch/batch_options.h"
+
+int run_batch(const batch_options& options);
+
+// Makes the run stop taking new files after a signal; the files being written are
+// finished first, so no temporary file stays behind.
+void stop_batch_on_signals();
+
+// The signal that stopped the run, or 0.
+int batch_stop_signal();

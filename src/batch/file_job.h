@@ -1,0 +1,34 @@
+#pragma once
+// One file of palette-batch: read, translated as palette-translate would, and written to a
+// temporary file beside its output that is renamed into place only when complete.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "batch/input_scan.h"
+#include "bitmap/bmp_layout.h"
+#include "palette/translation.h"
+
+// What one worker reuses from file to file.
+struct job_buffers {
+  std::vector<std::uint8_t> input;
+  std::vector<std::uint8_t> equivalent;
+  std::array<std::uint8_t, bmp::OUTPUT_PIXEL_OFFSET> prefix{};
+};
+
+struct file_job {
+  std::string input_path;
+  std::string output_path;
+  const translation_parameters* parameters = nullptr;
+  const std::set<file_identity>* inputs = nullptr;  // an output may not replace any of them
+};
+
+// Returns "" when the output is in place, or the reason it is not, in palette-translate's
+// words where it has them. A failure leaves no new file and an old output as it was.
+std::string run_file_job(const file_job& job, job_buffers& buffers);
+
+// Makes the folder and any missing parents; returns 0 or the errno. A folder that exists
+// already, perhaps made by another worker at the same moment, is no failure.
+int make_folders(const std::string& folder);

@@ -1,0 +1,34 @@
+#pragma once
+// Finds palette-batch's inputs: every file under a folder whose name ends in .bmp in any
+// case, in every folder below it.
+
+#include <sys/types.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A file as the file system knows it: device and inode.
+using file_identity = std::pair<dev_t, ino_t>;
+
+struct scan_failure {
+  std::string path;
+  std::string reason;
+};
+
+struct input_scan {
+  std::vector<std::string> inputs;     // relative to the scanned folder, sorted
+  std::set<file_identity> identities;  // of every input, to keep outputs off them
+  std::vector<scan_failure> failures;  // folders that could not be read
+};
+
+// folder/relative, without doubling a slash the folder ends with.
+std::string path_under(const std::string& folder, const std::string& relative);
+
+// True for a name ending in ".bmp" in any mix of cases.
+bool has_bmp_extension(const std::string& name);
+
+// Scans root; the folder `skipped` (the output folder, when inside root) is left out.
+// Links to files are followed, links to folders are not, so a scan always ends.
+input_scan scan_inputs(const std::string& root, file_identity skipped);

@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "bmp_builder.h"
+#include "mini_json.h"
+#include "subprocess.h"
+#include "tool_under_test.h"
+
+namespace {
+
+const std::string BATCH = PALETTE_BATCH_PATH;
+const std::vector<std::string> PARAMETERS = {"40", "40", "40", "30"};
+
+std::vector<unsigned char> sprite(std::uint8_t shade) {
+  std::vector<rgb> palette = distinct_palette(12);
+  palette[3] = {shade, shade, shade};
+  return build_bmp(image_with(palette, 12, {{0, 3, 3, 1}, {3, 0, 2, 3}, {0, 0, 3, 11}}));
+}
+
+std::vector<unsigned char> deep_sprite() {
+  std::vector<unsigned char> bytes = sprite(9);
+  bytes[28] = 24;
+  return bytes;
+}
+
+// The inputs of the tree and whether each is translated. Two files share a name in
+// different folders; upper-case endings count; other names are left alone.
+const struct {
+  const char* path;
+  std::vector<unsigned char> bytes;
+  bool translated;
+} TREE[] = {
+    {"a/x.bmp", sprite(30), true},          {"b/x.bmp", sprite(60), true},
+    {"UPPER.BMP", sprite(90), true},        {"deep/er/mixed.Bmp", sprite(120), true},
+    {"b/broken.bmp", deep_sprite(), false}, {"notes.txt", sprite(150), false},
+    {"b/x.bmp.orig", sprite(180), false},
+};
+
+std::string in_tree(const temp_dir& dir, const std::string& path) {
+  return dir.file("in/" + path);
+}
+
+void make_tree(const temp_dir& dir) {
+  for (const auto& file : TREE) {
+    std::filesystem::create_directories(
+        std::filesystem::path(in_tree(dir, file.path)).parent_path());
+    write_file(in_tree(dir, file.path), file.bytes);
+  }
+}
+
+process_result batch(const std::vector<std::string>& options, const std::string& in,
+                     const std::string& out) {
+  std::vector<std::string> arguments = options;
+  arguments.insert(arguments.end(), {in, out});
+  arguments.insert(arguments.end(), PARAMETERS.begin(), PARAMETERS.end());
+  return run_program(BATCH, arguments);
+}
+
+std::vector<unsigned char> translated_by_the_tool(const temp_dir& dir, const std::string& path) {
+  std::vector<std::string> arguments = {in_tree(dir, path), dir.file("expected.bmp")};
+  arguments.insert(arguments.end(), PARAMETERS.begin(), PARAMETERS.end());
+  run_program(TOOL, arguments);
+  return read_file(dir.file("expected.bmp"));
+}
+
+// Every file under the folder, relative to it.
+std::vector<std::string> files_under(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file())
+      names.push_back(std::filesystem::relative(entry.path(), folder).string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+const std::string BROKEN_REASON =
+    "Unsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per pixel "
+    "can be translated; save the image with a palette of at most 256 colours.";
+
+// The output folder inside the input folder: left out of the scan, so a second run finds
+// the same inputs. A failed file's old output stays as it was.
+TEST(Batch, TranslatesTheTreeAsTheToolDoesAndKeepsOldOutputsOnFailure) {
+  temp_dir dir;
+  make_tree(dir);
+  std::string out = in_tree(dir, "out");
+  std::filesystem::create_directories(out + "/b");
+  write_file(out + "/b/broken.bmp", {'o', 'l', 'd'});
+  for (const char* jobs : {"-j1", "-j3"}) {
+    process_result result = batch({jobs}, dir.file("in"), out);
+    EXPECT_EQ(result.status, 1) << jobs;
+    EXPECT_EQ(result.out, "4 translated, 1 failed\n") << jobs;
+    EXPECT_EQ(result.err, in_tree(dir, "b/broken.bmp") + ": " + BROKEN_REASON + "\n") << jobs;
+  }
+  for (const auto& file : TREE) {
+    if (!file.translated) continue;
+    EXPECT_EQ(read_file(out + "/" + file.path), translated_by_the_tool(dir, file.path))
+        << file.path;
+  }
+  EXPECT_EQ(read_file(out + "/b/broken.bmp"), (std::vector<unsigned char>{'o', 'l', 'd'}));
+  // No temporary file stays behind, and each output has the usual mode.
+  EXPECT_EQ(files_under(out), (std::vector<std::string>{"UPPER.BMP", "a/x.bmp", "b/broken.bmp",
+                                                        "b/x.bmp", "deep/er/mixed.Bmp"}));
+  mode_t mask = umask(0);
+  umask(mask);
+  struct stat info {};
+  ASSERT_EQ(stat((out + "/a/x.bmp").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+}
+
+// With IN_DIR inside OUT_DIR, IN/in/z.bmp's output path is IN/z.bmp, another input.
+TEST(Batch, NeverReplacesAnInput) {
+  temp_dir dir;
+  std::string in = dir.file("out/in");
+  std::filesystem::create_directories(in + "/in");
+  write_file(in + "/z.bmp", sprite(5));
+  write_file(in + "/in/z.bmp", sprite(7));
+  process_result result = batch({}, in, dir.file("out"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "1 translated, 1 failed\n");
+  EXPECT_EQ(result.err,
+            in + "/in/z.bmp: the output " + dir.file("out/in/z.bmp") + " is an input file\n");
+  EXPECT_EQ(read_file(in + "/z.bmp"), sprite(5));
+}
+
+TEST(Batch, JsonSummaryReadsBack) {
+  temp_dir dir;
+  make_tree(dir);
+  process_result result = batch({"--json"}, dir.file("in"), dir.file("out"));
+  EXPECT_EQ(result.status, 1);
+  std::optional<json_value> document = parse_json(result.out);
+  ASSERT_TRUE(document.has_value()) << result.out;
+  EXPECT_EQ((*document)["translated"].number, 4);
+  EXPECT_EQ((*document)["failed"].number, 1);
+  ASSERT_EQ((*document)["failures"].items.size(), 1u);
+  EXPECT_EQ((*document)["failures"][0]["path"].text, in_tree(dir, "b/broken.bmp"));
+  EXPECT_EQ((*document)["failures"][0]["reason"].text, BROKEN_REASON);
+}
+
+// In the arguments, IN, OUT, NOPE and EMPTY stand for folders of the test's directory,
+// NUMBERS for the four numbers.
+std::vector<std::string> expanded(const temp_dir& dir, const std::vector<std::string>& arguments) {
+  std::vector<std::string> result;
+  for (std::string argument : arguments) {
+    if (argument == "NUMBERS") {
+      result.insert(result.end(), PARAMETERS.begin(), PARAMETERS.end());
+      continue;
+    }
+    for (auto [word, folder] :
+         {std::pair{"IN", "in"}, {"OUT", "out"}, {"NOPE", "nope"}, {"EMPTY", "empty"}}) {
+      if (argument.starts_with(word))
+        argument = dir.file(folder) + argument.substr(std::string_view(word).size());
+    }
+    result.push_back(argument);
+  }
+  return result;
+}
+
+TEST(Batch, StatusesAndUsageErrors) {
+  temp_dir dir;
+  std::filesystem::create_directories(dir.file("in"));
+  std::filesystem::create_directories(dir.file("empty"));
+  write_file(dir.file("in/good.bmp"), sprite(1));
+  const struct {
+    const char* name;
+    std::vector<std::string> arguments;
+    int status;
+    std::string out;  // the start of standard output; usage errors print only to stderr
+  } cases[] = {
+      {"every file translated", {"-j", "2", "IN", "OUT", "NUMBERS"}, 0, "1 translated, 0 failed\n"},
+      {"an empty folder", {"EMPTY", "OUT", "NUMBERS"}, 0, "0 translated, 0 failed\n"},
+      {"options end at --", {"--", "IN", "OUT", "NUMBERS"}, 0, "1 translated, 0 failed\n"},
+      {"negative numbers are no options", {"IN", "OUT", "-1", "-1", "-1", "-1"}, 0, "1 trans"},
+      {"help", {"--help"}, 0, "usage: palette-batch"},
+      {"version", {"--version"}, 0, "palette-batch (Quorl Palette Translation) 2.0\n"},
+      {"missing input folder", {"NOPE", "OUT", "NUMBERS"}, 2, ""},
+      {"input folder is a file", {"IN/good.bmp", "OUT", "NUMBERS"}, 2, ""},
+      {"output folder is the input folder", {"IN", "IN/.", "NUMBERS"}, 2, ""},
+      {"unknown option", {"-x", "IN", "OUT", "NUMBERS"}, 2, ""},
+      {"no job count", {"-j0", "IN", "OUT", "NUMBERS"}, 2, ""},
+      {"a parameter too few", {"IN", "OUT", "1", "1", "1"}, 2, ""},
+  };
+  for (const auto& c : cases) {
+    process_result result = run_program(BATCH, expanded(dir, c.arguments));
+    EXPECT_EQ(result.status, c.status) << c.name;
+    EXPECT_TRUE(result.out.starts_with(c.out)) << c.name << ": " << result.out;
+    if (c.status == 2) {
+      EXPECT_EQ(result.out, "") << c.name;
+      EXPECT_TRUE(result.err.starts_with("palette-batch: ")) << c.name << ": " << result.err;
+    }
+  }
+}
+
+// Progress is for a person at a terminal: never in a pipe or a file.
+TEST(Batch, ProgressOnlyOnATerminal) {
+  temp_dir dir;
+  make_tree(dir);
+  std::vector<std::string> arguments = {dir.file("in"), dir.file("out")};
+  arguments.insert(arguments.end(), PARAMETERS.begin(), PARAMETERS.end());
+  process_result terminal = run_program_in_terminal(BATCH, arguments);
+  EXPECT_EQ(terminal.status, 1);
+  EXPECT_NE(terminal.out.find(" of 5 files, "), std::string::npos) << terminal.out;
+  process_result pipe = batch({}, dir.file("in"), dir.file("out2"));
+  EXPECT_EQ(pipe.err.find('\r'), std::string::npos) << pipe.err;
+}
+
+}  // namespace
