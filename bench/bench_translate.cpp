@@ -1,6 +1,7 @@
 // Times palette-translate against the literal reference model and a plain copy of the same
 // file, on generated workloads, and reports the tool's peak resident memory.
-// Usage: bench-translate [WORK_DIR] (default: a new directory under /tmp, removed after)
+// Usage: bench-translate [WORK_DIR [batch]] (default: a new directory under /tmp, removed
+// after; "batch" runs only the folder workload, W6)
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ namespace {
 
 const std::string TOOL = PALETTE_TRANSLATE_PATH;
 const std::string REFERENCE = REFERENCE_TRANSLATE_PATH;
+const std::string BATCH = PALETTE_BATCH_PATH;
 
 struct measurement {
   double seconds;
@@ -171,6 +174,21 @@ std::vector<std::uint8_t> noisy_image(int size) {
   return build_bmp(recipe);
 }
 
+// A 64 x 64 sprite: one sheet cell at half size; the cell number varies shape and hue.
+std::vector<std::uint8_t> small_sprite(int cell) {
+  bmp_recipe recipe;
+  recipe.width = 64;
+  recipe.height = 64;
+  recipe.palette = ramp_palette();
+  for (int row = 0; row < 64; ++row) {
+    std::vector<std::uint8_t> line(64);
+    for (int col = 0; col < 64; ++col)
+      line[static_cast<std::size_t>(col)] = sprite_pixel(col * 2, row * 2, cell);
+    recipe.rows.push_back(std::move(line));
+  }
+  return build_bmp(recipe);
+}
+
 struct workload {
   const char* name;
   std::string file;
@@ -240,12 +258,91 @@ void report_startup(const std::string& file, const std::string& dir, int runs) {
       runs, ours * 1e3, ours / copy, copy * 1e3);
 }
 
+constexpr int SPRITE_FOLDERS = 100;
+constexpr int SPRITES_PER_FOLDER = 100;
+
+std::string sprite_name(int folder, int sprite) {
+  return "set" + std::to_string(folder) + "/sprite" + std::to_string(sprite) + ".bmp";
+}
+
+// The sprites, and the output folders the per-process recipes expect to exist.
+void write_sprites(const std::string& in, const std::vector<std::string>& outs) {
+  for (int folder = 0; folder < SPRITE_FOLDERS; ++folder) {
+    std::filesystem::create_directories(in + "/set" + std::to_string(folder));
+    for (const std::string& out : outs)
+      std::filesystem::create_directories(out + "/set" + std::to_string(folder));
+    for (int sprite = 0; sprite < SPRITES_PER_FOLDER; ++sprite)
+      write_bytes(in + "/" + sprite_name(folder, sprite),
+                  small_sprite(folder * SPRITES_PER_FOLDER + sprite));
+  }
+}
+
+// The first output that differs from palette-batch's, or "".
+std::string first_difference(const std::string& expected, const std::string& actual) {
+  for (int folder = 0; folder < SPRITE_FOLDERS; ++folder) {
+    for (int sprite = 0; sprite < SPRITES_PER_FOLDER; ++sprite) {
+      std::string name = sprite_name(folder, sprite);
+      std::ifstream a(expected + "/" + name, std::ios::binary);
+      std::ifstream b(actual + "/" + name, std::ios::binary);
+      std::string left{std::istreambuf_iterator<char>(a), {}};
+      std::string right{std::istreambuf_iterator<char>(b), {}};
+      if (left.empty() || left != right) return name;
+    }
+  }
+  return "";
+}
+
+// palette-batch against one palette-translate process per image: the shell recipe that
+// used to be the README's (a shell per image) and xargs handing the tool its six
+// parameters directly (the least a process per image can cost). A copy of the tree
+// shows what the file system alone costs.
+void report_batch(const std::string& dir, int runs) {
+  std::string in = dir + "/sprites";
+  std::string batch_out = dir + "/batch-out";
+  std::string recipe_out = dir + "/recipe-out";
+  std::string direct_out = dir + "/direct-out";
+  write_sprites(in, {recipe_out, direct_out});
+  std::string recipe = "cd '" + in +
+                       "' && find . -iname '*.bmp' -print0 | xargs -0 -P \"$(nproc)\" -I{} sh -c "
+                       "'\"$0\" \"$1\" \"$2/$1\" 40 40 40 30 >/dev/null' '" +
+                       TOOL + "' {} '" + recipe_out + "'";
+  // find's \000 is a NUL; a shorter \0 would run into the digits after it.
+  std::string direct = "cd '" + in + "' && find . -iname '*.bmp' -printf '%p\\000" + direct_out +
+                       "/%p\\00040\\00040\\00040\\00030\\000' | xargs -0 -n 6 -P \"$(nproc)\" '" +
+                       TOOL + "' >/dev/null";
+  std::vector<summary> times =
+      run_interleaved({{BATCH, in, batch_out, "40", "40", "40", "30"},
+                       {"/bin/sh", "-c", recipe},
+                       {"/bin/sh", "-c", direct},
+                       {"/bin/cp", "-rT", in, dir + "/copy-out"}},
+                      {"/dev/null", "/dev/null", "/dev/null", "/dev/null"}, runs);
+  std::printf("W6  %d sprites of 64 x 64 in %d folders, tolerances 40, 30 %%, %d rounds\n",
+              SPRITE_FOLDERS * SPRITES_PER_FOLDER, SPRITE_FOLDERS, runs);
+  std::printf(
+      "    palette-batch       %9.1f ms   %5.2f x cp -rT of the tree (%.1f ms)   peak %.1f MiB\n",
+      times[0].median_seconds * 1e3, times[0].median_seconds / times[3].median_seconds,
+      times[3].median_seconds * 1e3, static_cast<double>(times[0].peak_kib) / 1024.0);
+  const char* names[] = {"xargs + sh per image", "xargs, tool directly"};
+  const std::string outs[] = {recipe_out, direct_out};
+  for (int i = 0; i < 2; ++i) {
+    std::string differs = first_difference(batch_out, outs[i]);
+    std::printf("    %-20s%9.1f ms   palette-batch is %5.1f x faster   outputs %s%s\n", names[i],
+                times[static_cast<std::size_t>(i) + 1].median_seconds * 1e3,
+                times[static_cast<std::size_t>(i) + 1].median_seconds / times[0].median_seconds,
+                differs.empty() ? "identical" : "DIFFER at ", differs.c_str());
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool own_dir = argc < 2;
   std::string dir = own_dir ? std::filesystem::temp_directory_path() / "palette-bench" : argv[1];
   std::filesystem::create_directories(dir);
+  if (argc > 2 && std::string(argv[2]) == "batch") {
+    report_batch(dir, 3);
+    return 0;
+  }
   std::printf("Generating workloads in %s ...\n", dir.c_str());
   std::fflush(stdout);
   write_bytes(dir + "/sheet.bmp", sheet_image(8192, 1, 40, 256));
@@ -275,6 +372,7 @@ int main(int argc, char** argv) {
   report_pair("W5  the sprite sheet stored RLE8, 0 %", dir + "/sheet-rle8.bmp", dir + "/sheet.bmp",
               {"255", "255", "255", "0"}, dir, 9);
   report_startup(dir + "/small.bmp", dir, 200);
+  report_batch(dir, 3);
   if (own_dir) std::filesystem::remove_all(dir);
   return 0;
 }

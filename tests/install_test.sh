@@ -4,6 +4,7 @@
 # Usage: install_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
+command -v man >/dev/null || { echo "man is missing: install man-db (apt-get install man-db) to render the manual pages"; exit 1; }
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 
@@ -13,12 +14,11 @@ status=0
 "$prefix/bin/palette-translate" >"$prefix/out.txt" || status=$?
 [[ $status -eq 255 ]] || { echo "palette-translate without parameters: status $status"; exit 1; }
 grep -q "Insufficient parameters." "$prefix/out.txt" || { echo "palette-translate printed no usage message"; exit 1; }
-"$prefix/bin/palette-inspect" --help | grep -q "usage: palette-inspect" || { echo "palette-inspect --help failed"; exit 1; }
-
-for page in palette-translate palette-inspect; do
-  file="$prefix/share/man/man1/$page.1"
+for command in palette-translate palette-inspect palette-batch; do
+  "$prefix/bin/$command" --help | grep -q "usage: $command" || { echo "$command --help failed"; exit 1; }
+  file="$prefix/share/man/man1/$command.1.gz"
   [[ -f $file ]] || { echo "missing $file"; exit 1; }
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$file" 2>&1 >/dev/null)
-  [[ -z $warnings ]] || { echo "man warns about $page.1: $warnings"; exit 1; }
+  [[ -z $warnings ]] || { echo "man warns about $command.1: $warnings"; exit 1; }
 done
 echo "installed and rendered"

@@ -15,6 +15,7 @@
 namespace {
 
 std::atomic<unsigned> temporary_serial{0};
+const long process_id = static_cast<long>(getpid());
 
 std::string failure(const char* action, const std::string& path, int error) {
   return std::string("cannot ") + action + " " + path + ": " + std::strerror(error);
@@ -31,7 +32,7 @@ std::string parent_of(const std::string& path) {
 std::string temporary_path(const std::string& output_path) {
   std::string folder = parent_of(output_path);
   char name[64];
-  std::snprintf(name, sizeof name, ".palette-batch-%ld-%u.tmp", static_cast<long>(getpid()),
+  std::snprintf(name, sizeof name, ".palette-batch-%ld-%u.tmp", process_id,
                 temporary_serial.fetch_add(1));
   return folder.empty() ? name : folder + "/" + name;
 }
@@ -63,17 +64,20 @@ std::string translate_file(const file_job& job, job_buffers& buffers, work_image
   return refusal_reason(report);
 }
 
-std::string write_output(const file_job& job, const work_image& image) {
+std::string write_output(const file_job& job, const work_image& image, job_buffers& buffers) {
   std::string folder = parent_of(job.output_path);
-  int error = make_folders(folder);
-  if (error != 0) return failure("create the folder", folder, error);
+  if (folder != buffers.folder_made) {
+    int error = make_folders(folder);
+    if (error != 0) return failure("create the folder", folder, error);
+    buffers.folder_made = folder;
+  }
   if (names_an_input(job)) return "the output " + job.output_path + " is an input file";
   std::string temporary = temporary_path(job.output_path);
   int handle = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (handle < 0) return failure("create a file in", folder.empty() ? "." : folder, errno);
   auto pixel_length = static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
-  error = write_blocks(handle, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET, image.output_pixels,
-                       pixel_length);
+  int error = write_blocks(handle, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
+                           image.output_pixels, pixel_length);
   if (close(handle) != 0 && error == 0) error = errno;
   if (error == 0 && rename(temporary.c_str(), job.output_path.c_str()) != 0) error = errno;
   if (error == 0) return "";
@@ -86,7 +90,7 @@ std::string write_output(const file_job& job, const work_image& image) {
 std::string run_file_job(const file_job& job, job_buffers& buffers) {
   work_image image;
   std::string reason = translate_file(job, buffers, image);
-  return reason.empty() ? write_output(job, image) : reason;
+  return reason.empty() ? write_output(job, image, buffers) : reason;
 }
 
 int make_folders(const std::string& folder) {
