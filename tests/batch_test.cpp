@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <sstream>
 
 #include "bmp_builder.h"
 #include "mini_json.h"
@@ -191,6 +194,37 @@ TEST(Batch, StatusesAndUsageErrors) {
       EXPECT_TRUE(result.err.starts_with("palette-batch: ")) << c.name << ": " << result.err;
     }
   }
+}
+
+// Stopped by a signal, it finishes the file it is writing and ends by that signal, with
+// the summary said and no temporary file left.
+TEST(Batch, StopsCleanlyOnASignal) {
+  temp_dir dir;
+  constexpr int FILES = 3000;
+  std::filesystem::create_directories(dir.file("in"));
+  for (int i = 0; i < FILES; ++i)
+    write_file(dir.file("in/" + std::to_string(i) + ".bmp"), sprite(1));
+  // The signal comes once the first output is in place, or after 5 s at most.
+  process_result result =
+      run_shell("cd '" + dir.path + "' || exit; '" + BATCH +
+                "' -j1 in out 40 40 40 30 >summary 2>&1 & "
+                "for i in $(seq 5000); do [ -e out/0.bmp ] && break; sleep 0.001; done; "
+                "kill -TERM $!; wait $!; echo \"$?\"; cat summary; find out -name '.*' | wc -l");
+  std::istringstream lines(result.out);
+  int status = 0, translated = 0, failed = 0, not_started = 0, leftovers = -1;
+  std::string summary;
+  lines >> status;
+  std::getline(lines >> std::ws, summary);
+  lines >> leftovers;
+  ASSERT_EQ(std::sscanf(summary.c_str(), "%d translated, %d failed, %d not started", &translated,
+                        &failed, &not_started),
+            3)
+      << result.out;
+  EXPECT_EQ(status, 128 + SIGTERM);
+  EXPECT_EQ(failed, 0);
+  EXPECT_GT(not_started, 0);
+  EXPECT_EQ(translated + not_started, FILES);
+  EXPECT_EQ(leftovers, 0);
 }
 
 // Progress is for a person at a terminal: never in a pipe or a file.
