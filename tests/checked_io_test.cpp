@@ -2,12 +2,197 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <functional>
 
 #include "subprocess.h"
 #include "tool/checked_io.h"
+#include "tool/system_calls.h"
+#include "tool/whole_file.h"
 
 namespace {
+
+// One scripted call: move at most `limit` bytes through the real call, or fail with
+// `error`, or (limit 0) move nothing. errno is set to `stale` first, as an earlier
+// failed call would leave it.
+struct scripted_call {
+  long limit = -1;  // -1: whatever the real call moves
+  int error = 0;
+  int stale = 0;
+};
+
+// The script for the next calls of read and writev; the last step repeats. A loop that
+// keeps calling is stuck: after 100 calls the script ends the process with status 99.
+std::vector<scripted_call> script;
+int calls = 0;
+
+const scripted_call* next_step() {
+  if (++calls > 100) _exit(99);
+  if (script.empty()) return nullptr;
+  return &script[std::min<std::size_t>(static_cast<std::size_t>(calls) - 1, script.size() - 1)];
+}
+
+// Applies a step's failure or zero; returns true when the step decided the result.
+bool decided(const scripted_call* step, ssize_t& result) {
+  if (step == nullptr) return false;
+  errno = step->stale;
+  if (step->error != 0) {
+    errno = step->error;
+    result = -1;
+    return true;
+  }
+  result = 0;
+  return step->limit == 0;
+}
+
+ssize_t scripted_read(int handle, void* destination, size_t length) {
+  const scripted_call* step = next_step();
+  ssize_t result = 0;
+  if (decided(step, result)) return result;
+  if (step != nullptr && step->limit > 0)
+    length = std::min(length, static_cast<size_t>(step->limit));
+  return ::read(handle, destination, length);
+}
+
+ssize_t scripted_writev(int handle, const iovec* blocks, int count) {
+  const scripted_call* step = next_step();
+  ssize_t result = 0;
+  if (decided(step, result)) return result;
+  std::vector<iovec> trimmed(blocks, blocks + count);
+  std::size_t left =
+      step != nullptr && step->limit > 0 ? static_cast<std::size_t>(step->limit) : SIZE_MAX;
+  for (iovec& block : trimmed) {
+    block.iov_len = std::min(block.iov_len, left);
+    left -= block.iov_len;
+  }
+  return ::writev(handle, trimmed.data(), count);
+}
+
+// Runs the calls of one test under a script, and puts the system back after.
+struct scripted_system {
+  explicit scripted_system(std::vector<scripted_call> steps) {
+    script = std::move(steps);
+    calls = 0;
+    io_system = {scripted_read, scripted_writev};
+  }
+  ~scripted_system() { io_system = {::read, ::writev}; }
+};
+
+const std::string TWELVE = "abcdefghijkl";
+
+struct loop_case {
+  const char* name;
+  std::vector<scripted_call> steps;
+  std::size_t moved;  // bytes that reached the file or the buffer
+  int error;          // what the loop reports
+  int calls;          // how many calls it made
+};
+
+const scripted_call INTERRUPTED{.error = EINTR};
+const scripted_call NOTHING{.limit = 0};
+
+TEST(CheckedIo, ReadLoopRetriesWhatMayBeRetriedAndStopsOnTheRest) {
+  const loop_case cases[] = {
+      {"short reads", {{.limit = 3}, {.limit = 2}, {}}, 12, 0, 3},
+      {"interrupted, then all", {INTERRUPTED, {}}, 12, 0, 2},
+      {"an error at the second call", {{.limit = 4}, {.error = EIO}}, 4, EIO, 2},
+      {"the file ends early", {{.limit = 4}, NOTHING}, 4, 0, 2},
+      {"the end after a stale EINTR", {{.limit = 4}, {.limit = 0, .stale = EINTR}}, 4, 0, 2},
+      {"an error every time", {{.error = EIO}}, 0, EIO, 1},
+  };
+  temp_dir dir;
+  write_file(dir.file("twelve"), std::vector<unsigned char>(TWELVE.begin(), TWELVE.end()));
+  for (const loop_case& c : cases) {
+    int handle = open(dir.file("twelve").c_str(), O_RDONLY);
+    std::string buffer(TWELVE.size(), '-');
+    int error = -1;
+    std::size_t moved = 0;
+    {
+      scripted_system system(c.steps);
+      moved = read_fully(handle, buffer.data(), buffer.size(), error);
+    }
+    close(handle);
+    EXPECT_EQ(moved, c.moved) << c.name;
+    EXPECT_EQ(error, c.error) << c.name;
+    EXPECT_EQ(calls, c.calls) << c.name;
+    EXPECT_EQ(buffer.substr(0, moved), TWELVE.substr(0, moved)) << c.name;
+  }
+}
+
+TEST(CheckedIo, WriteLoopRetriesWhatMayBeRetriedAndStopsOnTheRest) {
+  const loop_case cases[] = {
+      {"short writes across the blocks", {{.limit = 3}, {.limit = 4}, {}}, 12, 0, 3},
+      {"a short write ending the first block", {{.limit = 5}, {}}, 12, 0, 2},
+      {"interrupted, then all", {INTERRUPTED, {}}, 12, 0, 2},
+      {"no space at the second call", {{.limit = 7}, {.error = ENOSPC}}, 7, ENOSPC, 2},
+      {"the file-size limit", {{.error = EFBIG}}, 0, EFBIG, 1},
+      {"a write that moves nothing", {NOTHING}, 0, EIO, 1},
+  };
+  temp_dir dir;
+  for (const loop_case& c : cases) {
+    int handle = open(dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int error = -1;
+    {
+      scripted_system system(c.steps);
+      error = write_blocks(handle, TWELVE.data(), 5, TWELVE.data() + 5, 7);
+    }
+    close(handle);
+    std::vector<unsigned char> written = read_file(dir.file("out"));
+    EXPECT_EQ(std::string(written.begin(), written.end()), TWELVE.substr(0, c.moved)) << c.name;
+    EXPECT_EQ(error, c.error) << c.name;
+    EXPECT_EQ(calls, c.calls) << c.name;
+  }
+}
+
+// Through the checked calls, a failure mid-way is a diagnostic and status 255, and a
+// regular output is left empty, never half-written.
+TEST(CheckedIo, FailuresMidWayEndTheRunWithNothingHalfWritten) {
+  temp_dir dir;
+  static char buffer[64];
+  std::string path = dir.file("out");
+  const struct {
+    const char* name;
+    std::vector<scripted_call> steps;
+    std::function<int()> body;
+    std::string expected;
+  } cases[] = {
+      {"write: no space after a short write",
+       {{.limit = 10}, INTERRUPTED, {.error = ENOSPC}},
+       [&] {
+         dup2(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600), 9);
+         return checked_seek_write_pair(9, buffer, 40, buffer + 40, 24, 0);
+       },
+       "\nError: _write failed.\n  File handle=9\n  Where from=" + format_address(buffer) +
+           "\n  Length=64"},
+      {"read: an error after a short read",
+       {{.limit = 3}, {.error = EIO}},
+       [&] {
+         write_file(path, std::vector<unsigned char>(64, 'x'));
+         dup2(open(path.c_str(), O_RDONLY), 9);
+         return checked_seek_read(9, buffer, 0, 64);
+       },
+       "\nError: _read failed.\n  File handle=9\n  Where to=" + format_address(buffer) +
+           "\n  Length=64"},
+  };
+  for (const auto& c : cases) {
+    process_result result = run_child([&] {
+      scripted_system system(c.steps);
+      return c.body();
+    });
+    EXPECT_EQ(result.status, 255) << c.name;
+    EXPECT_EQ(result.out, c.expected) << c.name;
+  }
+  EXPECT_EQ(read_file(path).size(), 64u) << "the read case leaves its input whole";
+  process_result written = run_child([&] {
+    scripted_system system({{.limit = 10}, {.error = ENOSPC}});
+    dup2(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600), 9);
+    return checked_seek_write(9, buffer, 0, 64);
+  });
+  EXPECT_EQ(written.status, 255);
+  EXPECT_EQ(read_file(path).size(), 0u) << "the ten bytes written are cut again";
+}
 
 TEST(CheckedIo, AddressesPrintAsFullWidthUpperCaseHex) {
   EXPECT_EQ(format_address(nullptr), std::string(2 * sizeof(void*), '0'));

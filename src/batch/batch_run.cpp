@@ -13,6 +13,7 @@
 #include <cstring>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "batch/file_job.h"
@@ -53,7 +54,7 @@ struct batch_state {
 
 void print_progress(const batch_state& state) {
   std::fprintf(stderr, "\r%zu of %zu files, %zu failed", state.done.load(),
-               state.scan->inputs.size(), state.failed.load());
+               state.scan->inputs.size(), state.failed.load() + state.scan->failures.size());
 }
 
 void report_failure(batch_state& state, failure_line failure) {
@@ -95,13 +96,31 @@ void work(batch_state& state) {
   if (--state.workers_left == 0) state.finished.notify_all();
 }
 
-// Runs the workers; on a terminal, redraws the progress line until they are done.
+// Starts up to `wanted` workers; fewer when the system refuses a thread. The count of
+// workers left is set before any starts, as each lowers it when done.
+std::vector<std::thread> start_workers(batch_state& state, unsigned wanted) {
+  state.workers_left = wanted;
+  std::vector<std::thread> pool;
+  try {
+    for (unsigned i = 0; i < wanted; ++i) pool.emplace_back(work, std::ref(state));
+  } catch (const std::system_error&) {
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.workers_left -= wanted - static_cast<unsigned>(pool.size());
+  }
+  return pool;
+}
+
+// Runs the workers; on a terminal, redraws the progress line until they are done. With
+// no thread to be had, the files are translated here, one by one.
 void translate_all(batch_state& state) {
   std::size_t count = state.scan->inputs.size();
-  unsigned workers = static_cast<unsigned>(std::min<std::size_t>(state.options->jobs, count));
-  state.workers_left = workers;
-  std::vector<std::thread> pool;
-  for (unsigned i = 0; i < workers; ++i) pool.emplace_back(work, std::ref(state));
+  unsigned wanted = static_cast<unsigned>(std::min<std::size_t>(state.options->jobs, count));
+  std::vector<std::thread> pool = start_workers(state, wanted);
+  if (pool.empty() && wanted > 0) {
+    state.workers_left = 1;
+    work(state);
+    return;
+  }
   {
     std::unique_lock<std::mutex> hold(state.lock);
     while (state.progress && state.workers_left != 0) {

@@ -156,7 +156,9 @@ std::string json_verdict(const inspected_file& file) {
 
 std::string json_file(const inspected_file& file) {
   const inspection& found = file.found;
-  std::string text = "{" + json_path_member(file.path);
+  // Appended, not "{" + ...: GCC 12 warns falsely (-Wrestrict) on that form.
+  std::string text = "{";
+  text += json_path_member(file.path);
   text += json_verdict(file);
   if (!file.read_error.empty()) return text + "}";
   text += format(", \"file_size\": %lld", static_cast<long long>(found.file_size));

@@ -4,13 +4,14 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+
+#include "tool/whole_file.h"
 
 namespace {
 
@@ -26,48 +27,10 @@ int platform_origin(int origin) {
   return origin == SEEK_FROM_START ? SEEK_SET : SEEK_CUR;
 }
 
-// The platform moves at most about 2 GiB per call and may stop early on pipes, so a
-// partial read goes on until it is complete or the call reports 0 or an error.
-long read_all(int handle, char* destination, int length) {
-  long done = 0;
-  while (done < length) {
-    ssize_t moved = read(handle, destination + done, static_cast<std::size_t>(length - done));
-    if (moved < 0 && errno == EINTR) continue;
-    if (moved <= 0) break;
-    done += moved;
-  }
-  return done;
-}
-
 // A directory opens for reading here but is no file to read; it fails as an open.
 bool is_directory(int handle) {
   struct stat info {};
   return fstat(handle, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Drops the bytes already written from the front of the blocks, and empty blocks with them.
-void advance(iovec*& blocks, int& count, std::size_t written) {
-  while (count > 0 && written >= blocks->iov_len) {
-    written -= blocks->iov_len;
-    ++blocks;
-    --count;
-  }
-  if (count == 0) return;
-  blocks->iov_base = static_cast<char*>(blocks->iov_base) + written;
-  blocks->iov_len -= written;
-}
-
-// Writes every byte of the blocks, going on after partial writes as reads do.
-long write_all(int handle, iovec* blocks, int count) {
-  long done = 0;
-  for (advance(blocks, count, 0); count > 0;) {
-    ssize_t moved = writev(handle, blocks, count);
-    if (moved < 0 && errno == EINTR) continue;
-    if (moved <= 0) break;
-    done += moved;
-    advance(blocks, count, static_cast<std::size_t>(moved));
-  }
-  return done;
 }
 
 bool is_regular_file(int handle) {
@@ -142,7 +105,9 @@ long checked_seek(int handle, long offset, int origin) {
 }
 
 int checked_read(int handle, void* destination, int length) {
-  if (read_all(handle, static_cast<char*>(destination), length) == length) return 0;
+  int error = 0;
+  auto wanted = static_cast<std::size_t>(length);
+  if (length >= 0 && read_fully(handle, destination, wanted, error) == wanted) return 0;
   std::printf("\nError: _read failed.\n  File handle=%i\n  Where to=%s\n  Length=%i", handle,
               format_address(destination).c_str(), length);
   end_process();
@@ -154,8 +119,9 @@ int checked_seek_read(int handle, void* destination, long offset, int length) {
 }
 
 int checked_write(int handle, const void* source, int length) {
-  iovec block = {const_cast<void*>(source), static_cast<std::size_t>(length)};
-  if (write_all(handle, &block, 1) == length) return length;
+  if (length >= 0 &&
+      write_blocks(handle, source, static_cast<std::size_t>(length), nullptr, 0) == 0)
+    return length;
   write_failed(handle, source, length);
 }
 
@@ -167,10 +133,11 @@ int checked_seek_write(int handle, const void* source, long offset, int length) 
 int checked_seek_write_pair(int handle, const void* first, int first_length, const void* second,
                             int second_length, long offset) {
   check_position(checked_seek(handle, offset, SEEK_FROM_START), offset);
-  iovec blocks[2] = {{const_cast<void*>(first), static_cast<std::size_t>(first_length)},
-                     {const_cast<void*>(second), static_cast<std::size_t>(second_length)}};
   int length = first_length + second_length;
-  if (write_all(handle, blocks, 2) == length) return length;
+  if (first_length >= 0 && second_length >= 0 &&
+      write_blocks(handle, first, static_cast<std::size_t>(first_length), second,
+                   static_cast<std::size_t>(second_length)) == 0)
+    return length;
   write_failed(handle, first, length);
 }
 

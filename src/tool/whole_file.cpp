@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tool/system_calls.h"
+
 std::string open_regular_file(const std::string& path, opened_file& file) {
   // Non-blocking, so that a FIFO given as a file cannot hang the command at the open.
   int handle = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -26,17 +28,26 @@ void close_file(opened_file& file) {
   file.handle = -1;
 }
 
-std::string read_and_close(opened_file& file, std::vector<std::uint8_t>& bytes) {
-  bytes.resize(static_cast<std::size_t>(file.size));
+// The system moves at most about 2 GiB per call and may stop early on pipes or after a
+// signal, so every loop goes on until done, the end, or an error.
+std::size_t read_fully(int handle, void* destination, std::size_t length, int& error) {
+  auto* bytes = static_cast<std::uint8_t*>(destination);
   std::size_t done = 0;
-  int error = 0;
-  while (done < bytes.size()) {
-    ssize_t got = read(file.handle, bytes.data() + done, bytes.size() - done);
+  error = 0;
+  while (done < length) {
+    ssize_t got = io_system.read(handle, bytes + done, length - done);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) error = errno;
     if (got <= 0) break;
     done += static_cast<std::size_t>(got);
   }
+  return done;
+}
+
+std::string read_and_close(opened_file& file, std::vector<std::uint8_t>& bytes) {
+  bytes.resize(static_cast<std::size_t>(file.size));
+  int error = 0;
+  std::size_t done = read_fully(file.handle, bytes.data(), bytes.size(), error);
   close_file(file);
   if (error != 0) return std::string("cannot read: ") + std::strerror(error);
   // The file shrank while it was read.
@@ -60,7 +71,7 @@ int write_blocks(int handle, const void* first, std::size_t first_length, const 
     if (count == 0) break;
     next->iov_base = static_cast<std::uint8_t*>(next->iov_base) + left;
     next->iov_len -= left;
-    ssize_t written = writev(handle, next, count);
+    ssize_t written = io_system.writev(handle, next, count);
     if (written < 0 && errno == EINTR)
       written = 0;
     else if (written < 0)

@@ -1,6 +1,7 @@
 #pragma once
-// Whole-file reads and writes that report failure instead of ending the process: for the
-// commands that go on after one file fails (palette-inspect, palette-batch).
+// Whole-file reads and writes that report failure instead of ending the process: the
+// loops every command uses, and the file calls of palette-inspect and palette-batch,
+// which go on after one file fails.
 
 #include <cstdint>
 #include <string>
@@ -14,6 +15,10 @@ struct opened_file {
 // Opens a regular file for reading and finds its size. Returns "" or why it cannot be
 // read; only a successful open leaves a handle to close.
 std::string open_regular_file(const std::string& path, opened_file& file);
+
+// Reads until length bytes are in, the file ends or a call fails, going on after short
+// reads and interruptions. Returns the bytes read; error is 0 or the failure's errno.
+std::size_t read_fully(int handle, void* destination, std::size_t length, int& error);
 
 // Reads the whole opened file into bytes and closes it. Returns "" or why not.
 std::string read_and_close(opened_file& file, std::vector<std::uint8_t>& bytes);

@@ -1,0 +1,5 @@
+#include "tool/system_calls.h"
+
+#include <unistd.h>
+
+system_calls io_system = {::read, ::writev};
