@@ -4,7 +4,9 @@
 #include "bmp_builder.h"
 #include "inspect/report.h"
 #include "memory_run.h"
-#include "mini_json.h"
+
+#include <cstdlib>
+#include <nlohmann/json.hpp>
 #include "subprocess.h"
 
 namespace {
@@ -75,28 +77,28 @@ TEST(Inspect, JsonDocumentReadsBack) {
   std::vector<inspected_file> files = {inspected("a \"quoted\" name.bmp", translated_image()),
                                        inspected("deep.bmp", deep),
                                        {"gone.bmp", "cannot open: No such file", {}}};
-  std::optional<json_value> document = parse_json(json_report(files));
-  ASSERT_TRUE(document.has_value()) << json_report(files);
-  const json_value& first = (*document)["files"][0];
-  EXPECT_EQ(first["path"].text, "a \"quoted\" name.bmp");
-  EXPECT_TRUE(first["ok"].boolean);
-  EXPECT_EQ(first["header"]["width"].number, 4);
-  EXPECT_FALSE(first["header"]["top_down"].boolean);
-  EXPECT_EQ(first["used_count"].number, 26);
-  ASSERT_EQ(first["palette"].items.size(), 256u);
-  EXPECT_EQ(first["palette"][5]["hex"].text, "#FFFF00");
-  EXPECT_EQ(first["palette"][5]["role"].text, "marker yellow");
-  EXPECT_EQ(first["palette"][9]["pixels"].number, 2);
-  EXPECT_EQ(first["palette"][9]["role"].type, json_value::kind::null);
-  const json_value& second = (*document)["files"][1];
-  EXPECT_FALSE(second["ok"].boolean);
-  EXPECT_EQ(second["problem"].text,
+  nlohmann::json document = nlohmann::json::parse(json_report(files), nullptr, false);
+  ASSERT_FALSE(document.is_discarded()) << json_report(files);
+  const nlohmann::json& first = document["files"][0];
+  EXPECT_EQ(first["path"], "a \"quoted\" name.bmp");
+  EXPECT_EQ(first["ok"], true);
+  EXPECT_EQ(first["header"]["width"], 4);
+  EXPECT_EQ(first["header"]["top_down"], false);
+  EXPECT_EQ(first["used_count"], 26);
+  ASSERT_EQ(first["palette"].size(), 256u);
+  EXPECT_EQ(first["palette"][5]["hex"], "#FFFF00");
+  EXPECT_EQ(first["palette"][5]["role"], "marker yellow");
+  EXPECT_EQ(first["palette"][9]["pixels"], 2);
+  EXPECT_EQ(first["palette"][9]["role"].is_null(), true);
+  const nlohmann::json& second = document["files"][1];
+  EXPECT_EQ(second["ok"], false);
+  EXPECT_EQ(second["problem"],
             "Unsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per "
             "pixel can be translated; save the image with a palette of at most 256 colours.");
-  EXPECT_EQ(second["status"].number, 254);
-  EXPECT_EQ(second["verdict"].text, "refused");
-  EXPECT_EQ(second["header"]["bits"].number, 24);
-  EXPECT_FALSE((*document)["files"][2]["ok"].boolean);
+  EXPECT_EQ(second["status"], 254);
+  EXPECT_EQ(second["verdict"], "refused");
+  EXPECT_EQ(second["header"]["bits"], 24);
+  EXPECT_EQ(document["files"][2]["ok"], false);
 }
 
 TEST(Inspect, SwatchesOnlyOnATerminalWithoutNoColor) {
@@ -156,7 +158,7 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
   EXPECT_EQ(version.status, 0);
   process_result json =
       run_program(INSPECT, {"--json", dir.file("good.bmp"), dir.file("short.bmp")});
-  EXPECT_TRUE(parse_json(json.out).has_value()) << json.out;
+  EXPECT_FALSE(nlohmann::json::parse(json.out, nullptr, false).is_discarded()) << json.out;
 }
 
 struct verdict_case {
@@ -215,9 +217,9 @@ TEST(Inspect, NamesAreEscapedForJsonAndTheTerminal) {
   std::string json = json_report({file});
   EXPECT_EQ(json.find('\xff'), std::string::npos);
   EXPECT_EQ(json.find('\x1b'), std::string::npos);
-  std::optional<json_value> document = parse_json(json);
-  ASSERT_TRUE(document.has_value()) << json;
-  EXPECT_EQ((*document)["files"][0]["path_hex"].text, "6f6464ff1b5b33316d5c2e626d70");
+  nlohmann::json document = nlohmann::json::parse(json, nullptr, false);
+  ASSERT_FALSE(document.is_discarded()) << json;
+  EXPECT_EQ(document["files"][0]["path_hex"], "6f6464ff1b5b33316d5c2e626d70");
   std::string text = text_report(file, {.color = true});
   EXPECT_EQ(text.substr(0, text.find('\n')), "odd\\xFF\\x1B[31m\\\\.bmp");
 }
@@ -230,9 +232,116 @@ TEST(Inspect, HugeFilesAndAFullOutputEndWithAStatus) {
     GTEST_SKIP() << "this file system cannot make a sparse 30 GiB file";
   process_result result = run_program(INSPECT, {huge});
   EXPECT_EQ(result.status, 254);
-  EXPECT_NE(result.out.find("The input is too large"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("  problem            The input is too large: it must be smaller "
+                            "than 2147482624 bytes.\n"),
+            std::string::npos)
+      << result.out;
   process_result full = run_shell("'" + INSPECT + "' '" + huge + "' > /dev/full");
   EXPECT_EQ(full.status, 255);
+}
+
+// Representative files for the whole-output check: every accepted form, each kind of
+// refusal, used counts either side of the palette's size, and a file that is missing.
+struct inspect_sample {
+  const char* name;
+  std::vector<std::uint8_t> bytes;  // empty: the file is not there
+  bool json;                        // its --json output is checked whole too
+};
+
+bmp_recipe sample_recipe() {
+  return image_with(distinct_palette(16), 16, {{0, 1, 2, 3, 15}, {4, 4, 0, 9, 1}, {7, 0, 0, 0, 2}});
+}
+
+std::vector<std::uint8_t> sample_with(void (*change)(bmp_recipe&)) {
+  bmp_recipe recipe = sample_recipe();
+  change(recipe);
+  return build_bmp(recipe);
+}
+
+std::vector<std::uint8_t> patched(std::vector<std::uint8_t> bytes, std::size_t at,
+                                  std::uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+  return bytes;
+}
+
+std::vector<std::uint8_t> with_used(std::int32_t colors_used) {
+  return build_bmp(image_with(distinct_palette(256), colors_used, {{0, 1}, {2, 3}}));
+}
+
+std::vector<inspect_sample> inspect_samples() {
+  std::vector<std::uint8_t> plain = build_bmp(sample_recipe());
+  return {
+      {"8-bit.bmp", plain, true},
+      {"top-down.bmp", sample_with([](bmp_recipe& r) { r.height = -r.height; }), false},
+      {"4-bit.bmp", sample_with([](bmp_recipe& r) { r.bits = 4; }), false},
+      {"1-bit.bmp", build_bmp([] {
+         bmp_recipe r = image_with(distinct_palette(2), 2, {{0, 1, 1, 0, 1}, {1, 0, 0, 0, 0}});
+         r.bits = 1;
+         return r;
+       }()),
+       false},
+      {"rle8.bmp", sample_with([](bmp_recipe& r) { r.compression = 1; }), false},
+      {"rle4.bmp", sample_with([](bmp_recipe& r) {
+         r.bits = 4;
+         r.compression = 2;
+       }),
+       false},
+      {"core.bmp", sample_with([](bmp_recipe& r) { r.info_size = 12; }), false},
+      {"24-bit.bmp", patched(plain, 28, 24), true},
+      {"bitfields.bmp", patched(plain, 30, 3), true},
+      {"short-info-header.bmp", sample_with([](bmp_recipe& r) {
+         r.bits = 4;
+         r.info_size = 20;
+       }),
+       true},
+      {"top-down-rle.bmp", sample_with([](bmp_recipe& r) {
+         r.compression = 1;
+         r.height = -r.height;
+       }),
+       true},
+      {"zero-height.bmp", patched(plain, 22, 0), true},
+      {"negative-width.bmp", patched(plain, 18, 0xFFFFFFFB), true},
+      {"negative-colours-used.bmp", patched(plain, 46, 0xFFFFFFFF), true},
+      {"offset-past-end.bmp", patched(plain, 10, 1u << 20), true},
+      {"rows-cut-short.bmp", std::vector<std::uint8_t>(plain.begin(), plain.end() - 9), false},
+      {"too-short.bmp", std::vector<std::uint8_t>(plain.begin(), plain.begin() + 30), true},
+      {"no-room-for-grays.bmp", with_used(241), true},
+      {"used-255.bmp", with_used(254), false},
+      {"used-256.bmp", with_used(255), false},
+      {"used-257.bmp", with_used(0), true},
+      {"missing.bmp", {}, true},
+  };
+}
+
+// The expected output lives in tests/inspect_expected/; with PALETTE_UPDATE_EXPECTED set,
+// the test writes what the command prints there instead, for review with git diff.
+void expect_whole_output(const std::string& name, const std::string& actual) {
+  std::string path = std::string(INSPECT_EXPECTED_DIR) + "/" + name;
+  if (std::getenv("PALETTE_UPDATE_EXPECTED") != nullptr)
+    write_file(path, std::vector<unsigned char>(actual.begin(), actual.end()));
+  std::vector<unsigned char> expected = read_file(path);
+  EXPECT_EQ(actual, std::string(expected.begin(), expected.end())) << name;
+}
+
+TEST(Inspect, WholeOutputOfRepresentativeFiles) {
+  temp_dir dir;
+  std::vector<inspect_sample> samples = inspect_samples();
+  for (const inspect_sample& sample : samples) {
+    if (!sample.bytes.empty()) write_file(dir.file(sample.name), sample.bytes);
+  }
+  for (const inspect_sample& sample : samples) {
+    std::string run = "cd '" + dir.path + "' && '" + INSPECT + "' ";
+    process_result text = run_shell(run + sample.name);
+    expect_whole_output(std::string(sample.name) + ".txt", text.out + text.err);
+    if (!sample.json) continue;
+    process_result json = run_shell(run + "--json " + sample.name);
+    expect_whole_output(std::string(sample.name) + ".json", json.out);
+    // The document parses, and its status is the one the command ends with.
+    nlohmann::json document = nlohmann::json::parse(json.out);
+    EXPECT_EQ(document["files"][0]["status"], json.status) << sample.name;
+    EXPECT_EQ(document["files"][0]["ok"], json.status == 0) << sample.name;
+  }
 }
 
 }  // namespace
