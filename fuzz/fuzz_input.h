@@ -1,0 +1,42 @@
+#pragma once
+// What both fuzz targets read from an input: 8 bytes of parameters (three tolerances and
+// the percentage, each a little-endian signed 16-bit number), then the bitmap file. They
+// share the seeds, the dictionary and the regressions.
+
+#include <cstdint>
+#include <vector>
+
+#include "bitmap/bmp_header.h"
+#include "palette/translation.h"
+#include "tool/number_parse.h"
+
+constexpr std::size_t PARAMETER_BYTES = 8;
+
+inline int fuzz_parameter(const std::uint8_t* data, std::size_t size, std::size_t index) {
+  if (2 * index + 1 >= size) return 0;
+  return static_cast<std::int16_t>(data[2 * index] | (data[2 * index + 1] << 8));
+}
+
+inline translation_parameters fuzz_parameters(const std::uint8_t* data, std::size_t size) {
+  return {fuzz_parameter(data, size, 0), fuzz_parameter(data, size, 1),
+          fuzz_parameter(data, size, 2), background_share_of(fuzz_parameter(data, size, 3))};
+}
+
+inline std::vector<std::uint8_t> fuzz_file(const std::uint8_t* data, std::size_t size) {
+  if (size <= PARAMETER_BYTES) return {};
+  return {data + PARAMETER_BYTES, data + size};
+}
+
+// A few bytes of RLE or 1-bit data may claim a picture of hundreds of megabytes, which
+// the literal model scans once per palette swap: far past the fuzzer's time limit. The
+// tests cover such sizes; here they would only stall the search (the legacy form cannot
+// claim more pixels than its bytes, and the fuzzer keeps inputs under 4 KiB).
+inline bool decodes_too_large_to_fuzz(const std::vector<std::uint8_t>& file) {
+  constexpr std::int32_t MAX_DECODED_SIZE = 1 << 16;
+  if (check_input_size(static_cast<std::int64_t>(file.size())) != bitmap_fault::none) return false;
+  bmp_header header;
+  if (read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header) !=
+      bitmap_fault::none)
+    return false;
+  return !header.in_place && equivalent_size(header) > MAX_DECODED_SIZE;
+}
