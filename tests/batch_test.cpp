@@ -37,8 +37,8 @@ const struct {
 } TREE[] = {
     {"a/x.bmp", sprite(30), true},          {"b/x.bmp", sprite(60), true},
     {"UPPER.BMP", sprite(90), true},        {"deep/er/mixed.Bmp", sprite(120), true},
-    {"b/broken.bmp", deep_sprite(), false}, {"notes.txt", sprite(150), false},
-    {"b/x.bmp.orig", sprite(180), false},
+    {"b/broken.bmp", deep_sprite(), false}, {"a/cut.bmp", {'B', 'M', 0, 0}, false},
+    {"notes.txt", sprite(150), false},      {"b/x.bmp.orig", sprite(180), false},
 };
 
 std::string in_tree(const temp_dir& dir, const std::string& path) {
@@ -79,6 +79,9 @@ std::vector<std::string> files_under(const std::string& folder) {
   return names;
 }
 
+const std::string CUT_REASON =
+    "Not a bitmap: the file is shorter than its headers (26 bytes with a 12-byte core header, "
+    "54 otherwise).";
 const std::string BROKEN_REASON =
     "Unsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per pixel "
     "can be translated; save the image with a palette of at most 256 colours.";
@@ -94,8 +97,13 @@ TEST(Batch, TranslatesTheTreeAsTheToolDoesAndKeepsOldOutputsOnFailure) {
   for (const char* jobs : {"-j1", "-j3"}) {
     process_result result = batch({jobs}, dir.file("in"), out);
     EXPECT_EQ(result.status, 1) << jobs;
-    EXPECT_EQ(result.out, "4 translated, 1 failed\n") << jobs;
-    EXPECT_EQ(result.err, in_tree(dir, "b/broken.bmp") + ": " + BROKEN_REASON + "\n") << jobs;
+    EXPECT_EQ(result.out, "4 translated, 2 failed\n") << jobs;
+    // One line per failure, as it happens: in the inputs' order with one worker.
+    std::string cut = in_tree(dir, "a/cut.bmp") + ": " + CUT_REASON + "\n";
+    std::string broken = in_tree(dir, "b/broken.bmp") + ": " + BROKEN_REASON + "\n";
+    EXPECT_TRUE(result.err == cut + broken ||
+                (jobs != std::string("-j1") && result.err == broken + cut))
+        << jobs << ": " << result.err;
   }
   for (const auto& file : TREE) {
     if (!file.translated) continue;
@@ -136,10 +144,13 @@ TEST(Batch, JsonSummaryReadsBack) {
   nlohmann::json document = nlohmann::json::parse(result.out, nullptr, false);
   ASSERT_FALSE(document.is_discarded()) << result.out;
   EXPECT_EQ(document["translated"], 4);
-  EXPECT_EQ(document["failed"], 1);
-  ASSERT_EQ(document["failures"].size(), 1u);
-  EXPECT_EQ(document["failures"][0]["path"], in_tree(dir, "b/broken.bmp"));
-  EXPECT_EQ(document["failures"][0]["reason"], BROKEN_REASON);
+  EXPECT_EQ(document["failed"], 2);
+  // In the inputs' order, whichever worker failed first.
+  ASSERT_EQ(document["failures"].size(), 2u);
+  EXPECT_EQ(document["failures"][0]["path"], in_tree(dir, "a/cut.bmp"));
+  EXPECT_EQ(document["failures"][0]["reason"], CUT_REASON);
+  EXPECT_EQ(document["failures"][1]["path"], in_tree(dir, "b/broken.bmp"));
+  EXPECT_EQ(document["failures"][1]["reason"], BROKEN_REASON);
 }
 
 // In the arguments, IN, OUT, NOPE and EMPTY stand for folders of the test's directory,
@@ -183,6 +194,10 @@ TEST(Batch, StatusesAndUsageErrors) {
       {"output folder is the input folder", {"IN", "IN/.", "NUMBERS"}, 2, ""},
       {"unknown option", {"-x", "IN", "OUT", "NUMBERS"}, 2, ""},
       {"no job count", {"-j0", "IN", "OUT", "NUMBERS"}, 2, ""},
+      {"a job count that is no number", {"-j", "x", "IN", "OUT", "NUMBERS"}, 2, ""},
+      {"the most jobs", {"-j1024", "IN", "OUT", "NUMBERS"}, 0, "1 translated"},
+      {"one job too many", {"-j1025", "IN", "OUT", "NUMBERS"}, 2, ""},
+      {"only options", {"--json"}, 2, ""},
       {"a parameter too few", {"IN", "OUT", "1", "1", "1"}, 2, ""},
   };
   for (const auto& c : cases) {
@@ -194,6 +209,12 @@ TEST(Batch, StatusesAndUsageErrors) {
       EXPECT_TRUE(result.err.starts_with("palette-batch: ")) << c.name << ": " << result.err;
     }
   }
+  // The whole text of a usage error: the reason, the synopsis, where to read more.
+  EXPECT_EQ(run_program(BATCH, {"-j", "2"}).err,
+            "palette-batch: needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, 0 given\n"
+            "usage: palette-batch [-j N] [--json] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
+            "More: palette-batch --help\n");
+  EXPECT_TRUE(run_program(BATCH, {"-j"}).err.starts_with("palette-batch: -j needs a number"));
 }
 
 // Stopped by a signal, it finishes the file it is writing and ends by that signal, with
@@ -235,7 +256,7 @@ TEST(Batch, ProgressOnlyOnATerminal) {
   arguments.insert(arguments.end(), PARAMETERS.begin(), PARAMETERS.end());
   process_result terminal = run_program_in_terminal(BATCH, arguments);
   EXPECT_EQ(terminal.status, 1);
-  EXPECT_NE(terminal.out.find(" of 5 files, "), std::string::npos) << terminal.out;
+  EXPECT_NE(terminal.out.find(" of 6 files, "), std::string::npos) << terminal.out;
   process_result pipe = batch({}, dir.file("in"), dir.file("out2"));
   EXPECT_EQ(pipe.err.find('\r'), std::string::npos) << pipe.err;
 }
