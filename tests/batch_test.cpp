@@ -151,6 +151,7 @@ TEST(Batch, JsonSummaryReadsBack) {
   EXPECT_EQ(document["failures"][0]["reason"], CUT_REASON);
   EXPECT_EQ(document["failures"][1]["path"], in_tree(dir, "b/broken.bmp"));
   EXPECT_EQ(document["failures"][1]["reason"], BROKEN_REASON);
+  EXPECT_FALSE(document.contains("not_started")) << "only a stopped run has files not started";
 }
 
 // In the arguments, IN, OUT, NOPE and EMPTY stand for folders of the test's directory,
@@ -209,6 +210,13 @@ TEST(Batch, StatusesAndUsageErrors) {
       EXPECT_TRUE(result.err.starts_with("palette-batch: ")) << c.name << ": " << result.err;
     }
   }
+  // A summary that cannot be written is a failure, said on standard error.
+  process_result full = run_shell("'" + BATCH + "' '" + dir.file("in") + "' '" + dir.file("out") +
+                                  "' 1 1 1 1 >/dev/full");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_NE(full.err.find("palette-batch: cannot write the summary: No space left on device"),
+            std::string::npos)
+      << full.err;
   // The whole text of a usage error: the reason, the synopsis, where to read more.
   EXPECT_EQ(run_program(BATCH, {"-j", "2"}).err,
             "palette-batch: needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, 0 given\n"
