@@ -38,7 +38,8 @@ const struct {
     {"a/x.bmp", sprite(30), true},          {"b/x.bmp", sprite(60), true},
     {"UPPER.BMP", sprite(90), true},        {"deep/er/mixed.Bmp", sprite(120), true},
     {"b/broken.bmp", deep_sprite(), false}, {"a/cut.bmp", {'B', 'M', 0, 0}, false},
-    {"notes.txt", sprite(150), false},      {"b/x.bmp.orig", sprite(180), false},
+    {"notes.txt", sprite(150), false},      {"NOTES.TXT", sprite(160), false},
+    {"b/.bmp", sprite(170), true},          {"b/x.bmp.orig", sprite(180), false},
 };
 
 std::string in_tree(const temp_dir& dir, const std::string& path) {
@@ -97,7 +98,7 @@ TEST(Batch, TranslatesTheTreeAsTheToolDoesAndKeepsOldOutputsOnFailure) {
   for (const char* jobs : {"-j1", "-j3"}) {
     process_result result = batch({jobs}, dir.file("in"), out);
     EXPECT_EQ(result.status, 1) << jobs;
-    EXPECT_EQ(result.out, "4 translated, 2 failed\n") << jobs;
+    EXPECT_EQ(result.out, "5 translated, 2 failed\n") << jobs;
     // One line per failure, as it happens: in the inputs' order with one worker.
     std::string cut = in_tree(dir, "a/cut.bmp") + ": " + CUT_REASON + "\n";
     std::string broken = in_tree(dir, "b/broken.bmp") + ": " + BROKEN_REASON + "\n";
@@ -112,8 +113,9 @@ TEST(Batch, TranslatesTheTreeAsTheToolDoesAndKeepsOldOutputsOnFailure) {
   }
   EXPECT_EQ(read_file(out + "/b/broken.bmp"), (std::vector<unsigned char>{'o', 'l', 'd'}));
   // No temporary file stays behind, and each output has the usual mode.
-  EXPECT_EQ(files_under(out), (std::vector<std::string>{"UPPER.BMP", "a/x.bmp", "b/broken.bmp",
-                                                        "b/x.bmp", "deep/er/mixed.Bmp"}));
+  EXPECT_EQ(files_under(out),
+            (std::vector<std::string>{"UPPER.BMP", "a/x.bmp", "b/.bmp", "b/broken.bmp", "b/x.bmp",
+                                      "deep/er/mixed.Bmp"}));
   mode_t mask = umask(0);
   umask(mask);
   struct stat info {};
@@ -136,6 +138,23 @@ TEST(Batch, NeverReplacesAnInput) {
   EXPECT_EQ(read_file(in + "/z.bmp"), sprite(5));
 }
 
+// A link to a file is the file; a link to a folder is not entered; a dangling link fails.
+TEST(Batch, FollowsLinksToFilesOnly) {
+  temp_dir dir;
+  std::filesystem::create_directories(dir.file("in/sub"));
+  std::filesystem::create_directories(dir.file("elsewhere"));
+  write_file(dir.file("elsewhere/real.bmp"), sprite(3));
+  std::filesystem::create_symlink(dir.file("elsewhere/real.bmp"), dir.file("in/linked.bmp"));
+  std::filesystem::create_symlink(dir.file("elsewhere"), dir.file("in/folder.bmp"));
+  std::filesystem::create_symlink(dir.file("nowhere.bmp"), dir.file("in/sub/dangling.bmp"));
+  process_result result = batch({}, dir.file("in"), dir.file("out"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "1 translated, 1 failed\n");
+  EXPECT_EQ(result.err,
+            dir.file("in/sub/dangling.bmp") + ": cannot open: No such file or directory\n");
+  EXPECT_EQ(files_under(dir.file("out")), std::vector<std::string>{"linked.bmp"});
+}
+
 TEST(Batch, JsonSummaryReadsBack) {
   temp_dir dir;
   make_tree(dir);
@@ -143,7 +162,7 @@ TEST(Batch, JsonSummaryReadsBack) {
   EXPECT_EQ(result.status, 1);
   nlohmann::json document = nlohmann::json::parse(result.out, nullptr, false);
   ASSERT_FALSE(document.is_discarded()) << result.out;
-  EXPECT_EQ(document["translated"], 4);
+  EXPECT_EQ(document["translated"], 5);
   EXPECT_EQ(document["failed"], 2);
   // In the inputs' order, whichever worker failed first.
   ASSERT_EQ(document["failures"].size(), 2u);
@@ -264,7 +283,7 @@ TEST(Batch, ProgressOnlyOnATerminal) {
   arguments.insert(arguments.end(), PARAMETERS.begin(), PARAMETERS.end());
   process_result terminal = run_program_in_terminal(BATCH, arguments);
   EXPECT_EQ(terminal.status, 1);
-  EXPECT_NE(terminal.out.find(" of 6 files, "), std::string::npos) << terminal.out;
+  EXPECT_NE(terminal.out.find(" of 7 files, "), std::string::npos) << terminal.out;
   process_result pipe = batch({}, dir.file("in"), dir.file("out2"));
   EXPECT_EQ(pipe.err.find('\r'), std::string::npos) << pipe.err;
 }

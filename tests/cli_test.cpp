@@ -106,6 +106,8 @@ std::vector<unsigned char> patched32(std::vector<unsigned char> bytes, std::size
 TEST(Cli, RejectedInputsLeaveAnEmptyOutput) {
   std::vector<unsigned char> short_file = small_image();
   short_file.resize(53);
+  std::vector<unsigned char> header_only = small_image();
+  header_only.resize(54);
   const rejected_input cases[] = {
       {"24-bit", with_byte(small_image(), 28, 24), 254,
        "\nUnsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per pixel "
@@ -139,6 +141,10 @@ TEST(Cli, RejectedInputsLeaveAnEmptyOutput) {
        "\nNot a bitmap: the file is shorter than its headers (26 bytes with a 12-byte core "
        "header, 54 otherwise)."},
       {"height 0", patched32(small_image(), 22, 0), 254, "\nBad bitmap header: the height is 0."},
+      {"RLE8, height 0", patched32(patched32(small_image(), 30, 1), 22, 0), 254,
+       "\nBad bitmap header: the height is 0."},
+      {"54 bytes: the headers and nothing more", header_only, 254,
+       "\nBad bitmap header: the pixel data offset points past the end of the file."},
       {"negative width", patched32(small_image(), 18, 0xFFFFFFFE), 254,
        "\nBad bitmap header: the width is negative."},
       {"pixel offset 53", patched32(small_image(), 10, 53), 254,
