@@ -207,7 +207,18 @@ TEST(Batch, StatusesAndUsageErrors) {
       {"an empty folder", {"EMPTY", "OUT", "NUMBERS"}, 0, "0 translated, 0 failed\n"},
       {"options end at --", {"--", "IN", "OUT", "NUMBERS"}, 0, "1 translated, 0 failed\n"},
       {"negative numbers are no options", {"IN", "OUT", "-1", "-1", "-1", "-1"}, 0, "1 trans"},
-      {"help", {"--help"}, 0, "usage: palette-batch"},
+      {"help",
+       {"--help"},
+       0,
+       "usage: palette-batch [-j N] [--json] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
+       "Translates every .bmp file under IN_DIR (any case, in every folder) as\n"
+       "palette-translate would, into the same relative path under OUT_DIR. Each output\n"
+       "appears only when complete; a file that fails leaves no output.\n"
+       "  -j N       translate N files at once (default: the number of processors)\n"
+       "  --json     end with one JSON document instead of the summary line\n"
+       "  --version  the release\n"
+       "Status: 0 every file translated, 1 some failed, 2 a usage error.\n"
+       "Manual: man palette-batch\n"},
       {"version", {"--version"}, 0, "palette-batch (Quorl Palette Translation) 2.0\n"},
       {"missing input folder", {"NOPE", "OUT", "NUMBERS"}, 2, ""},
       {"input folder is a file", {"IN/good.bmp", "OUT", "NUMBERS"}, 2, ""},

@@ -57,6 +57,7 @@ TEST(UsedCount, FollowsTheColoursUsedFieldOrThePaletteScan) {
       {"field 255", palette_image(256, 255), 256},
       {"field 2^31-1 does not wrap", palette_image(16, INT32_MAX), std::int64_t{INT32_MAX} + 1},
       {"scan: black from 200", black_top(200, {12, 200, 7}), 201},
+      {"scan: only entry 0 is a colour", black_top(1, {12, 34, 56}), 2},
       {"scan: gray at 255", with_entry(palette_image(256, 0), 255, {128, 128, 128}), 257},
       {"field 256 scans too", with_entry(palette_image(256, 256), 255, {128, 128, 128}), 257},
       {"scan: only 0 and 255", extremes_only(0), 1},

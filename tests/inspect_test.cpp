@@ -48,6 +48,19 @@ TEST(Inspect, FindsFieldsRolesAndCounts) {
   EXPECT_EQ(found.palette[24].pixels, 1u);
 }
 
+// The ramp is found wherever it lies, also in the last seven entries.
+TEST(Inspect, FindsTheGrayRampAtTheEndOfThePalette) {
+  std::vector<rgb> palette = distinct_palette(256);
+  const int levels[] = {70, 90, 110, 130, 150, 180, 230};
+  for (std::size_t i = 0; i < 7; ++i) {
+    auto level = static_cast<std::uint8_t>(levels[i]);
+    palette[249 + i] = {level, level, level};
+  }
+  inspection found = inspect_bitmap(build_bmp(image_with(palette, 0, {{0, 1}})));
+  EXPECT_EQ(found.palette[249].role, "gray ramp 70");
+  EXPECT_EQ(found.palette[255].role, "gray ramp 230");
+}
+
 TEST(Inspect, TextTableRows) {
   inspected_file file = inspected("out.bmp", translated_image());
   std::string text = text_report(file, {});
@@ -153,6 +166,18 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
   EXPECT_EQ(unknown.out, "");
   EXPECT_TRUE(unknown.err.starts_with("palette-inspect: unknown option -x\nusage: "))
       << unknown.err;
+  EXPECT_EQ(run_program(INSPECT, {"--help"}).out,
+            "usage: palette-inspect [--json] [--all] [--] FILE.bmp...\n"
+            "Shows the header fields, used count, first pixel and palette (with pixel counts and\n"
+            "the roles of the fixed slots) of palette bitmaps, and what palette-translate would\n"
+            "make of them.\n"
+            "  --json     one JSON document for all files, every palette entry included\n"
+            "  --all      all 256 palette entries, not only those that matter\n"
+            "  --version  the release\n"
+            "  --         the arguments that follow are file names\n"
+            "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"
+            "usage error. Colour swatches appear on a terminal unless NO_COLOR is set.\n"
+            "Manual: man palette-inspect\n");
   process_result version = run_program(INSPECT, {"--version"});
   EXPECT_EQ(version.out, "palette-inspect (Quorl Palette Translation) 2.0\n");
   EXPECT_EQ(version.status, 0);
