@@ -246,4 +246,41 @@ TEST(Engine, ADrawEqualToTheThresholdGivesGray) {
   FAIL() << "no distance has that threshold";
 }
 
+// A draw whose v equals the share exactly is not below it: gray. With tolerance and
+// distance equal, the draw 16384 gives v = 0.5 + 2^-16, a float.
+TEST(Engine, ADrawWhoseValueEqualsTheShareGivesGray) {
+  const float share = 0x1.0002p-1f;
+  EXPECT_FALSE(draws_background(16384, 40, 40, share));
+  EXPECT_TRUE(draws_background(16383, 40, 40, share));
+}
+
+// A share just below 1 leaves one number, 32767, to gray: the pixel that draws it (the
+// first such draw comes 38723 draws in) must not be sent to background with the rest.
+TEST(Engine, OnlyTheTopDrawEscapesAShareJustBelowOne) {
+  constexpr std::size_t TOP_DRAW_AT = 38723;
+  constexpr float share = 0.99999f;
+  ASSERT_EQ(background_threshold(255, 255, share), RANDOM_MAX);
+  std::uint32_t state = RANDOM_START_STATE;
+  for (std::size_t i = 0; i < TOP_DRAW_AT; ++i) ASSERT_NE(draw_random(state), RANDOM_MAX);
+  ASSERT_EQ(draw_random(state), RANDOM_MAX);
+  std::vector<rgb> palette = {{0, 0, 0}, {255, 0, 0}};
+  for (int i = 2; i < 8; ++i) palette.push_back({255, 255, static_cast<std::uint8_t>(i)});
+  // The background pixel takes draw 0, then pixel i of value 1 takes draw i.
+  std::vector<std::vector<std::uint8_t>> rows(TOP_DRAW_AT / 256 + 1,
+                                              std::vector<std::uint8_t>(256, 1));
+  rows[0][0] = 0;
+  for (engine which : {engine::single_pass, engine::single_pass_portable, engine::reference}) {
+    memory_run run;
+    run.input = build_bmp(image_with(palette, 8, rows));
+    run_in_memory(run, {255, 255, 255, share}, which);
+    ASSERT_EQ(run.report.outcome, translation_outcome::done);
+    const std::uint8_t* pixels = run.image.output_pixels;
+    if (which == engine::reference) pixels = run.output.data() + bmp::OUTPUT_PIXEL_OFFSET;
+    std::vector<std::size_t> grays;
+    for (std::size_t i = 0; i < rows.size() * 256; ++i)
+      if (pixels[i] != 0) grays.push_back(i);
+    EXPECT_EQ(grays, std::vector<std::size_t>{TOP_DRAW_AT}) << static_cast<int>(which);
+  }
+}
+
 }  // namespace

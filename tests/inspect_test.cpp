@@ -294,6 +294,18 @@ std::vector<std::uint8_t> with_used(std::int32_t colors_used) {
   return build_bmp(image_with(distinct_palette(256), colors_used, {{0, 1}, {2, 3}}));
 }
 
+// Four entries in use, pixels of entry 9 past them, and a gray ramp at 100: rows the
+// compact table keeps although they lie past the used count.
+std::vector<std::uint8_t> past_the_used_entries() {
+  std::vector<rgb> palette = distinct_palette(110);
+  const int levels[] = {70, 90, 110, 130, 150, 180, 230};
+  for (std::size_t i = 0; i < 7; ++i) {
+    auto level = static_cast<std::uint8_t>(levels[i]);
+    palette[100 + i] = {level, level, level};
+  }
+  return build_bmp(image_with(palette, 4, {{0, 1, 9, 3}, {2, 9, 0, 0}}));
+}
+
 std::vector<inspect_sample> inspect_samples() {
   std::vector<std::uint8_t> plain = build_bmp(sample_recipe());
   return {
@@ -331,6 +343,7 @@ std::vector<inspect_sample> inspect_samples() {
       {"offset-past-end.bmp", patched(plain, 10, 1u << 20), true},
       {"rows-cut-short.bmp", std::vector<std::uint8_t>(plain.begin(), plain.end() - 9), false},
       {"too-short.bmp", std::vector<std::uint8_t>(plain.begin(), plain.begin() + 30), true},
+      {"pixels-past-used.bmp", past_the_used_entries(), false},
       {"no-room-for-grays.bmp", with_used(241), true},
       {"used-255.bmp", with_used(254), false},
       {"used-256.bmp", with_used(255), false},

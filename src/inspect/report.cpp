@@ -86,8 +86,7 @@ std::string skipped_rows_line(const inspection& found, std::size_t first, std::s
   std::size_t count = end - first;
   std::string what = one_color ? format("(%u,%u,%u)", color.red, color.green, color.blue)
                                : std::string("of several colours");
-  return format("  \u2026 %zu %s %s, no pixels\n", count, count == 1 ? "entry" : "entries",
-                what.c_str());
+  return format("  \u2026 %zu entries %s, no pixels\n", count, what.c_str());
 }
 
 std::string palette_table(const inspection& found, const report_style& style) {
@@ -101,7 +100,9 @@ std::string palette_table(const inspection& found, const report_style& style) {
     }
     std::size_t end = k + 1;
     while (end < found.palette.size() && !worth_a_row(found, end)) ++end;
-    text += skipped_rows_line(found, k, end);
+    // A line for one entry would save nothing: the row itself is shown.
+    text += end == k + 1 ? palette_row_line(k, found.palette[k], style.color)
+                         : skipped_rows_line(found, k, end);
     k = end;
   }
   return text;
