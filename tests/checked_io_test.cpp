@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,14 +71,21 @@ ssize_t scripted_writev(int handle, const iovec* blocks, int count) {
   return ::writev(handle, trimmed.data(), count);
 }
 
+int scripted_flock(int handle, int operation) {
+  const scripted_call* step = next_step();
+  ssize_t result = 0;
+  if (decided(step, result)) return static_cast<int>(result);
+  return ::flock(handle, operation);
+}
+
 // Runs the calls of one test under a script, and puts the system back after.
 struct scripted_system {
   explicit scripted_system(std::vector<scripted_call> steps) {
     script = std::move(steps);
     calls = 0;
-    io_system = {scripted_read, scripted_writev};
+    io_system = {scripted_read, scripted_writev, scripted_flock};
   }
-  ~scripted_system() { io_system = {::read, ::writev}; }
+  ~scripted_system() { io_system = {::read, ::writev, ::flock}; }
 };
 
 const std::string TWELVE = "abcdefghijkl";
@@ -144,6 +152,31 @@ TEST(CheckedIo, WriteLoopRetriesWhatMayBeRetriedAndStopsOnTheRest) {
     EXPECT_EQ(error, c.error) << c.name;
     EXPECT_EQ(calls, c.calls) << c.name;
   }
+}
+
+// The lock is taken again after an interruption, and given up on any other failure (a
+// file system without locks still gets its output).
+TEST(CheckedIo, LockRetriesOnlyAfterAnInterruption) {
+  const struct {
+    const char* name;
+    std::vector<scripted_call> steps;
+    int calls;
+  } cases[] = {
+      {"locked at once", {{}}, 1},
+      {"interrupted twice", {INTERRUPTED, INTERRUPTED, {}}, 3},
+      {"no locks here", {{.error = ENOLCK}}, 1},
+      {"locked, with a stale EINTR", {{.stale = EINTR}}, 1},
+  };
+  temp_dir dir;
+  int handle = open(dir.file("locked").c_str(), O_RDWR | O_CREAT, 0600);
+  for (const auto& c : cases) {
+    {
+      scripted_system system(c.steps);
+      lock_exclusively(handle);
+    }
+    EXPECT_EQ(calls, c.calls) << c.name;
+  }
+  close(handle);
 }
 
 // Through the checked calls, a failure mid-way is a diagnostic and status 255, and a

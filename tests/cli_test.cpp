@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,6 +6,7 @@
 #include "bitmap/byte_order.h"
 #include "bmp_builder.h"
 #include "subprocess.h"
+#include "tool/same_file.h"
 #include "tool_under_test.h"
 
 namespace {
@@ -183,6 +185,26 @@ TEST(Cli, WritesTheWholeOutputTruncatingTheOldOneWithOwnerOnlyPermission) {
   struct stat info {};
   ASSERT_EQ(stat(dir.file("new.bmp").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// The same file is the same device and inode, whatever name or link leads to it.
+TEST(SameFile, IsTheSameDeviceAndInodeThroughAnyName) {
+  temp_dir dir;
+  write_file(dir.file("a"), {1});
+  write_file(dir.file("b"), {1});
+  ASSERT_EQ(link(dir.file("a").c_str(), dir.file("hard").c_str()), 0);
+  ASSERT_EQ(symlink(dir.file("a").c_str(), dir.file("soft").c_str()), 0);
+  int a = open(dir.file("a").c_str(), O_RDONLY);
+  int b = open(dir.file("b").c_str(), O_RDONLY);
+  int through_link = open(dir.file("soft").c_str(), O_RDONLY);
+  for (const char* name : {"a", "hard", "soft"})
+    EXPECT_TRUE(names_open_file(a, dir.file(name).c_str())) << name;
+  EXPECT_FALSE(names_open_file(a, dir.file("b").c_str()));
+  EXPECT_FALSE(names_open_file(a, dir.file("missing").c_str()));
+  EXPECT_TRUE(same_open_file(a, through_link));
+  EXPECT_FALSE(same_open_file(a, b));
+  EXPECT_FALSE(same_open_file(a, -1));
+  for (int handle : {a, b, through_link}) close(handle);
 }
 
 TEST(Cli, RefusesToWriteOverItsOwnInput) {

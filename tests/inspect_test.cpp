@@ -4,6 +4,7 @@
 #include "bmp_builder.h"
 #include "inspect/report.h"
 #include "memory_run.h"
+#include "tool/text_escape.h"
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -247,6 +248,41 @@ TEST(Inspect, NamesAreEscapedForJsonAndTheTerminal) {
   EXPECT_EQ(document["files"][0]["path_hex"], "6f6464ff1b5b33316d5c2e626d70");
   std::string text = text_report(file, {.color = true});
   EXPECT_EQ(text.substr(0, text.find('\n')), "odd\\xFF\\x1B[31m\\\\.bmp");
+}
+
+// Only well-formed UTF-8 passes through a name: the shortest forms of each length at
+// both ends of their ranges; overlong forms, surrogates, code points past U+10FFFF, bad
+// continuation bytes and sequences cut at the end are escaped byte by byte.
+TEST(Inspect, OnlyWellFormedUtf8PassesThroughNames) {
+  const struct {
+    std::string name;
+    std::string shown;
+  } cases[] = {
+      {"\xC2\xA9", "\xC2\xA9"},
+      {"\xC1\xBF", "\\xC1\\xBF"},
+      {"\xDF\xBF", "\xDF\xBF"},
+      {"\xE0\xA0\x80", "\xE0\xA0\x80"},
+      {"\xE0\x9F\xBF", "\\xE0\\x9F\\xBF"},
+      {"\xED\x9F\xBF", "\xED\x9F\xBF"},
+      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},
+      {"\xEF\xBF\xBF", "\xEF\xBF\xBF"},
+      {"\xF0\x90\x80\x80", "\xF0\x90\x80\x80"},
+      {"\xF0\x8F\xBF\xBF", "\\xF0\\x8F\\xBF\\xBF"},
+      {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+      {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
+      {"\xF5\x80\x80\x80", "\\xF5\\x80\\x80\\x80"},
+      {"\xC2"
+       "A",
+       "\\xC2A"},
+      {"a\xE2\x82", "a\\xE2\\x82"},
+      {"\xE2\x82\xAC", "\xE2\x82\xAC"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(visible_name(c.name), c.shown) << c.shown;
+    bool passes = c.name == c.shown;
+    EXPECT_EQ(valid_utf8(c.name), passes) << c.shown;
+    EXPECT_EQ(json_string(c.name) == "\"" + c.name + "\"", passes) << c.shown;
+  }
 }
 
 TEST(Inspect, HugeFilesAndAFullOutputEndWithAStatus) {

@@ -79,6 +79,20 @@ TEST(SlotPlacement, TheHighestCopyOfAMarkerIsTheOneMoved) {
   EXPECT_EQ(rows_of(run.image)[0], (std::vector<std::uint8_t>{0, 9, 5, 12}));
 }
 
+// A yellow background sits at 0 when yellow is looked for: found there, it moves to
+// slot 5 and takes its pixels along; nothing is appended.
+TEST(SlotPlacement, AMarkerColourAtIndexZeroIsFound) {
+  std::vector<rgb> palette = distinct_palette(12);
+  palette[3] = YELLOW;
+  memory_run run = prepared(image_with(palette, 12, {{3, 1, 5, 3}}));
+  int used_before = run.image.used_count;
+  ASSERT_EQ(apply_slot_table(run.image), 0);
+  remap_rows(run);
+  EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
+  EXPECT_EQ(rows_of(run.image)[0][0], 5);
+  EXPECT_EQ(run.image.used_count, used_before + 2 + 4) << "magenta, pink and the placeholders";
+}
+
 TEST(SlotPlacement, OneColourUsedLetsAppendsOverwriteTheMarkers) {
   const rgb background{10, 20, 30};
   memory_run run = prepared(image_with({background, {40, 50, 60}}, 1, {{0, 1, 7, 0}}));

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tool/system_calls.h"
 #include "tool/whole_file.h"
 
 namespace {
@@ -143,7 +144,7 @@ int checked_seek_write_pair(int handle, const void* first, int first_length, con
 
 void lock_exclusively(int handle) {
   // Advisory and best effort: a file system without locks still gets its output.
-  while (flock(handle, LOCK_EX) != 0 && errno == EINTR) {
+  while (io_system.flock(handle, LOCK_EX) != 0 && errno == EINTR) {
   }
 }
 

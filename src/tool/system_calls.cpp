@@ -1,5 +1,6 @@
 #include "tool/system_calls.h"
 
+#include <sys/file.h>
 #include <unistd.h>
 
-system_calls io_system = {::read, ::writev};
+system_calls io_system = {::read, ::writev, ::flock};
