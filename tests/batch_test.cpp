@@ -39,7 +39,8 @@ const struct {
     {"UPPER.BMP", sprite(90), true},        {"deep/er/mixed.Bmp", sprite(120), true},
     {"b/broken.bmp", deep_sprite(), false}, {"a/cut.bmp", {'B', 'M', 0, 0}, false},
     {"notes.txt", sprite(150), false},      {"NOTES.TXT", sprite(160), false},
-    {"b/.bmp", sprite(170), true},          {"b/x.bmp.orig", sprite(180), false},
+    {"b/.bmp", sprite(170), true},          {".bmp", sprite(175), true},
+    {"b/x.bmp.orig", sprite(180), false},
 };
 
 std::string in_tree(const temp_dir& dir, const std::string& path) {
@@ -98,7 +99,7 @@ TEST(Batch, TranslatesTheTreeAsTheToolDoesAndKeepsOldOutputsOnFailure) {
   for (const char* jobs : {"-j1", "-j3"}) {
     process_result result = batch({jobs}, dir.file("in"), out);
     EXPECT_EQ(result.status, 1) << jobs;
-    EXPECT_EQ(result.out, "5 translated, 2 failed\n") << jobs;
+    EXPECT_EQ(result.out, "6 translated, 2 failed\n") << jobs;
     // One line per failure, as it happens: in the inputs' order with one worker.
     std::string cut = in_tree(dir, "a/cut.bmp") + ": " + CUT_REASON + "\n";
     std::string broken = in_tree(dir, "b/broken.bmp") + ": " + BROKEN_REASON + "\n";
@@ -114,8 +115,8 @@ TEST(Batch, TranslatesTheTreeAsTheToolDoesAndKeepsOldOutputsOnFailure) {
   EXPECT_EQ(read_file(out + "/b/broken.bmp"), (std::vector<unsigned char>{'o', 'l', 'd'}));
   // No temporary file stays behind, and each output has the usual mode.
   EXPECT_EQ(files_under(out),
-            (std::vector<std::string>{"UPPER.BMP", "a/x.bmp", "b/.bmp", "b/broken.bmp", "b/x.bmp",
-                                      "deep/er/mixed.Bmp"}));
+            (std::vector<std::string>{".bmp", "UPPER.BMP", "a/x.bmp", "b/.bmp", "b/broken.bmp",
+                                      "b/x.bmp", "deep/er/mixed.Bmp"}));
   mode_t mask = umask(0);
   umask(mask);
   struct stat info {};
@@ -162,7 +163,7 @@ TEST(Batch, JsonSummaryReadsBack) {
   EXPECT_EQ(result.status, 1);
   nlohmann::json document = nlohmann::json::parse(result.out, nullptr, false);
   ASSERT_FALSE(document.is_discarded()) << result.out;
-  EXPECT_EQ(document["translated"], 5);
+  EXPECT_EQ(document["translated"], 6);
   EXPECT_EQ(document["failed"], 2);
   // In the inputs' order, whichever worker failed first.
   ASSERT_EQ(document["failures"].size(), 2u);
@@ -294,7 +295,7 @@ TEST(Batch, ProgressOnlyOnATerminal) {
   arguments.insert(arguments.end(), PARAMETERS.begin(), PARAMETERS.end());
   process_result terminal = run_program_in_terminal(BATCH, arguments);
   EXPECT_EQ(terminal.status, 1);
-  EXPECT_NE(terminal.out.find(" of 7 files, "), std::string::npos) << terminal.out;
+  EXPECT_NE(terminal.out.find(" of 8 files, "), std::string::npos) << terminal.out;
   process_result pipe = batch({}, dir.file("in"), dir.file("out2"));
   EXPECT_EQ(pipe.err.find('\r'), std::string::npos) << pipe.err;
 }

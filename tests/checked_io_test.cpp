@@ -137,6 +137,7 @@ TEST(CheckedIo, WriteLoopRetriesWhatMayBeRetriedAndStopsOnTheRest) {
       {"no space at the second call", {{.limit = 7}, {.error = ENOSPC}}, 7, ENOSPC, 2},
       {"the file-size limit", {{.error = EFBIG}}, 0, EFBIG, 1},
       {"a write that moves nothing", {NOTHING}, 0, EIO, 1},
+      {"nothing moved, with a stale EINTR", {{.limit = 0, .stale = EINTR}}, 0, EIO, 1},
   };
   temp_dir dir;
   for (const loop_case& c : cases) {

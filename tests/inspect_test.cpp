@@ -179,6 +179,13 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
             "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"
             "usage error. Colour swatches appear on a terminal unless NO_COLOR is set.\n"
             "Manual: man palette-inspect\n");
+  // Help ends the command whatever comes before it; a closed standard input is no problem;
+  // a folder is no file.
+  EXPECT_EQ(run_program(INSPECT, {dir.file("good.bmp"), "--help"}).out.find("good.bmp"),
+            std::string::npos);
+  EXPECT_EQ(run_shell("'" + INSPECT + "' '" + dir.file("good.bmp") + "' <&-").status, 0);
+  EXPECT_NE(run_program(INSPECT, {dir.path}).out.find("  problem            not a regular file\n"),
+            std::string::npos);
   process_result version = run_program(INSPECT, {"--version"});
   EXPECT_EQ(version.out, "palette-inspect (Quorl Palette Translation) 2.0\n");
   EXPECT_EQ(version.status, 0);

@@ -96,16 +96,22 @@ void work(batch_state& state) {
   if (--state.workers_left == 0) state.finished.notify_all();
 }
 
-// Starts up to `wanted` workers; fewer when the system refuses a thread. The count of
-// workers left is set before any starts, as each lowers it when done.
+// Starts up to `wanted` workers; fewer when the system refuses a thread. Each is counted
+// before it starts, as each lowers the count when done.
 std::vector<std::thread> start_workers(batch_state& state, unsigned wanted) {
-  state.workers_left = wanted;
   std::vector<std::thread> pool;
-  try {
-    for (unsigned i = 0; i < wanted; ++i) pool.emplace_back(work, std::ref(state));
-  } catch (const std::system_error&) {
-    std::lock_guard<std::mutex> hold(state.lock);
-    state.workers_left -= wanted - static_cast<unsigned>(pool.size());
+  for (unsigned i = 0; i < wanted; ++i) {
+    {
+      std::lock_guard<std::mutex> hold(state.lock);
+      ++state.workers_left;
+    }
+    try {
+      pool.emplace_back(work, std::ref(state));
+    } catch (const std::system_error&) {
+      std::lock_guard<std::mutex> hold(state.lock);
+      --state.workers_left;
+      break;
+    }
   }
   return pool;
 }
