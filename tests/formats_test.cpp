@@ -92,7 +92,11 @@ form_case make_form_case(std::mt19937& random, const form& f) {
     }
     stored.rows.push_back(line);
   }
+  // Bytes after the rows of a packed form are no rows; RLE reads on to its end marker.
+  if (f.compression == 0 && pick(random, 0, 3) == 0)
+    stored.trailing_bytes = static_cast<std::size_t>(pick(random, 1, 300));
   bmp_recipe equivalent = stored;
+  equivalent.trailing_bytes = 0;
   equivalent.bits = 8;
   equivalent.compression = 0;
   equivalent.info_size = 40;
