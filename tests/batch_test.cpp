@@ -287,6 +287,23 @@ TEST(Batch, StopsCleanlyOnASignal) {
   EXPECT_EQ(leftovers, 0);
 }
 
+// With standard error closed, no failure line may land in another worker's output file.
+TEST(Batch, FailureLinesNeverLandInAnOutput) {
+  temp_dir dir;
+  std::filesystem::create_directories(dir.file("in"));
+  for (int i = 0; i < 400; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "in/%04d.bmp", i);
+    write_file(dir.file(name), i % 2 == 0 ? sprite(1) : deep_sprite());
+  }
+  process_result result = run_shell("'" + BATCH + "' -j2 '" + dir.file("in") + "' '" +
+                                    dir.file("out") + "' 40 40 40 30 2>&-");
+  EXPECT_EQ(result.out, "200 translated, 200 failed\n");
+  std::vector<unsigned char> expected = translated_by_the_tool(dir, "0000.bmp");
+  for (const std::string& name : files_under(dir.file("out")))
+    ASSERT_EQ(read_file(dir.file("out/" + name)), expected) << name;
+}
+
 // Progress is for a person at a terminal: never in a pipe or a file.
 TEST(Batch, ProgressOnlyOnATerminal) {
   temp_dir dir;
