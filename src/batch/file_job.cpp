@@ -6,10 +6,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "tool/messages.h"
+#include "tool/text_format.h"
 #include "tool/whole_file.h"
 
 namespace {
@@ -31,9 +31,7 @@ std::string parent_of(const std::string& path) {
 // without a .bmp ending, so that no later scan takes it for an input.
 std::string temporary_path(const std::string& output_path) {
   std::string folder = parent_of(output_path);
-  char name[64];
-  std::snprintf(name, sizeof name, ".palette-batch-%ld-%u.tmp", process_id,
-                temporary_serial.fetch_add(1));
+  std::string name = format(".palette-batch-%ld-%u.tmp", process_id, temporary_serial.fetch_add(1));
   return folder.empty() ? name : folder + "/" + name;
 }
 

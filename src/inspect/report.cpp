@@ -1,22 +1,15 @@
 #include "inspect/report.h"
 
-#include <cstdio>
-
 #include "palette/slot_placement.h"
 #include "tool/exit_status.h"
 #include "tool/messages.h"
 #include "tool/text_escape.h"
+#include "tool/text_format.h"
 
 namespace {
 
 // Slots 0 to 7, which the slot table fills.
 constexpr std::size_t FIXED_SLOT_COUNT = SLOT_TABLE.size();
-
-std::string format(const char* pattern, auto... values) {
-  char text[256];
-  std::snprintf(text, sizeof text, pattern, values...);
-  return text;
-}
 
 std::string hex_of(rgb color) {
   return format("#%02X%02X%02X", color.red, color.green, color.blue);

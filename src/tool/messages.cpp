@@ -1,17 +1,10 @@
 #include "tool/messages.h"
 
-#include <cstdio>
-
 #include "palette/near_background.h"
 #include "tool/exit_status.h"
+#include "tool/text_format.h"
 
 namespace {
-
-std::string format(const char* pattern, auto... values) {
-  char text[320];
-  std::snprintf(text, sizeof text, pattern, values...);
-  return text;
-}
 
 const char* fault_text(bitmap_fault fault) {
   switch (fault) {

@@ -1,14 +1,8 @@
 #include "tool/text_escape.h"
 
-#include <cstdio>
+#include "tool/text_format.h"
 
 namespace {
-
-std::string hex_escape(const char* pattern, unsigned value) {
-  char text[8];
-  std::snprintf(text, sizeof text, pattern, value);
-  return text;
-}
 
 // The length of the well-formed UTF-8 sequence at `at`, or 0 for a stray byte.
 std::size_t utf8_length(const std::string& text, std::size_t at) {
@@ -31,7 +25,7 @@ std::size_t utf8_length(const std::string& text, std::size_t at) {
 // The name's raw bytes in hex, for a name JSON cannot hold exactly.
 std::string hex_bytes(const std::string& name) {
   std::string text;
-  for (char c : name) text += hex_escape("%02x", static_cast<unsigned char>(c));
+  for (char c : name) text += format("%02x", static_cast<unsigned char>(c));
   return text;
 }
 
@@ -58,7 +52,7 @@ std::string json_string(const std::string& value) {
       text += '\\';
       text += c;
     } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-      text += hex_escape("\\u%04x", static_cast<unsigned char>(c));
+      text += format("\\u%04x", static_cast<unsigned char>(c));
     } else {
       text.append(value, at, length);
     }
@@ -73,7 +67,7 @@ std::string visible_name(const std::string& name) {
     std::size_t length = utf8_length(name, at);
     auto c = static_cast<unsigned char>(name[at]);
     if (length == 0 || c < 0x20 || c == 0x7F) {
-      text += hex_escape("\\x%02X", c);
+      text += format("\\x%02X", c);
       length = 1;
     } else if (c == '\\') {
       text += "\\\\";
