@@ -1,7 +1,9 @@
 // Times palette-translate against the literal reference model and a plain copy of the same
 // file, on generated workloads, and reports the tool's peak resident memory.
-// Usage: bench-translate [WORK_DIR [batch]] (default: a new directory under /tmp, removed
-// after; "batch" runs only the folder workload, W6)
+// Usage: bench-translate [WORK_DIR [batch | engine | tiers TOOL...]] (default: a new
+// directory under /tmp, removed after). "batch" runs only the folder workload, W6;
+// "engine" only the in-memory table of the kernels on each tier; "tiers" times the given
+// builds of palette-translate (each capped at a kernel tier) against cat.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -14,10 +16,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "bmp_builder.h"
+#include "engine_speed.h"
 
 namespace {
 
@@ -86,6 +90,8 @@ void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes
 
 // The palette of the big workloads: a dark background, then 29 colour ramps of 8 shades
 // (232 entries); the entries above are black, so 234 count as used.
+constexpr int USED_ENTRIES = 234;
+
 std::vector<rgb> ramp_palette() {
   std::vector<rgb> palette = {{12, 12, 20}};
   for (int i = 1; i < 256; ++i) {
@@ -174,6 +180,23 @@ std::vector<std::uint8_t> noisy_image(int size) {
   return build_bmp(recipe);
 }
 
+// Every pixel an independent value, uniform over the used entries: every pixel drawn, and
+// a new value at nearly every pixel.
+std::vector<std::uint8_t> uniform_noise_image(int size) {
+  bmp_recipe recipe;
+  recipe.width = size;
+  recipe.height = size;
+  recipe.palette = ramp_palette();
+  std::mt19937 random(2026);
+  std::uniform_int_distribution<int> value(0, USED_ENTRIES - 1);
+  for (int row = 0; row < size; ++row) {
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(size));
+    for (std::uint8_t& pixel : line) pixel = static_cast<std::uint8_t>(value(random));
+    recipe.rows.push_back(std::move(line));
+  }
+  return build_bmp(recipe);
+}
+
 // A 64 x 64 sprite: one sheet cell at half size; the cell number varies shape and hue.
 std::vector<std::uint8_t> small_sprite(int cell) {
   bmp_recipe recipe;
@@ -221,6 +244,25 @@ void report(const workload& w, const std::string& dir) {
     summary literal = run_interleaved({reference}, {"/dev/null"}, w.reference_runs)[0];
     std::printf("    reference model   %9.2f ms   %6.1f x palette-translate\n",
                 literal.median_seconds * 1e3, literal.median_seconds / ours.median_seconds);
+  }
+}
+
+// Several builds of the tool (capped at different kernel tiers) against cat, side by side.
+void report_tools(const workload& w, const std::vector<std::string>& tools,
+                  const std::string& dir) {
+  std::string out = dir + "/out.bmp";
+  std::vector<std::vector<std::string>> commands = {{"/bin/cat", w.file}};
+  std::vector<std::string> outputs = {out};
+  for (const std::string& tool : tools) {
+    commands.push_back({tool, w.file, out});
+    commands.back().insert(commands.back().end(), w.parameters.begin(), w.parameters.end());
+    outputs.push_back("/dev/null");
+  }
+  std::vector<summary> times = run_interleaved(commands, outputs, w.runs);
+  std::printf("%s\n    cat %9.2f ms\n", w.name, times[0].median_seconds * 1e3);
+  for (std::size_t t = 0; t < tools.size(); ++t) {
+    std::printf("    %9.2f ms  %6.2f x cat  %s\n", times[t + 1].median_seconds * 1e3,
+                times[t + 1].median_seconds / times[0].median_seconds, tools[t].c_str());
   }
 }
 
@@ -333,34 +375,34 @@ void report_batch(const std::string& dir, int runs) {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  bool own_dir = argc < 2;
-  std::string dir = own_dir ? std::filesystem::temp_directory_path() / "palette-bench" : argv[1];
-  std::filesystem::create_directories(dir);
-  if (argc > 2 && std::string(argv[2]) == "batch") {
-    report_batch(dir, 3);
-    return 0;
-  }
+void generate_workloads(const std::string& dir) {
   std::printf("Generating workloads in %s ...\n", dir.c_str());
   std::fflush(stdout);
   write_bytes(dir + "/sheet.bmp", sheet_image(8192, 1, 40, 256));
+  write_bytes(dir + "/uniform.bmp", uniform_noise_image(8192));
   write_bytes(dir + "/noisy.bmp", noisy_image(8192));
   write_bytes(dir + "/topdown.bmp", sheet_image(8192, -1, 124, 16));
   write_bytes(dir + "/small.bmp", sheet_image(64, 1, 40, 256));
   write_bytes(dir + "/sheet-rle8.bmp", sheet_image(8192, 1, 40, 256, 1));
-  const workload heavy[] = {
+}
+
+std::vector<workload> heavy_workloads(const std::string& dir) {
+  return {
       {"W1  sprite sheet 8192 x 8192, 256 colours, tolerances 255, 30 %",
        dir + "/sheet.bmp",
        {"255", "255", "255", "30"},
        9,
        1},
-      {"W1n noisy gradients 8192 x 8192, 256 colours, tolerances 255, 30 %",
-       dir + "/noisy.bmp",
+      {"W1n every pixel an independent uniform value, 8192 x 8192, tolerances 255, 30 %",
+       dir + "/uniform.bmp",
        {"255", "255", "255", "30"},
        9,
        1},
+      {"W1g noisy gradients 8192 x 8192, 256 colours, tolerances 255, 30 %",
+       dir + "/noisy.bmp",
+       {"255", "255", "255", "30"},
+       9,
+       0},
       {"W2  the sprite sheet, 0 %", dir + "/sheet.bmp", {"255", "255", "255", "0"}, 9, 1},
       {"W4  top-down 8192 x 8192, 124-byte header, 16 colours, tolerances 60, 50 %",
        dir + "/topdown.bmp",
@@ -368,10 +410,42 @@ int main(int argc, char** argv) {
        9,
        0},
   };
-  for (const workload& w : heavy) report(w, dir);
+}
+
+std::vector<engine_workload> engine_workloads(const std::string& dir) {
+  return {{"W1", dir + "/sheet.bmp", {255, 255, 255, 0.3f}},
+          {"W1n", dir + "/uniform.bmp", {255, 255, 255, 0.3f}},
+          {"W2", dir + "/sheet.bmp", {255, 255, 255, 0.0f}},
+          {"W4", dir + "/topdown.bmp", {60, 60, 60, 0.5f}}};
+}
+
+}  // namespace
+
+// Usage: bench-translate [DIR [batch | engine | tiers TOOL...]]
+int main(int argc, char** argv) {
+  bool own_dir = argc < 2;
+  std::string dir = own_dir ? std::filesystem::temp_directory_path() / "palette-bench" : argv[1];
+  std::filesystem::create_directories(dir);
+  std::string mode = argc > 2 ? argv[2] : "";
+  if (mode == "batch") {
+    report_batch(dir, 3);
+    return 0;
+  }
+  generate_workloads(dir);
+  if (mode == "engine") {
+    report_engine_speed(engine_workloads(dir), 7);
+    return 0;
+  }
+  if (mode == "tiers") {
+    std::vector<std::string> tools(argv + 3, argv + argc);
+    for (const workload& w : heavy_workloads(dir)) report_tools(w, tools, dir);
+    return 0;
+  }
+  for (const workload& w : heavy_workloads(dir)) report(w, dir);
   report_pair("W5  the sprite sheet stored RLE8, 0 %", dir + "/sheet-rle8.bmp", dir + "/sheet.bmp",
               {"255", "255", "255", "0"}, dir, 9);
   report_startup(dir + "/small.bmp", dir, 200);
+  report_engine_speed(engine_workloads(dir), 7);
   report_batch(dir, 3);
   if (own_dir) std::filesystem::remove_all(dir);
   return 0;

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes through the whole in-memory translation, with the parameters taken
-// from the input too, and checks that the single-pass engine (vector and portable kernels)
+// from the input too, and checks that the single-pass engine (on every kernel tier the machine has)
 // agrees with the literal reference model on the status and every output byte.
 // The input's layout is in fuzz_input.h.
 
@@ -12,12 +12,12 @@
 
 namespace {
 
-std::vector<std::uint8_t> run_engine(const std::vector<std::uint8_t>& file,
-                                     const translation_parameters& parameters, engine which,
-                                     translation_report& report) {
+template <typename Translate>
+std::vector<std::uint8_t> written_by(const std::vector<std::uint8_t>& file,
+                                     translation_report& report, Translate translate) {
   memory_run run;
   run.input = file;
-  run_in_memory(run, parameters, which);
+  translate(run);
   report = run.report;
   return run.written();
 }
@@ -29,11 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> file = fuzz_file(data, size);
   if (decodes_too_large_to_fuzz(file)) return 0;
   translation_report expected_report;
-  std::vector<std::uint8_t> expected =
-      run_engine(file, parameters, engine::reference, expected_report);
-  for (engine which : {engine::single_pass, engine::single_pass_portable}) {
+  std::vector<std::uint8_t> expected = written_by(file, expected_report, [&](memory_run& run) {
+    run_in_memory(run, parameters, engine::reference);
+  });
+  for (kernel_tier tier : tiers_under_test()) {
     translation_report report;
-    std::vector<std::uint8_t> written = run_engine(file, parameters, which, report);
+    std::vector<std::uint8_t> written =
+        written_by(file, report, [&](memory_run& run) { run_on_tier(run, parameters, tier); });
     if (report.outcome != expected_report.outcome || report.fault != expected_report.fault ||
         written != expected) {
       std::abort();

@@ -98,10 +98,10 @@ TEST(Engine, MatchesTheReferenceModelByteForByte) {
     memory_run literal;
     literal.input = made.file;
     run_in_memory(literal, made.parameters, engine::reference);
-    for (engine which : {engine::single_pass, engine::single_pass_portable}) {
+    for (kernel_tier tier : tiers_under_test()) {
       memory_run fast;
       fast.input = made.file;
-      run_in_memory(fast, made.parameters, which);
+      run_on_tier(fast, made.parameters, tier);
       ASSERT_EQ(fast.report.outcome, literal.report.outcome) << "trial " << trial;
       ASSERT_EQ(fast.report.fault, literal.report.fault) << "trial " << trial;
       ASSERT_EQ(fast.written(), literal.written()) << "trial " << trial;
@@ -112,44 +112,68 @@ TEST(Engine, MatchesTheReferenceModelByteForByte) {
   EXPECT_GT(converted, 1000) << "enough runs exercise the near-background pass";
 }
 
-TEST(Engine, VectorAndPortableKernelsAgree) {
-  const pixel_kernels* vector = vector_kernels();
-  if (vector == nullptr) GTEST_SKIP() << "no AVX-512 VBMI here";
+// Spans of flat runs, fine detail (runs of 1 to 3) and few distinct values, so that blocks
+// come flat, mixed, and mixed with repeats.
+std::vector<std::uint8_t> random_span(std::mt19937& random) {
+  std::vector<std::uint8_t> span(static_cast<std::size_t>(pick(random, 0, 300)));
+  int run_length = pick(random, 0, 1) == 0 ? pick(random, 1, 3) : pick(random, 1, 130);
+  int top_value = pick(random, 0, 1) == 0 ? 255 : pick(random, 1, 12);
+  for (std::size_t i = 0; i < span.size(); ++i) {
+    span[i] = i % static_cast<std::size_t>(run_length) != 0
+                  ? span[i - 1]
+                  : static_cast<std::uint8_t>(pick(random, 0, top_value));
+  }
+  return span;
+}
+
+draw_tables random_draw_tables(std::mt19937& random) {
+  draw_tables tables;
+  int decided_one_in = pick(random, 1, 3);
+  for (std::size_t k = 0; k < 256; ++k) {
+    tables.fixed[k] = static_cast<std::uint8_t>(pick(random, 0, 255));
+    tables.decided_flags[k] = pick(random, 1, decided_one_in) == 1 ? 0xFF : 0;
+    tables.entries[k] = {static_cast<std::uint32_t>(random()),
+                         static_cast<std::uint16_t>(pick(random, 0, 32768)),
+                         static_cast<std::uint8_t>(pick(random, 1, 255))};
+  }
+  return tables;
+}
+
+// Each kernel of a tier against the portable one, in place and into a separate buffer.
+void expect_same_as_portable(const pixel_kernels& tier, const std::vector<std::uint8_t>& span,
+                             const draw_tables& tables, bool in_place) {
   const pixel_kernels& portable = portable_kernels();
-  std::mt19937 random(11);
-  for (int trial = 0; trial < 500; ++trial) {
-    std::vector<std::uint8_t> span(static_cast<std::size_t>(pick(random, 0, 300)));
-    int run_length = pick(random, 1, 130);
-    for (std::size_t i = 0; i < span.size(); ++i) {
-      span[i] = i % static_cast<std::size_t>(run_length) != 0
-                    ? span[i - 1]
-                    : static_cast<std::uint8_t>(pick(random, 0, 255));
+  value_counts counts_portable{};
+  value_counts counts_tier{};
+  portable.count(span.data(), span.size(), counts_portable);
+  tier.count(span.data(), span.size(), counts_tier);
+  ASSERT_EQ(counts_tier, counts_portable);
+  std::vector<std::uint8_t> expected(span.size());
+  std::vector<std::uint8_t> input = span;
+  std::vector<std::uint8_t> separate(span.size());
+  std::vector<std::uint8_t>& result = in_place ? input : separate;
+  portable.map(span.data(), expected.data(), span.size(), tables.fixed);
+  tier.map(input.data(), result.data(), span.size(), tables.fixed);
+  ASSERT_EQ(result, expected);
+  draw_tables tables_portable = tables;
+  draw_tables tables_tier = tables;
+  input = span;
+  portable.draw(span.data(), expected.data(), span.size(), tables_portable);
+  tier.draw(input.data(), result.data(), span.size(), tables_tier);
+  ASSERT_EQ(result, expected);
+  for (std::size_t k = 0; k < 256; ++k)
+    ASSERT_EQ(tables_tier.entries[k].state, tables_portable.entries[k].state) << "value " << k;
+}
+
+TEST(Engine, EveryTierGivesThePortableBytes) {
+  for (kernel_tier tier : tiers_under_test()) {
+    std::mt19937 random(11);
+    for (int trial = 0; trial < 2000; ++trial) {
+      std::vector<std::uint8_t> span = random_span(random);
+      draw_tables tables = random_draw_tables(random);
+      expect_same_as_portable(*kernels_of(tier), span, tables, trial % 2 == 0);
+      ASSERT_FALSE(HasFatalFailure()) << tier_name(tier) << " trial " << trial;
     }
-    draw_tables tables;
-    for (std::size_t k = 0; k < 256; ++k) {
-      tables.fixed[k] = static_cast<std::uint8_t>(pick(random, 0, 255));
-      tables.decided_flags[k] = pick(random, 0, 2) == 0 ? 0xFF : 0;
-      tables.entries[k] = {static_cast<std::uint32_t>(random()),
-                           static_cast<std::uint16_t>(pick(random, 0, 32768)),
-                           static_cast<std::uint8_t>(pick(random, 1, 255))};
-    }
-    value_counts counts_portable{};
-    value_counts counts_vector{};
-    portable.count(span.data(), span.size(), counts_portable);
-    vector->count(span.data(), span.size(), counts_vector);
-    ASSERT_EQ(counts_vector, counts_portable) << trial;
-    std::vector<std::uint8_t> mapped_portable = span;
-    std::vector<std::uint8_t> mapped_vector = span;
-    portable.map(mapped_portable.data(), span.size(), tables.fixed);
-    vector->map(mapped_vector.data(), span.size(), tables.fixed);
-    ASSERT_EQ(mapped_vector, mapped_portable) << trial;
-    draw_tables tables_vector = tables;
-    std::vector<std::uint8_t> drawn_vector = span;
-    portable.draw(span.data(), span.size(), tables);
-    vector->draw(drawn_vector.data(), span.size(), tables_vector);
-    ASSERT_EQ(drawn_vector, span) << trial;
-    for (std::size_t k = 0; k < 256; ++k)
-      ASSERT_EQ(tables_vector.entries[k].state, tables.entries[k].state) << trial;
   }
 }
 
@@ -183,7 +207,6 @@ TEST(Engine, CountsSkipFillBytes) {
   memory_run run;
   run.input = build_bmp(recipe);
   ASSERT_TRUE(prepare_in_memory(run));
-  run.image.output_pixels = input_pixels(run.image);
   auto counts = count_values(run.image);
   EXPECT_EQ(counts[0], 1u);
   EXPECT_EQ(counts[1], 1u);
@@ -269,17 +292,25 @@ TEST(Engine, OnlyTheTopDrawEscapesAShareJustBelowOne) {
   std::vector<std::vector<std::uint8_t>> rows(TOP_DRAW_AT / 256 + 1,
                                               std::vector<std::uint8_t>(256, 1));
   rows[0][0] = 0;
-  for (engine which : {engine::single_pass, engine::single_pass_portable, engine::reference}) {
-    memory_run run;
-    run.input = build_bmp(image_with(palette, 8, rows));
-    run_in_memory(run, {255, 255, 255, share}, which);
-    ASSERT_EQ(run.report.outcome, translation_outcome::done);
-    const std::uint8_t* pixels = run.image.output_pixels;
-    if (which == engine::reference) pixels = run.output.data() + bmp::OUTPUT_PIXEL_OFFSET;
+  translation_parameters parameters{255, 255, 255, share};
+  auto grays_in = [&](const std::uint8_t* pixels) {
     std::vector<std::size_t> grays;
     for (std::size_t i = 0; i < rows.size() * 256; ++i)
       if (pixels[i] != 0) grays.push_back(i);
-    EXPECT_EQ(grays, std::vector<std::size_t>{TOP_DRAW_AT}) << static_cast<int>(which);
+    return grays;
+  };
+  const std::vector<std::size_t> expected{TOP_DRAW_AT};
+  memory_run literal;
+  literal.input = build_bmp(image_with(palette, 8, rows));
+  run_in_memory(literal, parameters, engine::reference);
+  ASSERT_EQ(literal.report.outcome, translation_outcome::done);
+  EXPECT_EQ(grays_in(literal.output.data() + bmp::OUTPUT_PIXEL_OFFSET), expected);
+  for (kernel_tier tier : tiers_under_test()) {
+    memory_run run;
+    run.input = literal.input;
+    run_on_tier(run, parameters, tier);
+    ASSERT_EQ(run.report.outcome, translation_outcome::done);
+    EXPECT_EQ(grays_in(run.image.output_pixels), expected) << tier_name(tier);
   }
 }
 

@@ -51,7 +51,6 @@ void read_palette_and_pixels(work_image& image, inspection& found) {
   for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
     found.palette[static_cast<std::size_t>(k)].color = input_palette_color(image, k);
   }
-  image.output_pixels = input_pixels(image);
   value_counts counts = count_values(image);
   for (std::size_t k = 0; k < counts.size(); ++k) found.palette[k].pixels = counts[k];
 }
@@ -84,14 +83,15 @@ inspection inspect_size(std::int64_t file_size) {
   return found;
 }
 
-inspection inspect_bitmap(const std::vector<std::uint8_t>& file) {
+inspection inspect_bitmap(std::vector<std::uint8_t> file) {
   inspection found = inspect_size(static_cast<std::int64_t>(file.size()));
   if (found.outcome.outcome != translation_outcome::done) return found;
   found.has_headers = true;
   found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
-  // The core reads through a mutable record; nothing here writes to the file's bytes.
+  // The record points into our own copy: the core takes mutable bytes, though nothing here
+  // writes to them.
   work_image image;
-  image.input_bytes = const_cast<std::uint8_t*>(file.data());
+  image.input_bytes = file.data();
   image.file_size = static_cast<std::int32_t>(file.size());
   std::vector<std::uint8_t> equivalent;
   found.outcome = load_equivalent(image, [&](std::int32_t size) {

@@ -49,5 +49,5 @@ struct inspection {
 // The size checks alone: a file too short or too large is judged without reading it.
 inspection inspect_size(std::int64_t file_size);
 
-// Reads only; the bytes are the whole file.
-inspection inspect_bitmap(const std::vector<std::uint8_t>& file);
+// Reads only; the bytes are the whole file, taken by value for the core to point into.
+inspection inspect_bitmap(std::vector<std::uint8_t> file);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "inspect/report.h"
@@ -93,7 +94,7 @@ inspected_file inspect_path(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   file.read_error = read_whole_file(path, bytes, file.found);
   bool read = file.read_error.empty() && file.found.outcome.outcome == translation_outcome::done;
-  if (read) file.found = inspect_bitmap(bytes);
+  if (read) file.found = inspect_bitmap(std::move(bytes));
   return file;
 }
 

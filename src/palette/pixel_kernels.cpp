@@ -1,33 +1,66 @@
 #include "palette/pixel_kernels.h"
 
+#ifndef PALETTE_KERNEL_CAP
+#define PALETTE_KERNEL_CAP 2
+#endif
+
 namespace {
 
-void map_portable(std::uint8_t* span, std::size_t length, const value_table& table) {
-  for (std::size_t i = 0; i < length; ++i) span[i] = table[span[i]];
+void map_portable(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
+                  const value_table& table) {
+  for (std::size_t i = 0; i < length; ++i) out[i] = table[in[i]];
 }
 
-void count_portable(const std::uint8_t* span, std::size_t length, value_counts& counts) {
+void count_portable(const std::uint8_t* in, std::size_t length, value_counts& counts) {
   partial_counts partial{};
-  count_bytes(span, length, partial);
+  count_bytes(in, length, partial);
   add_partial_counts(partial, counts);
 }
 
-void draw_portable(std::uint8_t* span, std::size_t length, draw_tables& tables) {
-  for (std::size_t i = 0; i < length; ++i) {
-    std::uint8_t value = span[i];
-    span[i] =
-        tables.decided_flags[value] != 0 ? draw_pixel(tables.entries[value]) : tables.fixed[value];
-  }
+void draw_portable(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
+                   draw_tables& tables) {
+  for (std::size_t i = 0; i < length; ++i) out[i] = draw_or_map(in[i], tables);
 }
+
+constexpr pixel_kernels PORTABLE{map_portable, count_portable, draw_portable};
+
+// The build's cap, as a tier: the highest one it may use.
+constexpr auto HIGHEST_BUILT = static_cast<kernel_tier>(PALETTE_KERNEL_CAP);
 
 }  // namespace
 
-const pixel_kernels& portable_kernels() {
-  static const pixel_kernels kernels{map_portable, count_portable, draw_portable};
-  return kernels;
+const char* tier_name(kernel_tier tier) {
+  switch (tier) {
+    case kernel_tier::avx512:
+      return "avx512";
+    case kernel_tier::avx2:
+      return "avx2";
+    default:
+      return "portable";
+  }
+}
+
+const pixel_kernels* kernels_of(kernel_tier tier) {
+  if (tier > HIGHEST_BUILT) return nullptr;
+  switch (tier) {
+    case kernel_tier::avx512:
+      return avx512_kernels_if_supported();
+    case kernel_tier::avx2:
+      return avx2_kernels_if_supported();
+    default:
+      return &PORTABLE;
+  }
+}
+
+std::vector<kernel_tier> available_tiers() {
+  std::vector<kernel_tier> tiers;
+  for (kernel_tier tier : {kernel_tier::avx512, kernel_tier::avx2, kernel_tier::portable}) {
+    if (kernels_of(tier) != nullptr) tiers.push_back(tier);
+  }
+  return tiers;
 }
 
 const pixel_kernels& best_kernels() {
-  const pixel_kernels* vector = vector_kernels();
-  return vector != nullptr ? *vector : portable_kernels();
+  static const pixel_kernels& best = *kernels_of(available_tiers().front());
+  return best;
 }

@@ -1,11 +1,12 @@
 #pragma once
-// The inner loops of the pixel transform, in a portable form and, where the processor has
-// AVX-512 byte permutes, a vector form that does 64 pixels at a time. Both give the same
-// bytes; the tests run both.
+// The inner loops of the pixel transform in three tiers: portable C++, AVX2 (32 pixels a
+// step) and AVX-512 with byte permutes (64 pixels a step). Every tier gives the same bytes;
+// the tests compare every tier the processor has with the portable one.
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "bitmap/bmp_layout.h"
 #include "palette/random_sequence.h"
@@ -19,6 +20,7 @@ struct draw_entry {
   std::uint32_t state = 0;
   std::uint16_t threshold = 0;
   std::uint8_t gray = 0;
+  std::uint8_t unused = 0;  // keeps the entry 8 bytes, for vector gathers
 };
 
 struct draw_tables {
@@ -27,19 +29,31 @@ struct draw_tables {
   std::array<draw_entry, bmp::PALETTE_ENTRIES> entries{};
 };
 
+// Each kernel reads `length` pixels at `in` and writes their results at `out`; the two
+// spans are either the same bytes (in place) or do not overlap.
 struct pixel_kernels {
-  void (*map)(std::uint8_t* span, std::size_t length, const value_table& table);
-  void (*count)(const std::uint8_t* span, std::size_t length, value_counts& counts);
-  void (*draw)(std::uint8_t* span, std::size_t length, draw_tables& tables);
+  void (*map)(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
+              const value_table& table);
+  void (*count)(const std::uint8_t* in, std::size_t length, value_counts& counts);
+  void (*draw)(const std::uint8_t* in, std::uint8_t* out, std::size_t length, draw_tables& tables);
 };
 
-const pixel_kernels& portable_kernels();
+enum class kernel_tier { portable, avx2, avx512 };
 
-// Null where the processor (or the compiler's target) has no AVX-512 VBMI.
-const pixel_kernels* vector_kernels();
+const char* tier_name(kernel_tier tier);
 
-// The vector kernels where available, else the portable ones.
+// Null where the processor lacks the tier's instructions or the build caps the tiers
+// below it (the PALETTE_KERNELS cache variable).
+const pixel_kernels* kernels_of(kernel_tier tier);
+
+// Every tier this processor and build can run, best first; the portable one always.
+std::vector<kernel_tier> available_tiers();
+
 const pixel_kernels& best_kernels();
+
+inline const pixel_kernels& portable_kernels() {
+  return *kernels_of(kernel_tier::portable);
+}
 
 // Four counting tables, so that runs of one value do not wait on their own increments.
 // 32-bit counters suffice: every span is shorter than the largest input, 2^31 bytes.
@@ -63,7 +77,7 @@ inline void add_partial_counts(const partial_counts& partial, value_counts& coun
 }
 
 // One draw for a pixel of a value a draw decides: true for gray, false for background.
-// Shared by both forms so they cannot drift apart.
+// Shared by every tier so they cannot drift apart.
 inline bool draw_gives_gray(draw_entry& entry) {
   return draw_random(entry.state) >= entry.threshold;
 }
@@ -73,3 +87,30 @@ inline std::uint8_t draw_pixel(draw_entry& entry) {
   return static_cast<std::uint8_t>(entry.gray &
                                    -static_cast<std::uint32_t>(draw_gives_gray(entry)));
 }
+
+inline std::uint8_t draw_or_map(std::uint8_t value, draw_tables& tables) {
+  return tables.decided_flags[value] != 0 ? draw_pixel(tables.entries[value]) : tables.fixed[value];
+}
+
+// The generator's maps for 1 to N steps, as two arrays the vector tiers load directly.
+template <std::size_t N>
+struct jump_arrays {
+  alignas(64) std::uint32_t multiplier[N];
+  alignas(64) std::uint32_t increment[N];
+};
+
+template <std::size_t N>
+constexpr jump_arrays<N> make_jump_arrays() {
+  jump_arrays<N> jumps{};
+  for (std::size_t i = 0; i < N; ++i) {
+    random_jump jump = random_jump_of(i + 1);
+    jumps.multiplier[i] = jump.multiplier;
+    jumps.increment[i] = jump.increment;
+  }
+  return jumps;
+}
+
+// The tier entry points, each in its own file compiled for its instructions; null where the
+// compiler cannot target them.
+const pixel_kernels* avx2_kernels_if_supported();
+const pixel_kernels* avx512_kernels_if_supported();

@@ -32,12 +32,13 @@ VECTOR_TARGET __mmask64 tail_mask(std::size_t count) {
   return count >= LANES ? ~__mmask64{0} : (__mmask64{1} << count) - 1;
 }
 
-VECTOR_TARGET void map_vector(std::uint8_t* span, std::size_t length, const value_table& table) {
+VECTOR_TARGET void map_vector(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
+                              const value_table& table) {
   vector_table lut = load_table(table);
   for (std::size_t i = 0; i < length; i += LANES) {
     __mmask64 mask = tail_mask(length - i);
-    __m512i values = _mm512_maskz_loadu_epi8(mask, span + i);
-    _mm512_mask_storeu_epi8(span + i, mask, look_up(lut, values));
+    __m512i values = _mm512_maskz_loadu_epi8(mask, in + i);
+    _mm512_mask_storeu_epi8(out + i, mask, look_up(lut, values));
   }
 }
 
@@ -66,22 +67,7 @@ VECTOR_TARGET void count_vector(const std::uint8_t* span, std::size_t length,
 }
 
 // The generator's maps for 1 to 64 steps, 16 to a vector.
-struct block_jumps {
-  alignas(64) std::uint32_t multiplier[LANES];
-  alignas(64) std::uint32_t increment[LANES];
-};
-
-constexpr block_jumps make_block_jumps() {
-  block_jumps jumps{};
-  for (std::size_t lane = 0; lane < LANES; ++lane) {
-    random_jump jump = random_jump_of(lane + 1);
-    jumps.multiplier[lane] = jump.multiplier;
-    jumps.increment[lane] = jump.increment;
-  }
-  return jumps;
-}
-
-constexpr block_jumps BLOCK_JUMPS = make_block_jumps();
+constexpr jump_arrays<LANES> BLOCK_JUMPS = make_jump_arrays<LANES>();
 
 // The outcomes of the next 64 draws from a state, bit j for draw j + 1 (set: gray). Every
 // draw comes straight from the start state, so none waits on the one before.
@@ -132,33 +118,34 @@ VECTOR_TARGET std::uint64_t draw_values_at_once(__m512i values, const std::uint8
 }
 
 // Every pixel first takes its fixed value; then the values a draw decides.
-VECTOR_TARGET void draw_vector(std::uint8_t* span, std::size_t length, draw_tables& tables) {
+VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
+                               draw_tables& tables) {
   vector_table fixed = load_table(tables.fixed);
   vector_table decided = load_table(tables.decided_flags);
   for (std::size_t i = 0; i < length; i += LANES) {
     __mmask64 mask = tail_mask(length - i);
-    __m512i values = _mm512_maskz_loadu_epi8(mask, span + i);
+    __m512i values = _mm512_maskz_loadu_epi8(mask, in + i);
     __m512i flags = look_up(decided, values);
     __m512i result = look_up(fixed, values);
     std::uint64_t drawn = _mm512_test_epi8_mask(flags, flags) & mask;
     if (drawn == 0) {
-      _mm512_mask_storeu_epi8(span + i, mask, result);
+      _mm512_mask_storeu_epi8(out + i, mask, result);
       continue;
     }
     alignas(64) std::uint8_t lane_values[LANES];
     _mm512_store_si512(lane_values, values);
     std::uint64_t left = draw_values_at_once(values, lane_values, drawn, result, tables);
-    _mm512_mask_storeu_epi8(span + i, mask, result);
+    _mm512_mask_storeu_epi8(out + i, mask, result);
     for (; left != 0; left &= left - 1) {
       auto lane = static_cast<std::size_t>(__builtin_ctzll(left));
-      span[i + lane] = draw_pixel(tables.entries[lane_values[lane]]);
+      out[i + lane] = draw_pixel(tables.entries[lane_values[lane]]);
     }
   }
 }
 
 }  // namespace
 
-const pixel_kernels* vector_kernels() {
+const pixel_kernels* avx512_kernels_if_supported() {
   static const pixel_kernels kernels{map_vector, count_vector, draw_vector};
   static const bool supported =
       __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -168,7 +155,7 @@ const pixel_kernels* vector_kernels() {
 
 #else
 
-const pixel_kernels* vector_kernels() {
+const pixel_kernels* avx512_kernels_if_supported() {
   return nullptr;
 }
 

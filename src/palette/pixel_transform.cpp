@@ -6,17 +6,16 @@
 
 namespace {
 
-// Calls f(start, length) for the picture bytes of every row; rows without fill bytes
-// form one span.
+// Calls f(offset, length) for the picture bytes of every row, as offsets into the rows;
+// rows without fill bytes form one span.
 template <typename F>
 void for_each_span(const work_image& image, F f) {
-  std::uint8_t* pixels = image.output_pixels;
   std::size_t width = static_cast<std::size_t>(image.width);
   if (width == image.stride) {
-    f(pixels, width * image.rows);
+    f(std::size_t{0}, width * image.rows);
     return;
   }
-  for (std::size_t row = 0; row < image.rows; ++row) f(pixels + row * image.stride, width);
+  for (std::size_t row = 0; row < image.rows; ++row) f(row * image.stride, width);
 }
 
 void zero_fill_bytes(work_image& image) {
@@ -28,9 +27,10 @@ void zero_fill_bytes(work_image& image) {
   }
 }
 
-// Each value's pixels draw a contiguous block of the sequence, after the blocks of all
-// smaller values that take draws; its state jumps straight to the start of its block.
-// The shared state is left where it was: this pass runs once per process, last.
+}  // namespace
+
+// Each value's state jumps straight to the start of its block. The shared state is left
+// where it was: this pass runs once per process, last.
 draw_tables make_draw_tables(const value_counts& counts, const pixel_plan& plan) {
   draw_tables tables;
   tables.fixed = plan.fixed;
@@ -47,24 +47,27 @@ draw_tables make_draw_tables(const value_counts& counts, const pixel_plan& plan)
   return tables;
 }
 
-}  // namespace
-
 value_counts count_values(const work_image& image, const pixel_kernels& kernels) {
   value_counts counts{};
-  for_each_span(image, [&](const std::uint8_t* span, std::size_t length) {
-    kernels.count(span, length, counts);
+  const std::uint8_t* rows = input_pixels(image);
+  for_each_span(image, [&](std::size_t offset, std::size_t length) {
+    kernels.count(rows + offset, length, counts);
   });
   return counts;
 }
 
 void transform_pixels(work_image& image, const pixel_plan& plan, const pixel_kernels& kernels) {
+  const std::uint8_t* in = input_pixels(image);
+  image.output_pixels = input_pixels(image);
+  std::uint8_t* out = image.output_pixels;
   if (any_decided_by_draw(plan)) {
     draw_tables tables = make_draw_tables(count_values(image, kernels), plan);
-    for_each_span(
-        image, [&](std::uint8_t* span, std::size_t length) { kernels.draw(span, length, tables); });
+    for_each_span(image, [&](std::size_t offset, std::size_t length) {
+      kernels.draw(in + offset, out + offset, length, tables);
+    });
   } else {
-    for_each_span(image, [&](std::uint8_t* span, std::size_t length) {
-      kernels.map(span, length, plan.fixed);
+    for_each_span(image, [&](std::size_t offset, std::size_t length) {
+      kernels.map(in + offset, out + offset, length, plan.fixed);
     });
   }
   zero_fill_bytes(image);

@@ -6,8 +6,13 @@
 #include "palette/pixel_kernels.h"
 #include "palette/pixel_plan.h"
 
+// Afterwards output_pixels points at the transformed rows, which are the input's own.
 void transform_pixels(work_image& image, const pixel_plan& plan,
                       const pixel_kernels& kernels = best_kernels());
 
-// How many picture pixels (fill bytes excluded) hold each value.
+// How many picture pixels (fill bytes excluded) of the input rows hold each value.
 value_counts count_values(const work_image& image, const pixel_kernels& kernels = best_kernels());
+
+// Gives each value a draw decides the generator state at the start of its block of draws:
+// the blocks follow each other in value order, each as long as the value's pixel count.
+draw_tables make_draw_tables(const value_counts& counts, const pixel_plan& plan);

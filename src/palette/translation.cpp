@@ -67,7 +67,6 @@ translation_report translate_image(work_image& image, const translation_paramete
   pixel_plan plan;
   translation_report report = plan_translation(image, parameters, plan);
   if (report.outcome != translation_outcome::done) return report;
-  image.output_pixels = input_pixels(image);
   transform_pixels(image, plan, kernels);
   return report;
 }

@@ -1,5 +1,8 @@
 #include "memory_run.h"
 
+#include <cstdio>
+#include <string>
+
 #include "palette/pixel_transform.h"
 #include "palette/random_sequence.h"
 #include "reference_model.h"
@@ -41,12 +44,32 @@ bool attach(memory_run& run, engine which) {
 void run_in_memory(memory_run& run, const translation_parameters& parameters, engine which) {
   if (!attach(run, which)) return;
   reset_random_sequence();
-  if (which == engine::reference) {
-    run.report = reference_translate(run.image, parameters);
-  } else {
-    run.report = translate_image(
-        run.image, parameters, which == engine::single_pass ? best_kernels() : portable_kernels());
-  }
+  run.report = which == engine::reference ? reference_translate(run.image, parameters)
+                                          : translate_image(run.image, parameters);
+}
+
+void run_on_tier(memory_run& run, const translation_parameters& parameters, kernel_tier tier) {
+  if (!attach(run, engine::single_pass)) return;
+  reset_random_sequence();
+  run.report = translate_image(run.image, parameters, *kernels_of(tier));
+}
+
+const std::vector<kernel_tier>& tiers_under_test() {
+  static const std::vector<kernel_tier> tiers = [] {
+    std::vector<kernel_tier> available = available_tiers();
+    std::string names;
+    for (kernel_tier tier : available) names += std::string(" ") + tier_name(tier);
+    std::fprintf(stderr, "kernel tiers compared:%s\n", names.c_str());
+    return available;
+  }();
+  return tiers;
+}
+
+bool plan_in_memory(memory_run& run, const translation_parameters& parameters, pixel_plan& plan) {
+  if (!attach(run, engine::single_pass)) return false;
+  reset_random_sequence();
+  run.report = plan_translation(run.image, parameters, plan);
+  return run.report.outcome == translation_outcome::done;
 }
 
 bool load_in_memory(memory_run& run) {
@@ -61,6 +84,5 @@ bool prepare_in_memory(memory_run& run) {
 }
 
 void remap_rows(memory_run& run) {
-  run.image.output_pixels = input_pixels(run.image);
   transform_pixels(run.image, plan_without_draws(run.image.index_map));
 }

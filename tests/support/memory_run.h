@@ -7,9 +7,8 @@
 #include "palette/translation.h"
 
 enum class engine {
-  single_pass,           // the tool's: rows transformed in place in the input buffer
-  single_pass_portable,  // the same without the vector kernels
-  reference,             // the literal model: a separate output buffer
+  single_pass,  // the tool's: rows transformed in place in the input buffer
+  reference,    // the literal model: a separate output buffer
 };
 
 // The image points into the two buffers, so a run moves but never copies.
@@ -35,6 +34,16 @@ struct memory_run {
 // would.
 void run_in_memory(memory_run& run, const translation_parameters& parameters,
                    engine which = engine::single_pass);
+
+// The single pass on the given kernel tier, which must be available.
+void run_on_tier(memory_run& run, const translation_parameters& parameters, kernel_tier tier);
+
+// The tiers the differential tests compare: every one available, printed once per process
+// so that a machine without the vector tiers cannot pass unnoticed.
+const std::vector<kernel_tier>& tiers_under_test();
+
+// Loads and plans the translation, stopping before the pixel rows, which stay as read.
+bool plan_in_memory(memory_run& run, const translation_parameters& parameters, pixel_plan& plan);
 
 // Loads and measures only: the image is ready for the used count and assembly.
 bool load_in_memory(memory_run& run);

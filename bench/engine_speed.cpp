@@ -1,0 +1,96 @@
+#include "engine_speed.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "memory_run.h"
+#include "palette/pixel_transform.h"
+
+namespace {
+
+std::vector<std::uint8_t> read_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+template <typename F>
+double seconds_of(F f) {
+  auto start = std::chrono::steady_clock::now();
+  f();
+  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  return elapsed.count();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Seconds per round of each step on one tier; the rows are read and never changed, the
+// results go to a buffer of their own.
+struct step_times {
+  std::vector<double> map, count, draw, copy;
+};
+
+void time_steps(const memory_run& run, const pixel_plan& plan, const pixel_kernels& kernels,
+                std::vector<std::uint8_t>& out, step_times& times) {
+  const std::uint8_t* rows = input_pixels(run.image);
+  std::size_t length = out.size();
+  value_counts counts{};
+  times.count.push_back(seconds_of([&] { kernels.count(rows, length, counts); }));
+  times.map.push_back(seconds_of([&] { kernels.map(rows, out.data(), length, plan.fixed); }));
+  if (!any_decided_by_draw(plan)) return;
+  draw_tables tables = make_draw_tables(counts, plan);
+  times.draw.push_back(seconds_of([&] { kernels.draw(rows, out.data(), length, tables); }));
+}
+
+void print_rate(const std::vector<double>& seconds, std::size_t pixels) {
+  if (seconds.empty()) {
+    std::printf("  %9s", "-");
+    return;
+  }
+  std::printf("  %9.2f", static_cast<double>(pixels) / median(seconds) / 1e9);
+}
+
+void report_workload(const engine_workload& w, int rounds) {
+  memory_run run;
+  run.input = read_bytes(w.file);
+  pixel_plan plan;
+  if (!plan_in_memory(run, w.parameters, plan) ||
+      run.image.stride != static_cast<std::uint32_t>(run.image.width)) {
+    std::printf("%-4s cannot be planned in memory\n", w.name.c_str());
+    return;
+  }
+  std::size_t pixels = std::size_t{run.image.stride} * run.image.rows;
+  std::vector<std::uint8_t> out(pixels);
+  std::vector<kernel_tier> tiers = available_tiers();
+  std::vector<step_times> times(tiers.size());
+  std::vector<double> copy;
+  for (int round = 0; round < rounds; ++round) {
+    for (std::size_t t = 0; t < tiers.size(); ++t)
+      time_steps(run, plan, *kernels_of(tiers[t]), out, times[t]);
+    copy.push_back(seconds_of([&] { std::memcpy(out.data(), input_pixels(run.image), pixels); }));
+  }
+  for (std::size_t t = 0; t < tiers.size(); ++t) {
+    std::printf("%-4s %-9s", w.name.c_str(), tier_name(tiers[t]));
+    print_rate(times[t].map, pixels);
+    print_rate(times[t].count, pixels);
+    print_rate(times[t].draw, pixels);
+    std::printf("\n");
+  }
+  std::printf("%-4s %-9s", w.name.c_str(), "memcpy");
+  print_rate(copy, pixels);
+  std::printf("\n");
+}
+
+}  // namespace
+
+void report_engine_speed(const std::vector<engine_workload>& workloads, int rounds) {
+  std::printf("Engine alone, in memory: Gpixels/s, medians of %d rounds\n", rounds);
+  std::printf("%-4s %-9s  %9s  %9s  %9s\n", "", "tier", "map", "count", "draw");
+  for (const engine_workload& w : workloads) report_workload(w, rounds);
+}

@@ -1,0 +1,234 @@
+#include "palette/pixel_kernels.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+
+#include <immintrin.h>
+
+#include <cstring>
+
+// No BMI2: its bit deposit is microcode on AMD's Zen 1 and 2, slower than the work it saves.
+#define AVX2_TARGET __attribute__((target("avx2,popcnt")))
+
+namespace {
+
+constexpr std::size_t LANES = 32;
+
+// A 256-entry byte table as sixteen slices of 16, each copied into both 128-bit halves,
+// since vpshufb looks up within a half only.
+struct slice_table {
+  __m256i slice[16];
+};
+
+AVX2_TARGET slice_table load_slices(const value_table& table) {
+  slice_table slices;
+  for (std::size_t i = 0; i < 16; ++i) {
+    __m128i slice = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data() + 16 * i));
+    slices.slice[i] = _mm256_broadcastsi128_si256(slice);
+  }
+  return slices;
+}
+
+// 32 lookups: each slice looked up by the low nibble, then a tree of byte blends picks the
+// slice by bits 7, 6, 5 and 4 in turn. vpblendvb reads each byte's top bit, so every level
+// first moves the next bit up there.
+AVX2_TARGET __m256i look_up(const slice_table& slices, __m256i values) {
+  __m256i low = _mm256_and_si256(values, _mm256_set1_epi8(0x0F));
+  __m256i level[8];
+  for (std::size_t i = 0; i < 8; ++i) {
+    level[i] = _mm256_blendv_epi8(_mm256_shuffle_epi8(slices.slice[i], low),
+                                  _mm256_shuffle_epi8(slices.slice[i + 8], low), values);
+  }
+  __m256i select = values;
+  for (std::size_t width = 4; width >= 1; width /= 2) {
+    select = _mm256_add_epi8(select, select);
+    for (std::size_t i = 0; i < width; ++i)
+      level[i] = _mm256_blendv_epi8(level[i], level[i + width], select);
+  }
+  return level[0];
+}
+
+AVX2_TARGET __m256i load_block(const std::uint8_t* at) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+AVX2_TARGET void store_block(std::uint8_t* at, __m256i block) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), block);
+}
+
+AVX2_TARGET std::uint32_t lanes_where(__m256i bytes) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+}
+
+AVX2_TARGET std::uint32_t lanes_equal(__m256i values, std::uint8_t value) {
+  return lanes_where(_mm256_cmpeq_epi8(values, _mm256_set1_epi8(static_cast<char>(value))));
+}
+
+// 0xFF in the first `count` lanes.
+AVX2_TARGET __m256i first_lanes(std::size_t count) {
+  __m256i lane = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
+                                  19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+  return _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(count)), lane);
+}
+
+// Runs a block kernel over whole blocks, and over the last partial block through a copy;
+// the kernel is told which lanes hold pixels.
+template <typename Block>
+AVX2_TARGET void for_each_block(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
+                                Block block) {
+  std::size_t i = 0;
+  __m256i all = _mm256_set1_epi8(-1);
+  for (; i + LANES <= length; i += LANES) block(in + i, out + i, all);
+  if (i == length) return;
+  alignas(32) std::uint8_t tail_in[LANES] = {};
+  alignas(32) std::uint8_t tail_out[LANES];
+  std::memcpy(tail_in, in + i, length - i);
+  block(tail_in, tail_out, first_lanes(length - i));
+  std::memcpy(out + i, tail_out, length - i);
+}
+
+AVX2_TARGET void map_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
+                          const value_table& table) {
+  slice_table slices = load_slices(table);
+  for_each_block(in, out, length,
+                 [&](const std::uint8_t* from, std::uint8_t* to, __m256i)
+                     AVX2_TARGET { store_block(to, look_up(slices, load_block(from))); });
+}
+
+// As the AVX-512 count: a block that one value nearly fills is counted at once.
+AVX2_TARGET void count_avx2(const std::uint8_t* in, std::size_t length, value_counts& counts) {
+  partial_counts partial{};
+  std::size_t i = 0;
+  for (; i + LANES <= length; i += LANES) {
+    std::uint32_t same = lanes_equal(load_block(in + i), in[i]);
+    int count = __builtin_popcount(same);
+    if (count < static_cast<int>(LANES) - 4) {
+      count_bytes(in + i, LANES, partial);
+      continue;
+    }
+    counts[in[i]] += static_cast<std::uint64_t>(count);
+    for (std::uint32_t others = ~same; others != 0; others &= others - 1)
+      ++counts[in[i + static_cast<std::size_t>(__builtin_ctz(others))]];
+  }
+  count_bytes(in + i, length - i, partial);
+  add_partial_counts(partial, counts);
+}
+
+constexpr jump_arrays<LANES> BLOCK_JUMPS = make_jump_arrays<LANES>();
+
+// The outcomes of the next 32 draws from a state as bytes, byte j for draw j + 1 (0xFF:
+// gray). Every draw comes straight from the start state, so none waits on the one before.
+AVX2_TARGET __m256i gray_outcomes(std::uint32_t state, std::uint16_t threshold) {
+  __m256i start = _mm256_set1_epi32(static_cast<int>(state));
+  __m256i below = _mm256_set1_epi32(threshold - 1);
+  __m256i gray[4];
+  for (std::size_t eighth = 0; eighth < 4; ++eighth) {
+    __m256i multiplier =
+        _mm256_load_si256(reinterpret_cast<const __m256i*>(BLOCK_JUMPS.multiplier + 8 * eighth));
+    __m256i increment =
+        _mm256_load_si256(reinterpret_cast<const __m256i*>(BLOCK_JUMPS.increment + 8 * eighth));
+    __m256i next = _mm256_add_epi32(_mm256_mullo_epi32(start, multiplier), increment);
+    __m256i drawn = _mm256_and_si256(_mm256_srli_epi32(next, 16), _mm256_set1_epi32(0x7FFF));
+    gray[eighth] = _mm256_cmpgt_epi32(drawn, below);
+  }
+  // The packs interleave the 128-bit halves; the permute puts the draws back in order.
+  __m256i bytes = _mm256_packs_epi16(_mm256_packs_epi32(gray[0], gray[1]),
+                                     _mm256_packs_epi32(gray[2], gray[3]));
+  return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+}
+
+// For every lane, how many of the chosen lanes (0xFF bytes) lie before it.
+AVX2_TARGET __m256i lanes_before(__m256i chosen) {
+  __m256i sum = _mm256_sub_epi8(_mm256_setzero_si256(), chosen);
+  sum = _mm256_add_epi8(sum, _mm256_slli_si256(sum, 1));
+  sum = _mm256_add_epi8(sum, _mm256_slli_si256(sum, 2));
+  sum = _mm256_add_epi8(sum, _mm256_slli_si256(sum, 4));
+  sum = _mm256_add_epi8(sum, _mm256_slli_si256(sum, 8));
+  // The upper half adds the lower half's total, its byte 15.
+  __m256i carry =
+      _mm256_shuffle_epi8(_mm256_permute2x128_si256(sum, sum, 0x08), _mm256_set1_epi8(15));
+  return _mm256_add_epi8(_mm256_sub_epi8(sum, _mm256_sub_epi8(_mm256_setzero_si256(), chosen)),
+                         carry);
+}
+
+// Byte `index` (0 to 31) of `table` for every lane.
+AVX2_TARGET __m256i pick_bytes(__m256i table, __m256i index) {
+  __m256i lower = _mm256_permute2x128_si256(table, table, 0x00);
+  __m256i upper = _mm256_permute2x128_si256(table, table, 0x11);
+  __m256i low_bits = _mm256_and_si256(index, _mm256_set1_epi8(0x0F));
+  return _mm256_blendv_epi8(_mm256_shuffle_epi8(lower, low_bits),
+                            _mm256_shuffle_epi8(upper, low_bits), _mm256_slli_epi16(index, 3));
+}
+
+// From this many pixels of one value in a block on, its draws are made 32 at a time.
+constexpr int MANY_PIXELS = 6;
+
+// The lanes of one value, in lane order, take consecutive numbers of its sequence: each
+// lane's outcome is the draw numbered by the lanes of the value before it.
+AVX2_TARGET __m256i draw_lanes_at_once(__m256i chosen, int count, draw_entry& entry) {
+  __m256i outcomes = gray_outcomes(entry.state, entry.threshold);
+  auto last = static_cast<std::size_t>(count - 1);
+  entry.state = BLOCK_JUMPS.multiplier[last] * entry.state + BLOCK_JUMPS.increment[last];
+  __m256i gray = pick_bytes(outcomes, lanes_before(chosen));
+  return _mm256_and_si256(gray, _mm256_set1_epi8(static_cast<char>(entry.gray)));
+}
+
+// Takes the values with many pixels in the block one at a time, while there are such;
+// returns the lanes left for drawing one by one.
+AVX2_TARGET std::uint32_t draw_values_at_once(__m256i values, __m256i pixels,
+                                              const std::uint8_t* lane_values, std::uint32_t drawn,
+                                              __m256i& result, draw_tables& tables) {
+  while (drawn != 0) {
+    std::uint8_t value = lane_values[__builtin_ctz(drawn)];
+    __m256i chosen = _mm256_and_si256(
+        pixels, _mm256_cmpeq_epi8(values, _mm256_set1_epi8(static_cast<char>(value))));
+    std::uint32_t lanes = lanes_where(chosen);
+    int count = __builtin_popcount(lanes);
+    if (count < MANY_PIXELS) break;
+    result = _mm256_blendv_epi8(result, draw_lanes_at_once(chosen, count, tables.entries[value]),
+                                chosen);
+    drawn &= ~lanes;
+  }
+  return drawn;
+}
+
+// Every pixel first takes its fixed value; then the values a draw decides.
+AVX2_TARGET void draw_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
+                           draw_tables& tables) {
+  slice_table fixed = load_slices(tables.fixed);
+  slice_table decided = load_slices(tables.decided_flags);
+  for_each_block(
+      in, out, length, [&](const std::uint8_t* from, std::uint8_t* to, __m256i pixels) AVX2_TARGET {
+        __m256i values = load_block(from);
+        __m256i result = look_up(fixed, values);
+        std::uint32_t drawn = lanes_where(_mm256_and_si256(pixels, look_up(decided, values)));
+        if (drawn == 0) {
+          store_block(to, result);
+          return;
+        }
+        alignas(32) std::uint8_t lane_values[LANES];
+        store_block(lane_values, values);
+        std::uint32_t left =
+            draw_values_at_once(values, pixels, lane_values, drawn, result, tables);
+        store_block(to, result);
+        for (; left != 0; left &= left - 1) {
+          auto lane = static_cast<std::size_t>(__builtin_ctz(left));
+          to[lane] = draw_pixel(tables.entries[lane_values[lane]]);
+        }
+      });
+}
+
+}  // namespace
+
+const pixel_kernels* avx2_kernels_if_supported() {
+  static const pixel_kernels kernels{map_avx2, count_avx2, draw_avx2};
+  static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+  return supported ? &kernels : nullptr;
+}
+
+#else
+
+const pixel_kernels* avx2_kernels_if_supported() {
+  return nullptr;
+}
+
+#endif
