@@ -4,6 +4,7 @@
 // the tests compare every tier the processor has with the portable one.
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -20,7 +21,6 @@ struct draw_entry {
   std::uint32_t state = 0;
   std::uint16_t threshold = 0;
   std::uint8_t gray = 0;
-  std::uint8_t unused = 0;  // keeps the entry 8 bytes, for vector gathers
 };
 
 struct draw_tables {
@@ -68,6 +68,19 @@ inline void count_bytes(const std::uint8_t* span, std::size_t length, partial_co
     ++partial[3][span[i + 3]];
   }
   for (; i < length; ++i) ++partial[0][span[i]];
+}
+
+// Adds each run's length to its value's count. `starts` marks the first lane of every run
+// in the block but the first run's.
+inline void count_runs(const std::uint8_t* block, std::uint64_t starts, std::size_t lanes,
+                       value_counts& counts) {
+  std::size_t run_start = 0;
+  for (; starts != 0; starts &= starts - 1) {
+    auto next = static_cast<std::size_t>(std::countr_zero(starts));
+    counts[block[run_start]] += next - run_start;
+    run_start = next;
+  }
+  counts[block[run_start]] += lanes - run_start;
 }
 
 inline void add_partial_counts(const partial_counts& partial, value_counts& counts) {

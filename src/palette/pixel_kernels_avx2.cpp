@@ -59,10 +59,6 @@ AVX2_TARGET std::uint32_t lanes_where(__m256i bytes) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
 }
 
-AVX2_TARGET std::uint32_t lanes_equal(__m256i values, std::uint8_t value) {
-  return lanes_where(_mm256_cmpeq_epi8(values, _mm256_set1_epi8(static_cast<char>(value))));
-}
-
 // 0xFF in the first `count` lanes.
 AVX2_TARGET __m256i first_lanes(std::size_t count) {
   __m256i lane = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
@@ -94,20 +90,23 @@ AVX2_TARGET void map_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_t
                      AVX2_TARGET { store_block(to, look_up(slices, load_block(from))); });
 }
 
-// As the AVX-512 count: a block that one value nearly fills is counted at once.
+// As the AVX-512 count: a block of few runs adds each run's length at once.
+constexpr int FEW_RUNS = 6;
+
 AVX2_TARGET void count_avx2(const std::uint8_t* in, std::size_t length, value_counts& counts) {
   partial_counts partial{};
   std::size_t i = 0;
   for (; i + LANES <= length; i += LANES) {
-    std::uint32_t same = lanes_equal(load_block(in + i), in[i]);
-    int count = __builtin_popcount(same);
-    if (count < static_cast<int>(LANES) - 4) {
+    __m256i values = load_block(in + i);
+    // Each lane beside the lane before it; lane 0 meets a zero and is masked off.
+    __m256i previous =
+        _mm256_alignr_epi8(values, _mm256_permute2x128_si256(values, values, 0x08), 15);
+    std::uint32_t starts = ~lanes_where(_mm256_cmpeq_epi8(values, previous)) & ~1u;
+    if (__builtin_popcount(starts) >= FEW_RUNS) {
       count_bytes(in + i, LANES, partial);
       continue;
     }
-    counts[in[i]] += static_cast<std::uint64_t>(count);
-    for (std::uint32_t others = ~same; others != 0; others &= others - 1)
-      ++counts[in[i + static_cast<std::size_t>(__builtin_ctz(others))]];
+    count_runs(in + i, starts, LANES, counts);
   }
   count_bytes(in + i, length - i, partial);
   add_partial_counts(partial, counts);
@@ -115,13 +114,14 @@ AVX2_TARGET void count_avx2(const std::uint8_t* in, std::size_t length, value_co
 
 constexpr jump_arrays<LANES> BLOCK_JUMPS = make_jump_arrays<LANES>();
 
-// The outcomes of the next 32 draws from a state as bytes, byte j for draw j + 1 (0xFF:
-// gray). Every draw comes straight from the start state, so none waits on the one before.
-AVX2_TARGET __m256i gray_outcomes(std::uint32_t state, std::uint16_t threshold) {
+// The outcomes of the next `count` draws from a state (8 at a time) as bytes, byte j for
+// draw j + 1 (0xFF: gray). Every draw comes straight from the start state, so none waits on
+// the one before.
+AVX2_TARGET __m256i gray_outcomes(std::uint32_t state, std::uint16_t threshold, std::size_t count) {
   __m256i start = _mm256_set1_epi32(static_cast<int>(state));
   __m256i below = _mm256_set1_epi32(threshold - 1);
-  __m256i gray[4];
-  for (std::size_t eighth = 0; eighth < 4; ++eighth) {
+  __m256i gray[4] = {};
+  for (std::size_t eighth = 0; 8 * eighth < count; ++eighth) {
     __m256i multiplier =
         _mm256_load_si256(reinterpret_cast<const __m256i*>(BLOCK_JUMPS.multiplier + 8 * eighth));
     __m256i increment =
@@ -165,7 +165,7 @@ constexpr int MANY_PIXELS = 6;
 // The lanes of one value, in lane order, take consecutive numbers of its sequence: each
 // lane's outcome is the draw numbered by the lanes of the value before it.
 AVX2_TARGET __m256i draw_lanes_at_once(__m256i chosen, int count, draw_entry& entry) {
-  __m256i outcomes = gray_outcomes(entry.state, entry.threshold);
+  __m256i outcomes = gray_outcomes(entry.state, entry.threshold, static_cast<std::size_t>(count));
   auto last = static_cast<std::size_t>(count - 1);
   entry.state = BLOCK_JUMPS.multiplier[last] * entry.state + BLOCK_JUMPS.increment[last];
   __m256i gray = pick_bytes(outcomes, lanes_before(chosen));
@@ -175,10 +175,10 @@ AVX2_TARGET __m256i draw_lanes_at_once(__m256i chosen, int count, draw_entry& en
 // Takes the values with many pixels in the block one at a time, while there are such;
 // returns the lanes left for drawing one by one.
 AVX2_TARGET std::uint32_t draw_values_at_once(__m256i values, __m256i pixels,
-                                              const std::uint8_t* lane_values, std::uint32_t drawn,
+                                              const std::uint8_t* block, std::uint32_t drawn,
                                               __m256i& result, draw_tables& tables) {
   while (drawn != 0) {
-    std::uint8_t value = lane_values[__builtin_ctz(drawn)];
+    std::uint8_t value = block[__builtin_ctz(drawn)];
     __m256i chosen = _mm256_and_si256(
         pixels, _mm256_cmpeq_epi8(values, _mm256_set1_epi8(static_cast<char>(value))));
     std::uint32_t lanes = lanes_where(chosen);
@@ -192,29 +192,35 @@ AVX2_TARGET std::uint32_t draw_values_at_once(__m256i values, __m256i pixels,
 }
 
 // Every pixel first takes its fixed value; then the values a draw decides.
+AVX2_TARGET void draw_block(const std::uint8_t* from, std::uint8_t* to, __m256i pixels,
+                            const slice_table& fixed, const slice_table& decided,
+                            draw_tables& tables) {
+  __m256i values = load_block(from);
+  std::uint32_t drawn = lanes_where(_mm256_and_si256(pixels, look_up(decided, values)));
+  // A block drawn whole (noise near the background) needs no fixed values.
+  __m256i result = drawn == lanes_where(pixels) ? values : look_up(fixed, values);
+  if (drawn == 0) {
+    store_block(to, result);
+    return;
+  }
+  std::uint32_t left = draw_values_at_once(values, pixels, from, drawn, result, tables);
+  // The lanes left are drawn one by one after the store, which may overwrite the input.
+  alignas(32) std::uint8_t lane_values[LANES];
+  store_block(lane_values, values);
+  store_block(to, result);
+  for (; left != 0; left &= left - 1) {
+    auto lane = static_cast<std::size_t>(__builtin_ctz(left));
+    to[lane] = draw_pixel(tables.entries[lane_values[lane]]);
+  }
+}
+
 AVX2_TARGET void draw_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
                            draw_tables& tables) {
   slice_table fixed = load_slices(tables.fixed);
   slice_table decided = load_slices(tables.decided_flags);
-  for_each_block(
-      in, out, length, [&](const std::uint8_t* from, std::uint8_t* to, __m256i pixels) AVX2_TARGET {
-        __m256i values = load_block(from);
-        __m256i result = look_up(fixed, values);
-        std::uint32_t drawn = lanes_where(_mm256_and_si256(pixels, look_up(decided, values)));
-        if (drawn == 0) {
-          store_block(to, result);
-          return;
-        }
-        alignas(32) std::uint8_t lane_values[LANES];
-        store_block(lane_values, values);
-        std::uint32_t left =
-            draw_values_at_once(values, pixels, lane_values, drawn, result, tables);
-        store_block(to, result);
-        for (; left != 0; left &= left - 1) {
-          auto lane = static_cast<std::size_t>(__builtin_ctz(left));
-          to[lane] = draw_pixel(tables.entries[lane_values[lane]]);
-        }
-      });
+  for_each_block(in, out, length,
+                 [&](const std::uint8_t* from, std::uint8_t* to, __m256i pixels)
+                     AVX2_TARGET { draw_block(from, to, pixels, fixed, decided, tables); });
 }
 
 }  // namespace

@@ -42,40 +42,47 @@ VECTOR_TARGET void map_vector(const std::uint8_t* in, std::uint8_t* out, std::si
   }
 }
 
-// Where one value fills most of a block (flat areas, maybe with a few other pixels), its
-// lanes are counted at once and the others one by one; mixed blocks go byte by byte.
-VECTOR_TARGET void count_vector(const std::uint8_t* span, std::size_t length,
-                                value_counts& counts) {
+// A block of few runs (flat areas, sprites) adds each run's length at once; a busier block is
+// counted pixel by pixel, which costs less than walking its runs.
+constexpr int FEW_RUNS = 12;
+
+VECTOR_TARGET void count_vector(const std::uint8_t* in, std::size_t length, value_counts& counts) {
   partial_counts partial{};
+  // Lane j takes lane j - 1; lane 0's comparison is masked off.
+  const __m512i previous = _mm512_sub_epi8(
+      _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45,
+                      44, 43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26,
+                      25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5,
+                      4, 3, 2, 1, 0),
+      _mm512_set1_epi8(1));
   std::size_t i = 0;
   for (; i + LANES <= length; i += LANES) {
-    __m512i values = _mm512_loadu_si512(span + i);
-    std::uint64_t same =
-        _mm512_cmpeq_epi8_mask(values, _mm512_set1_epi8(static_cast<char>(span[i])));
-    int count = __builtin_popcountll(same);
-    if (count < static_cast<int>(LANES) - 8) {
-      count_bytes(span + i, LANES, partial);
+    __m512i values = _mm512_loadu_si512(in + i);
+    std::uint64_t starts =
+        _mm512_cmpneq_epi8_mask(values, _mm512_maskz_permutexvar_epi8(~0ull, previous, values)) &
+        ~1ull;
+    if (__builtin_popcountll(starts) >= FEW_RUNS) {
+      count_bytes(in + i, LANES, partial);
       continue;
     }
-    counts[span[i]] += static_cast<std::uint64_t>(count);
-    for (std::uint64_t others = ~same; others != 0; others &= others - 1) {
-      ++counts[span[i + static_cast<std::size_t>(__builtin_ctzll(others))]];
-    }
+    count_runs(in + i, starts, LANES, counts);
   }
-  count_bytes(span + i, length - i, partial);
+  count_bytes(in + i, length - i, partial);
   add_partial_counts(partial, counts);
 }
 
 // The generator's maps for 1 to 64 steps, 16 to a vector.
 constexpr jump_arrays<LANES> BLOCK_JUMPS = make_jump_arrays<LANES>();
 
-// The outcomes of the next 64 draws from a state, bit j for draw j + 1 (set: gray). Every
-// draw comes straight from the start state, so none waits on the one before.
-VECTOR_TARGET std::uint64_t gray_outcomes(std::uint32_t state, std::uint16_t threshold) {
+// The outcomes of the next `count` draws from a state (16 at a time), bit j for draw j + 1
+// (set: gray). Every draw comes straight from the start state, so none waits on the one
+// before.
+VECTOR_TARGET std::uint64_t gray_outcomes(std::uint32_t state, std::uint16_t threshold,
+                                          std::size_t count) {
   __m512i start = _mm512_set1_epi32(static_cast<int>(state));
   __m512i limit = _mm512_set1_epi32(threshold);
   std::uint64_t gray = 0;
-  for (std::size_t quarter = 0; quarter < 4; ++quarter) {
+  for (std::size_t quarter = 0; 16 * quarter < count; ++quarter) {
     __m512i multiplier = _mm512_load_si512(BLOCK_JUMPS.multiplier + 16 * quarter);
     __m512i increment = _mm512_load_si512(BLOCK_JUMPS.increment + 16 * quarter);
     __m512i next = _mm512_add_epi32(_mm512_mullo_epi32(start, multiplier), increment);
@@ -92,19 +99,20 @@ constexpr int MANY_PIXELS = 4;
 
 // The lanes of one value, in lane order, take consecutive numbers of its sequence.
 VECTOR_TARGET std::uint64_t draw_lanes_at_once(std::uint64_t lanes, draw_entry& entry) {
-  auto last = static_cast<std::size_t>(__builtin_popcountll(lanes) - 1);
-  std::uint64_t gray = _pdep_u64(gray_outcomes(entry.state, entry.threshold), lanes);
+  auto count = static_cast<std::size_t>(__builtin_popcountll(lanes));
+  std::size_t last = count - 1;
+  std::uint64_t gray = _pdep_u64(gray_outcomes(entry.state, entry.threshold, count), lanes);
   entry.state = BLOCK_JUMPS.multiplier[last] * entry.state + BLOCK_JUMPS.increment[last];
   return gray;
 }
 
 // Takes the values with many pixels in the block one at a time, while there are such;
 // returns the lanes left for drawing one by one.
-VECTOR_TARGET std::uint64_t draw_values_at_once(__m512i values, const std::uint8_t* lane_values,
+VECTOR_TARGET std::uint64_t draw_values_at_once(__m512i values, const std::uint8_t* block,
                                                 std::uint64_t drawn, __m512i& result,
                                                 draw_tables& tables) {
   while (drawn != 0) {
-    std::uint8_t value = lane_values[__builtin_ctzll(drawn)];
+    std::uint8_t value = block[__builtin_ctzll(drawn)];
     std::uint64_t lanes =
         _mm512_cmpeq_epi8_mask(values, _mm512_set1_epi8(static_cast<char>(value))) & drawn;
     if (__builtin_popcountll(lanes) < MANY_PIXELS) break;
@@ -128,18 +136,15 @@ VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::s
     __m512i flags = look_up(decided, values);
     __m512i result = look_up(fixed, values);
     std::uint64_t drawn = _mm512_test_epi8_mask(flags, flags) & mask;
-    if (drawn == 0) {
-      _mm512_mask_storeu_epi8(out + i, mask, result);
-      continue;
+    std::uint64_t left =
+        drawn != 0 ? draw_values_at_once(values, in + i, drawn, result, tables) : 0;
+    // One by one, each lane read before it is written (the spans may be the same bytes);
+    // the block's other lanes are stored after.
+    for (std::uint64_t one = left; one != 0; one &= one - 1) {
+      auto lane = i + static_cast<std::size_t>(__builtin_ctzll(one));
+      out[lane] = draw_pixel(tables.entries[in[lane]]);
     }
-    alignas(64) std::uint8_t lane_values[LANES];
-    _mm512_store_si512(lane_values, values);
-    std::uint64_t left = draw_values_at_once(values, lane_values, drawn, result, tables);
-    _mm512_mask_storeu_epi8(out + i, mask, result);
-    for (; left != 0; left &= left - 1) {
-      auto lane = static_cast<std::size_t>(__builtin_ctzll(left));
-      out[i + lane] = draw_pixel(tables.entries[lane_values[lane]]);
-    }
+    _mm512_mask_storeu_epi8(out + i, mask & ~left, result);
   }
 }
 
