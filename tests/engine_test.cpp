@@ -135,6 +135,7 @@ draw_tables random_draw_tables(std::mt19937& random) {
     tables.entries[k] = {static_cast<std::uint32_t>(random()),
                          static_cast<std::uint16_t>(pick(random, 0, 32768)),
                          static_cast<std::uint8_t>(pick(random, 1, 255))};
+    if (tables.decided_flags[k] != 0) tables.fixed[k] = tables.entries[k].gray;
   }
   return tables;
 }
@@ -222,6 +223,8 @@ TEST(Engine, JumpingAheadEqualsDrawingOneByOne) {
     std::uint32_t state = start;
     for (std::uint64_t i = 0; i < steps; ++i) draw_random(state);
     EXPECT_EQ(random_state_after(start, steps), state) << steps;
+    random_jump back = random_jump_back(steps);
+    EXPECT_EQ(back.multiplier * state + back.increment, start) << "back " << steps;
   }
   // Far jumps compose: 2^40 + 2^41 steps in two jumps or one.
   std::uint32_t two_jumps = random_state_after(random_state_after(5, 1ull << 40), 1ull << 41);

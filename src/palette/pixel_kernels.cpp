@@ -19,7 +19,11 @@ void count_portable(const std::uint8_t* in, std::size_t length, value_counts& co
 
 void draw_portable(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
                    draw_tables& tables) {
-  for (std::size_t i = 0; i < length; ++i) out[i] = draw_or_map(in[i], tables);
+  for (std::size_t i = 0; i < length; ++i) {
+    std::uint8_t value = in[i];
+    out[i] =
+        tables.decided_flags[value] != 0 ? draw_pixel(tables.entries[value]) : tables.fixed[value];
+  }
 }
 
 constexpr pixel_kernels PORTABLE{map_portable, count_portable, draw_portable};

@@ -24,7 +24,9 @@ struct draw_entry {
 };
 
 struct draw_tables {
-  value_table fixed{};          // output of the values no draw decides
+  // The output of the values no draw decides; for a value a draw decides, its gray (what a
+  // draw of gray gives), so that the vector tiers look up every lane at once.
+  value_table fixed{};
   value_table decided_flags{};  // 0xFF for the values a draw decides, 0 otherwise
   std::array<draw_entry, bmp::PALETTE_ENTRIES> entries{};
 };
@@ -99,10 +101,6 @@ inline std::uint8_t draw_pixel(draw_entry& entry) {
   // Branch-free: the outcome is a coin toss the processor cannot predict.
   return static_cast<std::uint8_t>(entry.gray &
                                    -static_cast<std::uint32_t>(draw_gives_gray(entry)));
-}
-
-inline std::uint8_t draw_or_map(std::uint8_t value, draw_tables& tables) {
-  return tables.decided_flags[value] != 0 ? draw_pixel(tables.entries[value]) : tables.fixed[value];
 }
 
 // The generator's maps for 1 to N steps, as two arrays the vector tiers load directly.

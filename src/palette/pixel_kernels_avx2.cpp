@@ -4,6 +4,8 @@
 
 #include <immintrin.h>
 
+#include <array>
+#include <bit>
 #include <cstring>
 
 // No BMI2: its bit deposit is microcode on AMD's Zen 1 and 2, slower than the work it saves.
@@ -59,6 +61,11 @@ AVX2_TARGET std::uint32_t lanes_where(__m256i bytes) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
 }
 
+// Each lane beside the lane before it; lane 0 meets a zero.
+AVX2_TARGET __m256i previous_lanes(__m256i values) {
+  return _mm256_alignr_epi8(values, _mm256_permute2x128_si256(values, values, 0x08), 15);
+}
+
 // 0xFF in the first `count` lanes.
 AVX2_TARGET __m256i first_lanes(std::size_t count) {
   __m256i lane = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
@@ -98,10 +105,7 @@ AVX2_TARGET void count_avx2(const std::uint8_t* in, std::size_t length, value_co
   std::size_t i = 0;
   for (; i + LANES <= length; i += LANES) {
     __m256i values = load_block(in + i);
-    // Each lane beside the lane before it; lane 0 meets a zero and is masked off.
-    __m256i previous =
-        _mm256_alignr_epi8(values, _mm256_permute2x128_si256(values, values, 0x08), 15);
-    std::uint32_t starts = ~lanes_where(_mm256_cmpeq_epi8(values, previous)) & ~1u;
+    std::uint32_t starts = ~lanes_where(_mm256_cmpeq_epi8(values, previous_lanes(values))) & ~1u;
     if (__builtin_popcount(starts) >= FEW_RUNS) {
       count_bytes(in + i, LANES, partial);
       continue;
@@ -113,6 +117,19 @@ AVX2_TARGET void count_avx2(const std::uint8_t* in, std::size_t length, value_co
 }
 
 constexpr jump_arrays<LANES> BLOCK_JUMPS = make_jump_arrays<LANES>();
+
+// The maps back by 0 to 31 steps.
+constexpr std::array<random_jump, LANES> make_back_jumps() {
+  std::array<random_jump, LANES> jumps{};
+  for (std::size_t steps = 0; steps < LANES; ++steps) jumps[steps] = random_jump_back(steps);
+  return jumps;
+}
+
+constexpr std::array<random_jump, LANES> BACK_JUMPS = make_back_jumps();
+
+std::uint32_t jumped(std::uint32_t state, std::size_t steps) {
+  return BLOCK_JUMPS.multiplier[steps - 1] * state + BLOCK_JUMPS.increment[steps - 1];
+}
 
 // The outcomes of the next `count` draws from a state (8 at a time) as bytes, byte j for
 // draw j + 1 (0xFF: gray). Every draw comes straight from the start state, so none waits on
@@ -164,13 +181,41 @@ constexpr int MANY_PIXELS = 6;
 
 // The lanes of one value, in lane order, take consecutive numbers of its sequence: each
 // lane's outcome is the draw numbered by the lanes of the value before it.
-AVX2_TARGET __m256i draw_lanes_at_once(__m256i chosen, int count, draw_entry& entry) {
-  __m256i outcomes = gray_outcomes(entry.state, entry.threshold, static_cast<std::size_t>(count));
-  auto last = static_cast<std::size_t>(count - 1);
-  entry.state = BLOCK_JUMPS.multiplier[last] * entry.state + BLOCK_JUMPS.increment[last];
-  __m256i gray = pick_bytes(outcomes, lanes_before(chosen));
-  return _mm256_and_si256(gray, _mm256_set1_epi8(static_cast<char>(entry.gray)));
+AVX2_TARGET __m256i draw_lanes_at_once(__m256i chosen, std::uint32_t lanes, draw_entry& entry) {
+  auto count = static_cast<std::size_t>(__builtin_popcount(lanes));
+  __m256i outcomes =
+      pick_bytes(gray_outcomes(entry.state, entry.threshold, count), lanes_before(chosen));
+  entry.state = jumped(entry.state, count);
+  return _mm256_and_si256(outcomes, _mm256_set1_epi8(static_cast<char>(entry.gray)));
 }
+
+// One run of a value's lanes, from lane `first` on: from the state `first` draws back, the
+// outcomes fall in lane order, with no reordering. Lanes outside the run give 0.
+AVX2_TARGET __m256i draw_run(std::size_t first, std::size_t run, draw_entry& entry) {
+  random_jump back = BACK_JUMPS[first];
+  __m256i outcomes =
+      gray_outcomes(back.multiplier * entry.state + back.increment, entry.threshold, first + run);
+  entry.state = jumped(entry.state, run);
+  __m256i lanes = _mm256_andnot_si256(first_lanes(first), first_lanes(first + run));
+  return _mm256_and_si256(_mm256_and_si256(outcomes, lanes),
+                          _mm256_set1_epi8(static_cast<char>(entry.gray)));
+}
+
+// A block of few runs takes each run's draws at once; the runs hang together only through
+// the state of a value that has two of them, so the processor overlaps them.
+AVX2_TARGET __m256i draw_runs(const std::uint8_t* block, std::uint32_t starts,
+                              std::uint32_t continued, draw_tables& tables) {
+  __m256i drawn = _mm256_setzero_si256();
+  for (; starts != 0; starts &= starts - 1) {
+    auto first = static_cast<std::size_t>(std::countr_zero(starts));
+    auto run = static_cast<std::size_t>(std::countr_one(continued >> first >> 1)) + 1;
+    drawn = _mm256_or_si256(drawn, draw_run(first, run, tables.entries[block[first]]));
+  }
+  return drawn;
+}
+
+// Above this many runs a block counts as busy.
+constexpr int FEW_DRAWN_RUNS = 4;
 
 // Takes the values with many pixels in the block one at a time, while there are such;
 // returns the lanes left for drawing one by one.
@@ -182,25 +227,79 @@ AVX2_TARGET std::uint32_t draw_values_at_once(__m256i values, __m256i pixels,
     __m256i chosen = _mm256_and_si256(
         pixels, _mm256_cmpeq_epi8(values, _mm256_set1_epi8(static_cast<char>(value))));
     std::uint32_t lanes = lanes_where(chosen);
-    int count = __builtin_popcount(lanes);
-    if (count < MANY_PIXELS) break;
-    result = _mm256_blendv_epi8(result, draw_lanes_at_once(chosen, count, tables.entries[value]),
+    if (__builtin_popcount(lanes) < MANY_PIXELS) break;
+    result = _mm256_blendv_epi8(result, draw_lanes_at_once(chosen, lanes, tables.entries[value]),
                                 chosen);
     drawn &= ~lanes;
   }
   return drawn;
 }
 
+// A set of values as 256 bits, byte k holding values 8k to 8k + 7: 32 bytes, split into
+// two halves each copied into both 128-bit halves for vpshufb. Testing membership costs a
+// fraction of a full table lookup.
+struct value_set {
+  __m256i low;
+  __m256i high;
+};
+
+AVX2_TARGET value_set load_set(const value_table& flags) {
+  alignas(32) std::uint32_t bits[8];
+  for (std::size_t i = 0; i < 8; ++i) bits[i] = lanes_where(load_block(flags.data() + 32 * i));
+  return {_mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(bits))),
+          _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(bits + 4)))};
+}
+
+// 0xFF in the lanes whose value is in the set.
+AVX2_TARGET __m256i in_set(const value_set& set, __m256i values) {
+  __m256i byte = _mm256_and_si256(_mm256_srli_epi16(values, 3), _mm256_set1_epi8(0x1F));
+  __m256i bits =
+      _mm256_blendv_epi8(_mm256_shuffle_epi8(set.low, byte), _mm256_shuffle_epi8(set.high, byte),
+                         _mm256_slli_epi16(byte, 3));
+  __m256i bit = _mm256_shuffle_epi8(
+      _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16,
+                       32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128),
+      _mm256_and_si256(values, _mm256_set1_epi8(7)));
+  return _mm256_cmpeq_epi8(_mm256_and_si256(bits, bit), bit);
+}
+
+// A block of one value (flat areas): its fixed value, or its draws in lane order.
+AVX2_TARGET __m256i flat_block(std::uint8_t value, std::size_t count, draw_tables& tables) {
+  __m256i fixed = _mm256_set1_epi8(static_cast<char>(tables.fixed[value]));
+  if (tables.decided_flags[value] == 0) return fixed;
+  draw_entry& entry = tables.entries[value];
+  __m256i outcomes = gray_outcomes(entry.state, entry.threshold, count);
+  entry.state = jumped(entry.state, count);
+  return _mm256_and_si256(outcomes, fixed);
+}
+
 // Every pixel first takes its fixed value; then the values a draw decides.
 AVX2_TARGET void draw_block(const std::uint8_t* from, std::uint8_t* to, __m256i pixels,
-                            const slice_table& fixed, const slice_table& decided,
+                            const slice_table& fixed, const value_set& decided,
                             draw_tables& tables) {
   __m256i values = load_block(from);
-  std::uint32_t drawn = lanes_where(_mm256_and_si256(pixels, look_up(decided, values)));
+  std::uint32_t valid = lanes_where(pixels);
+  std::uint32_t same =
+      lanes_where(_mm256_cmpeq_epi8(values, _mm256_set1_epi8(static_cast<char>(from[0]))));
+  if ((same & valid) == valid) {
+    store_block(to,
+                flat_block(from[0], static_cast<std::size_t>(__builtin_popcount(valid)), tables));
+    return;
+  }
+  __m256i drawn_lanes = _mm256_and_si256(pixels, in_set(decided, values));
+  std::uint32_t drawn = lanes_where(drawn_lanes);
   // A block drawn whole (noise near the background) needs no fixed values.
-  __m256i result = drawn == lanes_where(pixels) ? values : look_up(fixed, values);
+  __m256i result = drawn == valid ? values : look_up(fixed, values);
   if (drawn == 0) {
     store_block(to, result);
+    return;
+  }
+  std::uint32_t continued =
+      lanes_where(_mm256_cmpeq_epi8(values, previous_lanes(values))) & drawn & (drawn << 1);
+  std::uint32_t starts = drawn & ~continued;
+  if (std::popcount(starts) <= FEW_DRAWN_RUNS) {
+    store_block(
+        to, _mm256_blendv_epi8(result, draw_runs(from, starts, continued, tables), drawn_lanes));
     return;
   }
   std::uint32_t left = draw_values_at_once(values, pixels, from, drawn, result, tables);
@@ -217,7 +316,7 @@ AVX2_TARGET void draw_block(const std::uint8_t* from, std::uint8_t* to, __m256i 
 AVX2_TARGET void draw_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
                            draw_tables& tables) {
   slice_table fixed = load_slices(tables.fixed);
-  slice_table decided = load_slices(tables.decided_flags);
+  value_set decided = load_set(tables.decided_flags);
   for_each_block(in, out, length,
                  [&](const std::uint8_t* from, std::uint8_t* to, __m256i pixels)
                      AVX2_TARGET { draw_block(from, to, pixels, fixed, decided, tables); });

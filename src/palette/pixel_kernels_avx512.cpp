@@ -6,6 +6,8 @@
 
 #include <immintrin.h>
 
+#include <bit>
+
 #define VECTOR_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2")))
 
 namespace {
@@ -42,25 +44,27 @@ VECTOR_TARGET void map_vector(const std::uint8_t* in, std::uint8_t* out, std::si
   }
 }
 
-// A block of few runs (flat areas, sprites) adds each run's length at once; a busier block is
-// counted pixel by pixel, which costs less than walking its runs.
-constexpr int FEW_RUNS = 12;
-
-VECTOR_TARGET void count_vector(const std::uint8_t* in, std::size_t length, value_counts& counts) {
-  partial_counts partial{};
-  // Lane j takes lane j - 1; lane 0's comparison is masked off.
+// Each lane beside the lane before it; lane 0 gets lane 63, so callers mask lane 0 off.
+VECTOR_TARGET __m512i previous_lanes(__m512i values) {
   const __m512i previous = _mm512_sub_epi8(
       _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45,
                       44, 43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26,
                       25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5,
                       4, 3, 2, 1, 0),
       _mm512_set1_epi8(1));
+  return _mm512_maskz_permutexvar_epi8(~0ull, previous, values);
+}
+
+// A block of few runs (flat areas, sprites) adds each run's length at once; a busier block is
+// counted pixel by pixel, which costs less than walking its runs.
+constexpr int FEW_RUNS = 12;
+
+VECTOR_TARGET void count_vector(const std::uint8_t* in, std::size_t length, value_counts& counts) {
+  partial_counts partial{};
   std::size_t i = 0;
   for (; i + LANES <= length; i += LANES) {
     __m512i values = _mm512_loadu_si512(in + i);
-    std::uint64_t starts =
-        _mm512_cmpneq_epi8_mask(values, _mm512_maskz_permutexvar_epi8(~0ull, previous, values)) &
-        ~1ull;
+    std::uint64_t starts = _mm512_cmpneq_epi8_mask(values, previous_lanes(values)) & ~1ull;
     if (__builtin_popcountll(starts) >= FEW_RUNS) {
       count_bytes(in + i, LANES, partial);
       continue;
@@ -93,39 +97,81 @@ VECTOR_TARGET std::uint64_t gray_outcomes(std::uint32_t state, std::uint16_t thr
   return gray;
 }
 
-// From this many pixels of one value in a block on, its draws are made 64 at a time;
-// blocks of many values with few pixels each (fine detail) go pixel by pixel.
-constexpr int MANY_PIXELS = 4;
+VECTOR_TARGET std::uint64_t first_lanes(std::size_t count) {
+  return count >= LANES ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+}
 
-// The lanes of one value, in lane order, take consecutive numbers of its sequence.
-VECTOR_TARGET std::uint64_t draw_lanes_at_once(std::uint64_t lanes, draw_entry& entry) {
-  auto count = static_cast<std::size_t>(__builtin_popcountll(lanes));
-  std::size_t last = count - 1;
-  std::uint64_t gray = _pdep_u64(gray_outcomes(entry.state, entry.threshold, count), lanes);
-  entry.state = BLOCK_JUMPS.multiplier[last] * entry.state + BLOCK_JUMPS.increment[last];
+VECTOR_TARGET std::uint32_t jumped(std::uint32_t state, std::size_t steps) {
+  return BLOCK_JUMPS.multiplier[steps - 1] * state + BLOCK_JUMPS.increment[steps - 1];
+}
+
+// The gray outcomes (a lane mask) of a block's drawn lanes: the lanes of one value take
+// consecutive draws of its sequence, in lane order. A block of few runs takes each run's
+// draws at once, shifted into place; the runs hang together only through the state of a
+// value that has two of them, so the processor overlaps them.
+VECTOR_TARGET std::uint64_t draw_runs(const std::uint8_t* block, std::uint64_t starts,
+                                      std::uint64_t continued, draw_tables& tables) {
+  std::uint64_t gray = 0;
+  for (; starts != 0; starts &= starts - 1) {
+    auto first = static_cast<std::size_t>(std::countr_zero(starts));
+    auto run = static_cast<std::size_t>(std::countr_one(continued >> first >> 1)) + 1;
+    draw_entry& entry = tables.entries[block[first]];
+    gray |= (gray_outcomes(entry.state, entry.threshold, run) & first_lanes(run)) << first;
+    entry.state = jumped(entry.state, run);
+  }
   return gray;
 }
 
-// Takes the values with many pixels in the block one at a time, while there are such;
-// returns the lanes left for drawing one by one.
-VECTOR_TARGET std::uint64_t draw_values_at_once(__m512i values, const std::uint8_t* block,
-                                                std::uint64_t drawn, __m512i& result,
-                                                draw_tables& tables) {
+// From this many pixels of one value in a busy block on, its draws are made at once.
+constexpr int MANY_PIXELS = 4;
+
+// A busy block (dithering, noise): the values with many pixels take their draws at once,
+// while the first value left has many; the rest go one by one.
+VECTOR_TARGET std::uint64_t draw_values(__m512i values, const std::uint8_t* block,
+                                        std::uint64_t drawn, draw_tables& tables) {
+  std::uint64_t gray = 0;
   while (drawn != 0) {
-    std::uint8_t value = block[__builtin_ctzll(drawn)];
+    std::uint8_t value = block[std::countr_zero(drawn)];
     std::uint64_t lanes =
         _mm512_cmpeq_epi8_mask(values, _mm512_set1_epi8(static_cast<char>(value))) & drawn;
-    if (__builtin_popcountll(lanes) < MANY_PIXELS) break;
+    auto count = static_cast<std::size_t>(std::popcount(lanes));
+    if (count < MANY_PIXELS) break;
     draw_entry& entry = tables.entries[value];
-    std::uint64_t gray = draw_lanes_at_once(lanes, entry);
-    result = _mm512_mask_mov_epi8(result, lanes,
-                                  _mm512_maskz_set1_epi8(gray, static_cast<char>(entry.gray)));
+    gray |= _pdep_u64(gray_outcomes(entry.state, entry.threshold, count), lanes);
+    entry.state = jumped(entry.state, count);
     drawn &= ~lanes;
   }
-  return drawn;
+  for (; drawn != 0; drawn &= drawn - 1) {
+    auto lane = static_cast<std::size_t>(std::countr_zero(drawn));
+    gray |= std::uint64_t{draw_gives_gray(tables.entries[block[lane]])} << lane;
+  }
+  return gray;
 }
 
-// Every pixel first takes its fixed value; then the values a draw decides.
+// Above this many runs a block counts as busy.
+constexpr int FEW_DRAWN_RUNS = 6;
+
+VECTOR_TARGET std::uint64_t draw_block(__m512i values, const std::uint8_t* block,
+                                       std::uint64_t drawn, draw_tables& tables) {
+  std::uint64_t continued =
+      _mm512_cmpeq_epi8_mask(values, previous_lanes(values)) & drawn & (drawn << 1);
+  std::uint64_t starts = drawn & ~continued;
+  if (std::popcount(starts) <= FEW_DRAWN_RUNS) return draw_runs(block, starts, continued, tables);
+  return draw_values(values, block, drawn, tables);
+}
+
+// A block of one value (flat areas): its fixed value, or its draws in lane order.
+VECTOR_TARGET __m512i flat_block(std::uint8_t value, std::size_t count, draw_tables& tables) {
+  __m512i fixed = _mm512_set1_epi8(static_cast<char>(tables.fixed[value]));
+  if (tables.decided_flags[value] == 0) return fixed;
+  draw_entry& entry = tables.entries[value];
+  std::uint64_t gray = gray_outcomes(entry.state, entry.threshold, count);
+  entry.state = jumped(entry.state, count);
+  return _mm512_maskz_mov_epi8(gray, fixed);
+}
+
+// Every pixel takes its fixed value, which for a value a draw decides is its gray; a draw
+// of background then clears it.
 VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
                                draw_tables& tables) {
   vector_table fixed = load_table(tables.fixed);
@@ -133,18 +179,20 @@ VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::s
   for (std::size_t i = 0; i < length; i += LANES) {
     __mmask64 mask = tail_mask(length - i);
     __m512i values = _mm512_maskz_loadu_epi8(mask, in + i);
+    if (_mm512_mask_cmpneq_epi8_mask(mask, values, _mm512_set1_epi8(static_cast<char>(in[i]))) ==
+        0) {
+      auto count = static_cast<std::size_t>(std::popcount(mask));
+      _mm512_mask_storeu_epi8(out + i, mask, flat_block(in[i], count, tables));
+      continue;
+    }
     __m512i flags = look_up(decided, values);
     __m512i result = look_up(fixed, values);
     std::uint64_t drawn = _mm512_test_epi8_mask(flags, flags) & mask;
-    std::uint64_t left =
-        drawn != 0 ? draw_values_at_once(values, in + i, drawn, result, tables) : 0;
-    // One by one, each lane read before it is written (the spans may be the same bytes);
-    // the block's other lanes are stored after.
-    for (std::uint64_t one = left; one != 0; one &= one - 1) {
-      auto lane = i + static_cast<std::size_t>(__builtin_ctzll(one));
-      out[lane] = draw_pixel(tables.entries[in[lane]]);
+    if (drawn != 0) {
+      std::uint64_t background = drawn & ~draw_block(values, in + i, drawn, tables);
+      result = _mm512_maskz_mov_epi8(~background, result);
     }
-    _mm512_mask_storeu_epi8(out + i, mask & ~left, result);
+    _mm512_mask_storeu_epi8(out + i, mask, result);
   }
 }
 

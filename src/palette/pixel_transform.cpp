@@ -40,6 +40,7 @@ draw_tables make_draw_tables(const value_counts& counts, const pixel_plan& plan)
     if (!plan.takes_draw[k]) continue;
     if (plan.decided_by_draw[k]) {
       tables.decided_flags[k] = 0xFF;
+      tables.fixed[k] = plan.gray[k];
       tables.entries[k] = {random_state_after(start, first_draw), plan.threshold[k], plan.gray[k]};
     }
     first_draw += counts[k];

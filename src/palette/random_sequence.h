@@ -24,11 +24,11 @@ struct random_jump {
   std::uint32_t increment = 0;
 };
 
-// The map of `steps` steps, in O(log steps): affine maps compose, and all powers of one
-// map commute.
-constexpr random_jump random_jump_of(std::uint64_t steps) {
+// `steps` applications of one map, in O(log steps): affine maps compose, and all powers of
+// one map commute.
+constexpr random_jump power_of(random_jump step, std::uint64_t steps) {
   random_jump total;
-  random_jump power{RANDOM_MULTIPLIER, RANDOM_INCREMENT};
+  random_jump power = step;
   for (; steps != 0; steps >>= 1) {
     if ((steps & 1) != 0)
       total = {total.multiplier * power.multiplier,
@@ -37,6 +37,19 @@ constexpr random_jump random_jump_of(std::uint64_t steps) {
              power.multiplier * power.increment + power.increment};
   }
   return total;
+}
+
+// The map of `steps` steps.
+constexpr random_jump random_jump_of(std::uint64_t steps) {
+  return power_of({RANDOM_MULTIPLIER, RANDOM_INCREMENT}, steps);
+}
+
+// The map that undoes `steps` steps. The multiplier is odd, so it has an inverse modulo
+// 2^32 (Newton's iteration doubles the correct low bits each round).
+constexpr random_jump random_jump_back(std::uint64_t steps) {
+  std::uint32_t inverse = RANDOM_MULTIPLIER;
+  for (int round = 0; round < 5; ++round) inverse *= 2 - RANDOM_MULTIPLIER * inverse;
+  return power_of({inverse, static_cast<std::uint32_t>(0u - RANDOM_INCREMENT * inverse)}, steps);
 }
 
 // The state after `steps` more draws from `state`.
