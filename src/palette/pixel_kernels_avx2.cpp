@@ -138,7 +138,7 @@ AVX2_TARGET __m256i gray_outcomes(std::uint32_t state, std::uint16_t threshold, 
   __m256i start = _mm256_set1_epi32(static_cast<int>(state));
   __m256i below = _mm256_set1_epi32(threshold - 1);
   __m256i gray[4] = {};
-  for (std::size_t eighth = 0; 8 * eighth < count; ++eighth) {
+  for (std::size_t eighth = 0; eighth < 4 && 8 * eighth < count; ++eighth) {
     __m256i multiplier =
         _mm256_load_si256(reinterpret_cast<const __m256i*>(BLOCK_JUMPS.multiplier + 8 * eighth));
     __m256i increment =
