@@ -87,7 +87,7 @@ VECTOR_TARGET std::uint64_t gray_outcomes(std::uint32_t state, std::uint16_t thr
   __m512i start = _mm512_set1_epi32(static_cast<int>(state));
   __m512i limit = _mm512_set1_epi32(threshold);
   std::uint64_t gray = 0;
-  for (std::size_t quarter = 0; 16 * quarter < count; ++quarter) {
+  for (std::size_t quarter = 0; quarter < 4 && 16 * quarter < count; ++quarter) {
     __m512i multiplier = _mm512_load_si512(BLOCK_JUMPS.multiplier + 16 * quarter);
     __m512i increment = _mm512_load_si512(BLOCK_JUMPS.increment + 16 * quarter);
     __m512i next = _mm512_add_epi32(_mm512_mullo_epi32(start, multiplier), increment);
