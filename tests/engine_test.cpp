@@ -112,16 +112,15 @@ TEST(Engine, MatchesTheReferenceModelByteForByte) {
   EXPECT_GT(converted, 1000) << "enough runs exercise the near-background pass";
 }
 
-// Spans of flat runs, fine detail (runs of 1 to 3) and few distinct values, so that blocks
-// come flat, mixed, and mixed with repeats.
+// Spans of runs of random lengths up to a bound: flat blocks, fine detail (runs of 1 to 3)
+// and, with few distinct values, blocks of a few runs where one value comes back (A B A).
 std::vector<std::uint8_t> random_span(std::mt19937& random) {
   std::vector<std::uint8_t> span(static_cast<std::size_t>(pick(random, 0, 300)));
-  int run_length = pick(random, 0, 1) == 0 ? pick(random, 1, 3) : pick(random, 1, 130);
+  int longest_run = pick(random, 0, 1) == 0 ? pick(random, 1, 3) : pick(random, 1, 130);
   int top_value = pick(random, 0, 1) == 0 ? 255 : pick(random, 1, 12);
-  for (std::size_t i = 0; i < span.size(); ++i) {
-    span[i] = i % static_cast<std::size_t>(run_length) != 0
-                  ? span[i - 1]
-                  : static_cast<std::uint8_t>(pick(random, 0, top_value));
+  for (std::size_t i = 0; i < span.size();) {
+    auto value = static_cast<std::uint8_t>(pick(random, 0, top_value));
+    for (int n = pick(random, 1, longest_run); n > 0 && i < span.size(); --n) span[i++] = value;
   }
   return span;
 }
@@ -174,6 +173,25 @@ TEST(Engine, EveryTierGivesThePortableBytes) {
       draw_tables tables = random_draw_tables(random);
       expect_same_as_portable(*kernels_of(tier), span, tables, trial % 2 == 0);
       ASSERT_FALSE(HasFatalFailure()) << tier_name(tier) << " trial " << trial;
+    }
+  }
+}
+
+// One lone pixel of another value at every position of a flat span (A ... A B A ... A):
+// a block of three runs where the first value comes back, at every lane of both widths.
+TEST(Engine, EveryTierHandlesALonePixelAtEveryLane) {
+  std::mt19937 random(5);
+  for (kernel_tier tier : tiers_under_test()) {
+    for (std::size_t lone = 0; lone < 130; ++lone) {
+      std::vector<std::uint8_t> span(130, 7);
+      span[lone] = 9;
+      draw_tables tables = random_draw_tables(random);
+      for (std::size_t value : {7, 9}) {
+        tables.decided_flags[value] = 0xFF;
+        tables.fixed[value] = tables.entries[value].gray;
+      }
+      expect_same_as_portable(*kernels_of(tier), span, tables, lone % 2 == 0);
+      ASSERT_FALSE(HasFatalFailure()) << tier_name(tier) << " lone pixel at " << lone;
     }
   }
 }

@@ -256,10 +256,9 @@ AVX2_TARGET __m256i in_set(const value_set& set, __m256i values) {
   __m256i bits =
       _mm256_blendv_epi8(_mm256_shuffle_epi8(set.low, byte), _mm256_shuffle_epi8(set.high, byte),
                          _mm256_slli_epi16(byte, 3));
-  __m256i bit = _mm256_shuffle_epi8(
-      _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16,
-                       32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128),
-      _mm256_and_si256(values, _mm256_set1_epi8(7)));
+  // Bytes 1, 2, 4 ... 128 in every 8 bytes: the bit of a value within its byte.
+  __m256i bit = _mm256_shuffle_epi8(_mm256_set1_epi64x(0x8040201008040201),
+                                    _mm256_and_si256(values, _mm256_set1_epi8(7)));
   return _mm256_cmpeq_epi8(_mm256_and_si256(bits, bit), bit);
 }
 
