@@ -131,25 +131,30 @@ std::uint32_t jumped(std::uint32_t state, std::size_t steps) {
   return BLOCK_JUMPS.multiplier[steps - 1] * state + BLOCK_JUMPS.increment[steps - 1];
 }
 
-// The outcomes of the next `count` draws from a state (8 at a time) as bytes, byte j for
-// draw j + 1 (0xFF: gray). Every draw comes straight from the start state, so none waits on
-// the one before.
+// Draws 8k + 1 to 8k + 8 from a state, as 32-bit lanes (all ones: gray); nothing where
+// the draws are not wanted.
+AVX2_TARGET __m256i eight_outcomes(__m256i start, __m256i below, std::size_t k, std::size_t count) {
+  if (8 * k >= count) return _mm256_setzero_si256();
+  __m256i multiplier =
+      _mm256_load_si256(reinterpret_cast<const __m256i*>(BLOCK_JUMPS.multiplier + 8 * k));
+  __m256i increment =
+      _mm256_load_si256(reinterpret_cast<const __m256i*>(BLOCK_JUMPS.increment + 8 * k));
+  __m256i next = _mm256_add_epi32(_mm256_mullo_epi32(start, multiplier), increment);
+  __m256i drawn = _mm256_and_si256(_mm256_srli_epi32(next, 16), _mm256_set1_epi32(0x7FFF));
+  return _mm256_cmpgt_epi32(drawn, below);
+}
+
+// The outcomes of the next `count` draws from a state as bytes, byte j for draw j + 1
+// (0xFF: gray). Every draw comes straight from the start state, so none waits on the one
+// before.
 AVX2_TARGET __m256i gray_outcomes(std::uint32_t state, std::uint16_t threshold, std::size_t count) {
   __m256i start = _mm256_set1_epi32(static_cast<int>(state));
   __m256i below = _mm256_set1_epi32(threshold - 1);
-  __m256i gray[4] = {};
-  for (std::size_t eighth = 0; eighth < 4 && 8 * eighth < count; ++eighth) {
-    __m256i multiplier =
-        _mm256_load_si256(reinterpret_cast<const __m256i*>(BLOCK_JUMPS.multiplier + 8 * eighth));
-    __m256i increment =
-        _mm256_load_si256(reinterpret_cast<const __m256i*>(BLOCK_JUMPS.increment + 8 * eighth));
-    __m256i next = _mm256_add_epi32(_mm256_mullo_epi32(start, multiplier), increment);
-    __m256i drawn = _mm256_and_si256(_mm256_srli_epi32(next, 16), _mm256_set1_epi32(0x7FFF));
-    gray[eighth] = _mm256_cmpgt_epi32(drawn, below);
-  }
   // The packs interleave the 128-bit halves; the permute puts the draws back in order.
-  __m256i bytes = _mm256_packs_epi16(_mm256_packs_epi32(gray[0], gray[1]),
-                                     _mm256_packs_epi32(gray[2], gray[3]));
+  __m256i bytes = _mm256_packs_epi16(_mm256_packs_epi32(eight_outcomes(start, below, 0, count),
+                                                        eight_outcomes(start, below, 1, count)),
+                                     _mm256_packs_epi32(eight_outcomes(start, below, 2, count),
+                                                        eight_outcomes(start, below, 3, count)));
   return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
 }
 
