@@ -220,14 +220,19 @@ struct workload {
   int reference_runs;
 };
 
+// A translation's command line: the program, the two files, the four numbers.
+std::vector<std::string> translate_command(const std::string& program, const std::string& file,
+                                           const std::string& out,
+                                           const std::vector<std::string>& parameters) {
+  std::vector<std::string> command = {program, file, out};
+  command.insert(command.end(), parameters.begin(), parameters.end());
+  return command;
+}
+
 void report(const workload& w, const std::string& dir) {
   std::string out = dir + "/out.bmp";
-  std::vector<std::string> tool = {TOOL, w.file, out};
-  std::vector<std::string> reference = {REFERENCE, w.file, out};
-  for (const std::string& p : w.parameters) {
-    tool.push_back(p);
-    reference.push_back(p);
-  }
+  std::vector<std::string> tool = translate_command(TOOL, w.file, out, w.parameters);
+  std::vector<std::string> reference = translate_command(REFERENCE, w.file, out, w.parameters);
   std::vector<summary> pair =
       run_interleaved({{"/bin/cat", w.file}, tool}, {out, "/dev/null"}, w.runs);
   summary copy = pair[0];
@@ -254,8 +259,7 @@ void report_tools(const workload& w, const std::vector<std::string>& tools,
   std::vector<std::vector<std::string>> commands = {{"/bin/cat", w.file}};
   std::vector<std::string> outputs = {out};
   for (const std::string& tool : tools) {
-    commands.push_back({tool, w.file, out});
-    commands.back().insert(commands.back().end(), w.parameters.begin(), w.parameters.end());
+    commands.push_back(translate_command(tool, w.file, out, w.parameters));
     outputs.push_back("/dev/null");
   }
   std::vector<summary> times = run_interleaved(commands, outputs, w.runs);
@@ -270,11 +274,9 @@ void report_tools(const workload& w, const std::vector<std::string>& tools,
 void report_pair(const char* name, const std::string& file, const std::string& baseline,
                  const std::vector<std::string>& parameters, const std::string& dir, int runs) {
   std::string out = dir + "/out.bmp";
-  std::vector<std::string> first = {TOOL, file, out};
-  std::vector<std::string> second = {TOOL, baseline, out};
-  first.insert(first.end(), parameters.begin(), parameters.end());
-  second.insert(second.end(), parameters.begin(), parameters.end());
-  std::vector<summary> pair = run_interleaved({first, second}, {"/dev/null", "/dev/null"}, runs);
+  std::vector<summary> pair = run_interleaved({translate_command(TOOL, file, out, parameters),
+                                               translate_command(TOOL, baseline, out, parameters)},
+                                              {"/dev/null", "/dev/null"}, runs);
   std::printf("%s  %8.1f MiB input\n", name,
               static_cast<double>(std::filesystem::file_size(file)) / (1 << 20));
   std::printf(

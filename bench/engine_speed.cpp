@@ -33,7 +33,7 @@ double median(std::vector<double> values) {
 // Seconds per round of each step on one tier; the rows are read and never changed, the
 // results go to a buffer of their own.
 struct step_times {
-  std::vector<double> map, count, draw, copy;
+  std::vector<double> map, count, draw;
 };
 
 void time_steps(const memory_run& run, const pixel_plan& plan, const pixel_kernels& kernels,

@@ -91,6 +91,25 @@ inline void add_partial_counts(const partial_counts& partial, value_counts& coun
   }
 }
 
+// The vector tiers' count, block by block: a block of few runs (flat areas, sprites) adds
+// each run's length at once; a busier one is counted pixel by pixel, which costs less than
+// walking its runs. `run_starts` gives a block's run starts but the first, as lane bits.
+template <std::size_t LANES, int FEW_RUNS, typename RunStarts>
+inline void count_by_runs(const std::uint8_t* in, std::size_t length, value_counts& counts,
+                          RunStarts run_starts) {
+  partial_counts partial{};
+  std::size_t i = 0;
+  for (; i + LANES <= length; i += LANES) {
+    std::uint64_t starts = run_starts(in + i);
+    if (std::popcount(starts) >= FEW_RUNS)
+      count_bytes(in + i, LANES, partial);
+    else
+      count_runs(in + i, starts, LANES, counts);
+  }
+  count_bytes(in + i, length - i, partial);
+  add_partial_counts(partial, counts);
+}
+
 // One draw for a pixel of a value a draw decides: true for gray, false for background.
 // Shared by every tier so they cannot drift apart.
 inline bool draw_gives_gray(draw_entry& entry) {
@@ -108,6 +127,11 @@ template <std::size_t N>
 struct jump_arrays {
   alignas(64) std::uint32_t multiplier[N];
   alignas(64) std::uint32_t increment[N];
+
+  // The state `steps` (1 to N) draws on.
+  constexpr std::uint32_t after(std::uint32_t state, std::size_t steps) const {
+    return multiplier[steps - 1] * state + increment[steps - 1];
+  }
 };
 
 template <std::size_t N>

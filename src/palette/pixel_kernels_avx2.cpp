@@ -97,23 +97,11 @@ AVX2_TARGET void map_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_t
                      AVX2_TARGET { store_block(to, look_up(slices, load_block(from))); });
 }
 
-// As the AVX-512 count: a block of few runs adds each run's length at once.
-constexpr int FEW_RUNS = 6;
-
 AVX2_TARGET void count_avx2(const std::uint8_t* in, std::size_t length, value_counts& counts) {
-  partial_counts partial{};
-  std::size_t i = 0;
-  for (; i + LANES <= length; i += LANES) {
-    __m256i values = load_block(in + i);
-    std::uint32_t starts = ~lanes_where(_mm256_cmpeq_epi8(values, previous_lanes(values))) & ~1u;
-    if (__builtin_popcount(starts) >= FEW_RUNS) {
-      count_bytes(in + i, LANES, partial);
-      continue;
-    }
-    count_runs(in + i, starts, LANES, counts);
-  }
-  count_bytes(in + i, length - i, partial);
-  add_partial_counts(partial, counts);
+  count_by_runs<LANES, 6>(in, length, counts, [](const std::uint8_t* block) AVX2_TARGET {
+    __m256i values = load_block(block);
+    return std::uint64_t{~lanes_where(_mm256_cmpeq_epi8(values, previous_lanes(values))) & ~1u};
+  });
 }
 
 constexpr jump_arrays<LANES> BLOCK_JUMPS = make_jump_arrays<LANES>();
@@ -126,10 +114,6 @@ constexpr std::array<random_jump, LANES> make_back_jumps() {
 }
 
 constexpr std::array<random_jump, LANES> BACK_JUMPS = make_back_jumps();
-
-std::uint32_t jumped(std::uint32_t state, std::size_t steps) {
-  return BLOCK_JUMPS.multiplier[steps - 1] * state + BLOCK_JUMPS.increment[steps - 1];
-}
 
 // Draws 8k + 1 to 8k + 8 from a state, as 32-bit lanes (all ones: gray); nothing where
 // the draws are not wanted.
@@ -190,7 +174,7 @@ AVX2_TARGET __m256i draw_lanes_at_once(__m256i chosen, std::uint32_t lanes, draw
   auto count = static_cast<std::size_t>(__builtin_popcount(lanes));
   __m256i outcomes =
       pick_bytes(gray_outcomes(entry.state, entry.threshold, count), lanes_before(chosen));
-  entry.state = jumped(entry.state, count);
+  entry.state = BLOCK_JUMPS.after(entry.state, count);
   return _mm256_and_si256(outcomes, _mm256_set1_epi8(static_cast<char>(entry.gray)));
 }
 
@@ -200,7 +184,7 @@ AVX2_TARGET __m256i draw_run(std::size_t first, std::size_t run, draw_entry& ent
   random_jump back = BACK_JUMPS[first];
   __m256i outcomes =
       gray_outcomes(back.multiplier * entry.state + back.increment, entry.threshold, first + run);
-  entry.state = jumped(entry.state, run);
+  entry.state = BLOCK_JUMPS.after(entry.state, run);
   __m256i lanes = _mm256_andnot_si256(first_lanes(first), first_lanes(first + run));
   return _mm256_and_si256(_mm256_and_si256(outcomes, lanes),
                           _mm256_set1_epi8(static_cast<char>(entry.gray)));
@@ -273,7 +257,7 @@ AVX2_TARGET __m256i flat_block(std::uint8_t value, std::size_t count, draw_table
   if (tables.decided_flags[value] == 0) return fixed;
   draw_entry& entry = tables.entries[value];
   __m256i outcomes = gray_outcomes(entry.state, entry.threshold, count);
-  entry.state = jumped(entry.state, count);
+  entry.state = BLOCK_JUMPS.after(entry.state, count);
   return _mm256_and_si256(outcomes, fixed);
 }
 

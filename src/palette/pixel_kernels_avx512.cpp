@@ -30,7 +30,8 @@ VECTOR_TARGET __m512i look_up(const vector_table& table, __m512i values) {
   return _mm512_mask_blend_epi8(_mm512_movepi8_mask(values), low, high);
 }
 
-VECTOR_TARGET __mmask64 tail_mask(std::size_t count) {
+// The first `count` lanes; all of them from 64 on.
+VECTOR_TARGET __mmask64 first_lanes(std::size_t count) {
   return count >= LANES ? ~__mmask64{0} : (__mmask64{1} << count) - 1;
 }
 
@@ -38,7 +39,7 @@ VECTOR_TARGET void map_vector(const std::uint8_t* in, std::uint8_t* out, std::si
                               const value_table& table) {
   vector_table lut = load_table(table);
   for (std::size_t i = 0; i < length; i += LANES) {
-    __mmask64 mask = tail_mask(length - i);
+    __mmask64 mask = first_lanes(length - i);
     __m512i values = _mm512_maskz_loadu_epi8(mask, in + i);
     _mm512_mask_storeu_epi8(out + i, mask, look_up(lut, values));
   }
@@ -56,24 +57,11 @@ VECTOR_TARGET __m512i previous_lanes(__m512i values) {
   return _mm512_maskz_permutexvar_epi8(~0ull, previous, values);
 }
 
-// A block of few runs (flat areas, sprites) adds each run's length at once; a busier block is
-// counted pixel by pixel, which costs less than walking its runs.
-constexpr int FEW_RUNS = 12;
-
 VECTOR_TARGET void count_vector(const std::uint8_t* in, std::size_t length, value_counts& counts) {
-  partial_counts partial{};
-  std::size_t i = 0;
-  for (; i + LANES <= length; i += LANES) {
-    __m512i values = _mm512_loadu_si512(in + i);
-    std::uint64_t starts = _mm512_cmpneq_epi8_mask(values, previous_lanes(values)) & ~1ull;
-    if (__builtin_popcountll(starts) >= FEW_RUNS) {
-      count_bytes(in + i, LANES, partial);
-      continue;
-    }
-    count_runs(in + i, starts, LANES, counts);
-  }
-  count_bytes(in + i, length - i, partial);
-  add_partial_counts(partial, counts);
+  count_by_runs<LANES, 12>(in, length, counts, [](const std::uint8_t* block) VECTOR_TARGET {
+    __m512i values = _mm512_loadu_si512(block);
+    return _mm512_cmpneq_epi8_mask(values, previous_lanes(values)) & ~1ull;
+  });
 }
 
 // The generator's maps for 1 to 64 steps, 16 to a vector.
@@ -98,14 +86,6 @@ VECTOR_TARGET std::uint64_t gray_outcomes(std::uint32_t state, std::uint16_t thr
   return gray;
 }
 
-VECTOR_TARGET std::uint64_t first_lanes(std::size_t count) {
-  return count >= LANES ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
-}
-
-VECTOR_TARGET std::uint32_t jumped(std::uint32_t state, std::size_t steps) {
-  return BLOCK_JUMPS.multiplier[steps - 1] * state + BLOCK_JUMPS.increment[steps - 1];
-}
-
 // The gray outcomes (a lane mask) of a block's drawn lanes: the lanes of one value take
 // consecutive draws of its sequence, in lane order. A block of few runs takes each run's
 // draws at once, shifted into place; the runs hang together only through the state of a
@@ -118,7 +98,7 @@ VECTOR_TARGET std::uint64_t draw_runs(const std::uint8_t* block, std::uint64_t s
     auto run = static_cast<std::size_t>(std::countr_one(continued >> first >> 1)) + 1;
     draw_entry& entry = tables.entries[block[first]];
     gray |= (gray_outcomes(entry.state, entry.threshold, run) & first_lanes(run)) << first;
-    entry.state = jumped(entry.state, run);
+    entry.state = BLOCK_JUMPS.after(entry.state, run);
   }
   return gray;
 }
@@ -139,7 +119,7 @@ VECTOR_TARGET std::uint64_t draw_values(__m512i values, const std::uint8_t* bloc
     if (count < MANY_PIXELS) break;
     draw_entry& entry = tables.entries[value];
     gray |= _pdep_u64(gray_outcomes(entry.state, entry.threshold, count), lanes);
-    entry.state = jumped(entry.state, count);
+    entry.state = BLOCK_JUMPS.after(entry.state, count);
     drawn &= ~lanes;
   }
   for (; drawn != 0; drawn &= drawn - 1) {
@@ -167,7 +147,7 @@ VECTOR_TARGET __m512i flat_block(std::uint8_t value, std::size_t count, draw_tab
   if (tables.decided_flags[value] == 0) return fixed;
   draw_entry& entry = tables.entries[value];
   std::uint64_t gray = gray_outcomes(entry.state, entry.threshold, count);
-  entry.state = jumped(entry.state, count);
+  entry.state = BLOCK_JUMPS.after(entry.state, count);
   return _mm512_maskz_mov_epi8(gray, fixed);
 }
 
@@ -178,7 +158,7 @@ VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::s
   vector_table fixed = load_table(tables.fixed);
   vector_table decided = load_table(tables.decided_flags);
   for (std::size_t i = 0; i < length; i += LANES) {
-    __mmask64 mask = tail_mask(length - i);
+    __mmask64 mask = first_lanes(length - i);
     __m512i values = _mm512_maskz_loadu_epi8(mask, in + i);
     if (_mm512_mask_cmpneq_epi8_mask(mask, values, _mm512_set1_epi8(static_cast<char>(in[i]))) ==
         0) {

@@ -39,19 +39,27 @@ bool attach(memory_run& run, engine which) {
   return run.report.outcome == translation_outcome::done;
 }
 
+void run_single_pass(memory_run& run, const translation_parameters& parameters,
+                     const pixel_kernels& kernels) {
+  if (!attach(run, engine::single_pass)) return;
+  reset_random_sequence();
+  run.report = translate_image(run.image, parameters, kernels);
+}
+
 }  // namespace
 
 void run_in_memory(memory_run& run, const translation_parameters& parameters, engine which) {
+  if (which == engine::single_pass) {
+    run_single_pass(run, parameters, best_kernels());
+    return;
+  }
   if (!attach(run, which)) return;
   reset_random_sequence();
-  run.report = which == engine::reference ? reference_translate(run.image, parameters)
-                                          : translate_image(run.image, parameters);
+  run.report = reference_translate(run.image, parameters);
 }
 
 void run_on_tier(memory_run& run, const translation_parameters& parameters, kernel_tier tier) {
-  if (!attach(run, engine::single_pass)) return;
-  reset_random_sequence();
-  run.report = translate_image(run.image, parameters, *kernels_of(tier));
+  run_single_pass(run, parameters, *kernels_of(tier));
 }
 
 const std::vector<kernel_tier>& tiers_under_test() {
