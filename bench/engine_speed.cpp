@@ -61,11 +61,11 @@ void report_workload(const engine_workload& w, int rounds) {
   run.input = read_bytes(w.file);
   pixel_plan plan;
   if (!plan_in_memory(run, w.parameters, plan) ||
-      run.image.stride != static_cast<std::uint32_t>(run.image.width)) {
+      run.image.header.stride != static_cast<std::uint32_t>(run.image.header.width)) {
     std::printf("%-4s cannot be planned in memory\n", w.name.c_str());
     return;
   }
-  std::size_t pixels = std::size_t{run.image.stride} * run.image.rows;
+  std::size_t pixels = std::size_t{run.image.header.stride} * run.image.header.rows;
   std::vector<std::uint8_t> out(pixels);
   std::vector<kernel_tier> tiers = available_tiers();
   std::vector<step_times> times(tiers.size());

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "bitmap/bmp_header.h"
+#include "kit/number_parse.h"
 #include "palette/translation.h"
-#include "tool/number_parse.h"
 
 constexpr std::size_t PARAMETER_BYTES = 8;
 
@@ -33,10 +33,9 @@ inline std::vector<std::uint8_t> fuzz_file(const std::uint8_t* data, std::size_t
 // claim more pixels than its bytes, and the fuzzer keeps inputs under 4 KiB).
 inline bool decodes_too_large_to_fuzz(const std::vector<std::uint8_t>& file) {
   constexpr std::int32_t MAX_DECODED_SIZE = 1 << 16;
-  if (check_input_size(static_cast<std::int64_t>(file.size())) != bitmap_fault::none) return false;
+  if (check_input_size(static_cast<std::int64_t>(file.size())) != refusal::none) return false;
   bmp_header header;
-  if (read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header) !=
-      bitmap_fault::none)
+  if (read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header) != refusal::none)
     return false;
   return !header.in_place && equivalent_size(header) > MAX_DECODED_SIZE;
 }

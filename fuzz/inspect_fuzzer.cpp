@@ -11,17 +11,16 @@
 
 #include "fuzz_input.h"
 #include "inspect/report.h"
+#include "kit/exit_status.h"
 #include "memory_run.h"
-#include "tool/exit_status.h"
-#include "tool/messages.h"
 
 namespace {
 
-translation_outcome translated(const std::vector<std::uint8_t>& file, float share) {
+refusal translated(const std::vector<std::uint8_t>& file, float share) {
   memory_run run;
   run.input = file;
   run_in_memory(run, {1, 1, 1, share});
-  return run.report.outcome;
+  return run.report.refused;
 }
 
 bool plain_text(const std::string& text) {
@@ -33,21 +32,20 @@ bool plain_text(const std::string& text) {
 
 // With the near-background step on and off, the translation ends as the verdict says.
 bool verdict_agrees(const inspected_file& file, const std::vector<std::uint8_t>& bytes) {
-  translation_outcome with_grays = translated(bytes, 0.01f);
-  translation_outcome without = translated(bytes, 0.0f);
+  refusal with_grays = translated(bytes, 0.01f);
+  refusal without = translated(bytes, 0.0f);
   switch (file.found.judged()) {
     case verdict::usable:
-      return with_grays == translation_outcome::done;
+      return with_grays == refusal::none;
     case verdict::usable_without_grays:
-      return with_grays == translation_outcome::no_room_for_grays &&
-             without == translation_outcome::done;
+      return with_grays == refusal::no_room_for_grays && without == refusal::none;
     case verdict::refused:
       break;
   }
   translation_report report;
-  report.outcome = with_grays;
-  return without != translation_outcome::done && with_grays == file.found.outcome.outcome &&
-         file_status(file) == shell_status(refusal_status(report));
+  report.refused = with_grays;
+  return without != refusal::none && with_grays == file.found.outcome.refused &&
+         file_status(file) == shell_status(refusal_status(report.refused));
 }
 
 }  // namespace

@@ -111,8 +111,8 @@ TEST(Geometry, StrideIsThePaddedRowCappedByTheFile) {
     run.input = build_bmp(recipe);
     run.input.resize(run.input.size() - static_cast<std::size_t>(c.truncate_pixels_by));
     ASSERT_TRUE(load_in_memory(run)) << c.name;
-    EXPECT_EQ(run.image.stride, c.expected_stride) << c.name;
-    EXPECT_EQ(run.image.rows, c.expected_rows) << c.name;
+    EXPECT_EQ(run.image.header.stride, c.expected_stride) << c.name;
+    EXPECT_EQ(run.image.header.rows, c.expected_rows) << c.name;
     EXPECT_EQ(output_length(run.image),
               1078 + static_cast<std::int32_t>(c.expected_stride * c.expected_rows))
         << c.name;
@@ -122,8 +122,8 @@ TEST(Geometry, StrideIsThePaddedRowCappedByTheFile) {
 struct fault_case {
   const char* name;
   std::function<void(std::vector<std::uint8_t>&)> damage;
-  translation_outcome outcome;
-  bitmap_fault fault;
+  int status;
+  refusal fault;
 };
 
 void patch32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
@@ -138,86 +138,87 @@ void as_core(std::vector<std::uint8_t>& bytes, std::uint8_t bits) {
 }
 
 TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
-  using o = translation_outcome;
-  using f = bitmap_fault;
+  using f = refusal;
   const fault_case cases[] = {
-      {"intact", [](auto&) {}, o::done, f::none},
-      {"53 bytes", [](auto& b) { b.resize(53); }, o::malformed, f::too_short},
-      {"empty", [](auto& b) { b.clear(); }, o::malformed, f::too_short},
-      {"24 bits", [](auto& b) { b[28] = 24; }, o::unsupported_format, f::unsupported_bits},
-      {"bitfields", [](auto& b) { patch32(b, 30, 3); }, o::unsupported_format,
+      {"intact", [](auto&) {}, STATUS_OK, f::none},
+      {"53 bytes", [](auto& b) { b.resize(53); }, STATUS_BAD_INPUT, f::too_short},
+      {"empty", [](auto& b) { b.clear(); }, STATUS_BAD_INPUT, f::too_short},
+      {"24 bits", [](auto& b) { b[28] = 24; }, STATUS_BAD_INPUT, f::unsupported_bits},
+      {"bitfields", [](auto& b) { patch32(b, 30, 3); }, STATUS_BAD_INPUT,
        f::unsupported_compression},
-      {"RLE4 at 8 bits", [](auto& b) { patch32(b, 30, 2); }, o::unsupported_format,
+      {"RLE4 at 8 bits", [](auto& b) { patch32(b, 30, 2); }, STATUS_BAD_INPUT,
        f::unsupported_compression},
       {"RLE8 top-down", [](auto& b) { patch32(b, 30, 1), patch32(b, 22, 0xFFFFFFFE); },
-       o::unsupported_format, f::compressed_top_down},
-      {"4 bits, 39-byte header", [](auto& b) { b[28] = 4, patch32(b, 14, 39); },
-       o::unsupported_format, f::unsupported_info_size},
+       STATUS_BAD_INPUT, f::compressed_top_down},
+      {"4 bits, 39-byte header", [](auto& b) { b[28] = 4, patch32(b, 14, 39); }, STATUS_BAD_INPUT,
+       f::unsupported_info_size},
       {"4 bits, 30000 x 100",
-       [](auto& b) { b[28] = 4, patch32(b, 18, 30000), patch32(b, 22, 100); }, o::done, f::none},
+       [](auto& b) { b[28] = 4, patch32(b, 18, 30000), patch32(b, 22, 100); }, STATUS_OK, f::none},
       {"4 bits, 46341 x 46341",
-       [](auto& b) { b[28] = 4, patch32(b, 18, 46341), patch32(b, 22, 46341); }, o::malformed,
+       [](auto& b) { b[28] = 4, patch32(b, 18, 46341), patch32(b, 22, 46341); }, STATUS_BAD_INPUT,
        f::decoded_too_large},
       {"4 bits, pixel offset inside a long header", [](auto& b) { b[28] = 4, patch32(b, 14, 124); },
-       o::malformed, f::pixel_offset_in_headers},
+       STATUS_BAD_INPUT, f::pixel_offset_in_headers},
       {"1 bit, colours used -1", [](auto& b) { b[28] = 1, patch32(b, 46, 0xFFFFFFFF); },
-       o::malformed, f::negative_colors_used},
-      {"1 bit, height 0", [](auto& b) { b[28] = 1, patch32(b, 22, 0); }, o::malformed,
+       STATUS_BAD_INPUT, f::negative_colors_used},
+      {"1 bit, height 0", [](auto& b) { b[28] = 1, patch32(b, 22, 0); }, STATUS_BAD_INPUT,
        f::zero_height},
-      {"1 bit, width -1", [](auto& b) { b[28] = 1, patch32(b, 18, 0xFFFFFFFF); }, o::malformed,
+      {"1 bit, width -1", [](auto& b) { b[28] = 1, patch32(b, 18, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
        f::negative_width},
-      {"core header, 25 bytes", [](auto& b) { as_core(b, 8), b.resize(25); }, o::malformed,
+      {"core header, 25 bytes", [](auto& b) { as_core(b, 8), b.resize(25); }, STATUS_BAD_INPUT,
        f::too_short},
       {"core header, 26 bytes", [](auto& b) { as_core(b, 8), patch32(b, 10, 26), b.resize(26); },
-       o::done, f::none},
-      {"core header, 24 bits", [](auto& b) { as_core(b, 24); }, o::unsupported_format,
+       STATUS_OK, f::none},
+      {"core header, 24 bits", [](auto& b) { as_core(b, 24); }, STATUS_BAD_INPUT,
        f::unsupported_bits},
-      {"core header, height 0", [](auto& b) { as_core(b, 4), b[20] = 0; }, o::malformed,
+      {"core header, height 0", [](auto& b) { as_core(b, 4), b[20] = 0; }, STATUS_BAD_INPUT,
        f::zero_height},
       {"core header, pixel offset 25", [](auto& b) { as_core(b, 1), patch32(b, 10, 25); },
-       o::malformed, f::pixel_offset_in_headers},
-      {"height 0", [](auto& b) { patch32(b, 22, 0); }, o::malformed, f::zero_height},
-      {"width -1", [](auto& b) { patch32(b, 18, 0xFFFFFFFF); }, o::malformed, f::negative_width},
-      {"width -2^31", [](auto& b) { patch32(b, 18, 0x80000000); }, o::malformed, f::negative_width},
-      {"pixel offset 0", [](auto& b) { patch32(b, 10, 0); }, o::malformed,
+       STATUS_BAD_INPUT, f::pixel_offset_in_headers},
+      {"height 0", [](auto& b) { patch32(b, 22, 0); }, STATUS_BAD_INPUT, f::zero_height},
+      {"width -1", [](auto& b) { patch32(b, 18, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
+       f::negative_width},
+      {"width -2^31", [](auto& b) { patch32(b, 18, 0x80000000); }, STATUS_BAD_INPUT,
+       f::negative_width},
+      {"pixel offset 0", [](auto& b) { patch32(b, 10, 0); }, STATUS_BAD_INPUT,
        f::pixel_offset_in_headers},
-      {"pixel offset 53", [](auto& b) { patch32(b, 10, 53); }, o::malformed,
+      {"pixel offset 53", [](auto& b) { patch32(b, 10, 53); }, STATUS_BAD_INPUT,
        f::pixel_offset_in_headers},
       {"pixel offset past end",
-       [](auto& b) { patch32(b, 10, static_cast<std::uint32_t>(b.size() + 1)); }, o::malformed,
+       [](auto& b) { patch32(b, 10, static_cast<std::uint32_t>(b.size() + 1)); }, STATUS_BAD_INPUT,
        f::pixel_offset_past_end},
-      {"pixel offset 2^32-1", [](auto& b) { patch32(b, 10, 0xFFFFFFFF); }, o::malformed,
+      {"pixel offset 2^32-1", [](auto& b) { patch32(b, 10, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
        f::pixel_offset_past_end},
-      {"colours used -1", [](auto& b) { patch32(b, 46, 0xFFFFFFFF); }, o::malformed,
+      {"colours used -1", [](auto& b) { patch32(b, 46, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
        f::negative_colors_used},
-      {"colours used 2^31-1", [](auto& b) { patch32(b, 46, 0x7FFFFFFF); }, o::palette_full,
-       f::none},
-      {"rows cut short", [](auto& b) { b.resize(b.size() - 5); }, o::malformed,
+      {"colours used 2^31-1", [](auto& b) { patch32(b, 46, 0x7FFFFFFF); }, STATUS_PALETTE_FULL,
+       f::palette_full},
+      {"rows cut short", [](auto& b) { b.resize(b.size() - 5); }, STATUS_BAD_INPUT,
        f::width_exceeds_stride},
-      {"width 2^31-1", [](auto& b) { patch32(b, 18, 0x7FFFFFFF); }, o::malformed,
+      {"width 2^31-1", [](auto& b) { patch32(b, 18, 0x7FFFFFFF); }, STATUS_BAD_INPUT,
        f::width_exceeds_stride},
-      {"height 2^31-1", [](auto& b) { patch32(b, 22, 0x7FFFFFFF); }, o::malformed,
+      {"height 2^31-1", [](auto& b) { patch32(b, 22, 0x7FFFFFFF); }, STATUS_BAD_INPUT,
        f::width_exceeds_stride},
-      {"height -2^31", [](auto& b) { patch32(b, 22, 0x80000000); }, o::malformed,
+      {"height -2^31", [](auto& b) { patch32(b, 22, 0x80000000); }, STATUS_BAD_INPUT,
        f::width_exceeds_stride},
-      {"info header size 2^32-1", [](auto& b) { patch32(b, 14, 0xFFFFFFFF); }, o::done, f::none},
+      {"info header size 2^32-1", [](auto& b) { patch32(b, 14, 0xFFFFFFFF); }, STATUS_OK, f::none},
   };
   for (const fault_case& c : cases) {
     memory_run run;
     run.input = build_bmp(palette_image(16, 16));
     c.damage(run.input);
     run_in_memory(run, {});
-    EXPECT_EQ(run.report.outcome, c.outcome) << c.name;
-    EXPECT_EQ(run.report.fault, c.fault) << c.name;
+    EXPECT_EQ(refusal_status(run.report.refused), c.status) << c.name;
+    EXPECT_EQ(run.report.refused, c.fault) << c.name;
   }
 }
 
 TEST(Faults, SizeLimitLeavesRoomForTheOutputBuffer) {
-  EXPECT_EQ(check_input_size(25), bitmap_fault::too_short);
-  EXPECT_EQ(check_input_size(26), bitmap_fault::none);
-  EXPECT_EQ(check_input_size(2147482623), bitmap_fault::none);
-  EXPECT_EQ(check_input_size(2147482624), bitmap_fault::too_large);
-  EXPECT_EQ(check_input_size(std::int64_t{1} << 40), bitmap_fault::too_large);
+  EXPECT_EQ(check_input_size(25), refusal::too_short);
+  EXPECT_EQ(check_input_size(26), refusal::none);
+  EXPECT_EQ(check_input_size(2147482623), refusal::none);
+  EXPECT_EQ(check_input_size(2147482624), refusal::too_large);
+  EXPECT_EQ(check_input_size(std::int64_t{1} << 40), refusal::too_large);
 }
 
 // A 5 x 3 image with a 124-byte info header, 16 colours, non-zero fill and reserved bytes.
@@ -256,7 +257,7 @@ TEST(Assembly, PatchesTheHeaderFieldsAndKeepsTheRest) {
 TEST(Assembly, CopiesTheUsedEntriesFromAfterTheLongInfoHeader) {
   memory_run run = assembled_v5_image();
   ASSERT_EQ(run.image.used_count, 17);
-  ASSERT_EQ(run.image.input_palette_offset, 138u);
+  ASSERT_EQ(run.image.header.palette_offset, 138u);
   EXPECT_EQ(std::memcmp(run.output.data() + 54, run.input.data() + 138, 16 * 4), 0);
   for (std::size_t at = 54 + 16 * 4; at < 1078; ++at)
     ASSERT_EQ(run.output[at], 0) << "palette byte " << at;
@@ -296,7 +297,7 @@ TEST(Assembly, TopDownImageKeepsItsHeightAndAllRows) {
   memory_run run;
   run.input = build_bmp(recipe);
   run_in_memory(run, {});
-  ASSERT_EQ(run.report.outcome, translation_outcome::done);
+  ASSERT_EQ(run.report.refused, refusal::none);
   std::vector<std::uint8_t> out = run.written();
   ASSERT_EQ(out.size(), 1078u + 8);
   EXPECT_EQ(read_le32_signed(out.data() + 22), -2);
@@ -310,10 +311,10 @@ TEST(Assembly, FirstPixelPastTheEndReadsZero) {
   memory_run run;
   run.input = build_bmp(recipe);
   ASSERT_TRUE(load_in_memory(run));
-  EXPECT_EQ(run.image.input_pixels_offset, run.input.size());
+  EXPECT_EQ(run.image.header.pixel_offset, run.input.size());
   EXPECT_EQ(first_input_pixel(run.image), 0);
   run_in_memory(run, {40, 40, 40, 0.3f});
-  EXPECT_EQ(run.report.outcome, translation_outcome::done);
+  EXPECT_EQ(run.report.refused, refusal::none);
   EXPECT_EQ(run.written().size(), 1078u);
 }
 

@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <functional>
 
+#include "os/files.h"
+#include "os/system_calls.h"
 #include "subprocess.h"
-#include "tool/checked_io.h"
-#include "tool/system_calls.h"
-#include "tool/whole_file.h"
+#include "translate/checked_io.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "bitmap/byte_order.h"
 #include "bmp_builder.h"
+#include "os/file_identity.h"
 #include "subprocess.h"
-#include "tool/same_file.h"
 #include "tool_under_test.h"
 
 namespace {

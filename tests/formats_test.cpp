@@ -11,12 +11,9 @@
 #include "bmp_builder.h"
 #include "memory_run.h"
 #include "subprocess.h"
+#include "whole_files.h"
 
 namespace {
-
-int pick(std::mt19937& random, int low, int high) {
-  return std::uniform_int_distribution<int>(low, high)(random);
-}
 
 struct form {
   const char* name;
@@ -133,7 +130,7 @@ TEST(Formats, EveryFormTranslatesLikeItsEightBitEquivalent) {
       memory_run equivalent;
       equivalent.input = equivalent_bytes(c);
       run_in_memory(equivalent, parameters);
-      ASSERT_EQ(stored.report.outcome, equivalent.report.outcome) << f.name << " " << trial;
+      ASSERT_EQ(stored.report.refused, equivalent.report.refused) << f.name << " " << trial;
       ASSERT_EQ(stored.written(), equivalent.written()) << f.name << " " << trial;
     }
   }
@@ -245,7 +242,7 @@ TEST(Formats, FilesFromRealToolsDecodeToTheirSourcePictures) {
     bmp_header header;
     ASSERT_EQ(
         read_bmp_header(run.input.data(), static_cast<std::int32_t>(run.input.size()), header),
-        bitmap_fault::none)
+        refusal::none)
         << f.file;
     EXPECT_EQ(header.bits, f.bits) << f.file;
     EXPECT_EQ(header.compression, f.compression) << f.file;
@@ -259,7 +256,7 @@ TEST(Formats, FilesFromRealToolsDecodeToTheirSourcePictures) {
       }
     }
     run_in_memory(run, {40, 40, 40, 0.3f});
-    EXPECT_EQ(run.report.outcome, translation_outcome::done) << f.file;
+    EXPECT_EQ(run.report.refused, refusal::none) << f.file;
   }
 }
 

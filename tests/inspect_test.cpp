@@ -3,8 +3,8 @@
 
 #include "bmp_builder.h"
 #include "inspect/report.h"
+#include "kit/text_escape.h"
 #include "memory_run.h"
-#include "tool/text_escape.h"
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>

@@ -26,18 +26,18 @@ memory_run translated(const bmp_recipe& recipe, translation_parameters parameter
 }
 
 std::vector<std::uint8_t> row_of(const memory_run& run, std::uint32_t row) {
-  const std::uint8_t* line = run.image.output_pixels + std::size_t{row} * run.image.stride;
-  return {line, line + run.image.width};
+  const std::uint8_t* line = run.image.output_pixels + std::size_t{row} * run.image.header.stride;
+  return {line, line + run.image.header.width};
 }
 
 // The colour each picture pixel shows, in stored order.
 std::vector<rgb> shown_colors(const work_image& image) {
   std::vector<rgb> colors;
-  for (std::uint32_t row = 0; row < image.rows; ++row) {
-    for (std::int32_t col = 0; col < image.width; ++col) {
-      colors.push_back(output_palette_color(
-          image,
-          image.output_pixels[std::size_t{row} * image.stride + static_cast<std::size_t>(col)]));
+  for (std::uint32_t row = 0; row < image.header.rows; ++row) {
+    for (std::int32_t col = 0; col < image.header.width; ++col) {
+      colors.push_back(
+          output_palette_color(image, image.output_pixels[std::size_t{row} * image.header.stride +
+                                                          static_cast<std::size_t>(col)]));
     }
   }
   return colors;
@@ -59,7 +59,7 @@ TEST(NearBackground, WholeFourByTwoRun) {
                                     {20, 240, 250},  {60, 200, 230}};
   memory_run run =
       translated(image_with(palette, 10, {{0, 8, 9, 3}, {8, 0, 9, 2}}), {40, 40, 40, 0.3f});
-  ASSERT_EQ(run.report.outcome, translation_outcome::done);
+  ASSERT_EQ(run.report.refused, refusal::none);
   std::vector<std::uint8_t> out = run.written();
   ASSERT_EQ(out.size(), 1086u);
   EXPECT_EQ(read_le32(out.data() + 2), 1086u);
@@ -85,13 +85,13 @@ TEST(NearBackground, WholeFourByTwoRun) {
 TEST(NearBackground, GrayRoomBoundary) {
   const struct {
     std::int32_t colors_used;  // no markers: used_count ends 7 higher after placement
-    translation_outcome outcome;
-  } cases[] = {{241, translation_outcome::no_room_for_grays}, {240, translation_outcome::done}};
+    refusal outcome;
+  } cases[] = {{241, refusal::no_room_for_grays}, {240, refusal::none}};
   for (const auto& c : cases) {
     memory_run run =
         translated(image_with(distinct_palette(256), c.colors_used, {{0, 1}}), {10, 10, 10, 0.01f});
-    EXPECT_EQ(run.report.outcome, c.outcome) << c.colors_used;
-    if (c.outcome != translation_outcome::done) continue;
+    EXPECT_EQ(run.report.refused, c.outcome) << c.colors_used;
+    if (c.outcome != refusal::none) continue;
     ASSERT_EQ(run.image.used_count, 248);
     for (int i = 0; i < 7; ++i)
       EXPECT_EQ(output_palette_color(run.image, 248 + i),
@@ -119,7 +119,7 @@ TEST(NearBackground, PassesThatDrawNothing) {
     memory_run literal = translated(image_with(palette, 8, rows), c.parameters, engine::reference);
     EXPECT_EQ(next_random(), 41) << c.name << ": no draw";
     memory_run run = translated(image_with(palette, 8, rows), c.parameters);
-    ASSERT_EQ(run.report.outcome, translation_outcome::done) << c.name;
+    ASSERT_EQ(run.report.refused, refusal::none) << c.name;
     EXPECT_EQ(run.written(), literal.written()) << c.name;
     EXPECT_EQ(shown_colors(run.image), shown_colors(unconverted.image)) << c.name;
     EXPECT_EQ(output_palette_color(run.image, run.image.used_count) == gray(70), c.grays_added)
@@ -135,7 +135,7 @@ TEST(NearBackground, SingleShareDecidesAtTheBoundary) {
   std::vector<std::uint8_t> row(19, 0);
   row.push_back(1);
   memory_run run = translated(image_with(palette, 8, {row}), {225, 225, 225, 0.16f});
-  ASSERT_EQ(run.report.outcome, translation_outcome::done);
+  ASSERT_EQ(run.report.refused, refusal::none);
   double v = 5436 * static_cast<double>(RANDOM_STEP) * 217 / 225;
   ASSERT_TRUE(v < 0.16 && v >= static_cast<double>(0.16f));
   EXPECT_EQ(row_of(run, 0)[19], run.image.used_count + 6) << "gray 230, not background";
@@ -161,7 +161,7 @@ TEST(NearBackground, TestsTheColourThePixelsShowAfterPlacement) {
                               {70, 200, 9}, {8, 8, 200}, {7, 7, 7}, {6, 100, 6}};
   memory_run run =
       translated(image_with(palette, 8, {{3, 0, 2, 0}, {2, 3, 0, 2}}), {40, 40, 40, 0.5f});
-  ASSERT_EQ(run.report.outcome, translation_outcome::done);
+  ASSERT_EQ(run.report.refused, refusal::none);
   std::vector<rgb> shown = shown_colors(run.image);
   EXPECT_EQ(shown[1], far);
   EXPECT_EQ(shown[3], far);
@@ -226,7 +226,7 @@ TEST(NearBackground, PixelsChangeOnlyNearTheBackgroundAndOnlyToBackgroundOrGray)
     remap_rows(before);
     std::vector<rgb> was = shown_colors(before.image);
     memory_run after = translated(made.recipe, made.parameters);
-    ASSERT_EQ(after.report.outcome, translation_outcome::done) << trial;
+    ASSERT_EQ(after.report.refused, refusal::none) << trial;
     std::vector<rgb> now = shown_colors(after.image);
     // Slot 0 after placement; a background that is itself a marker colour moves on.
     rgb background = output_palette_color(after.image, 0);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "tool/number_parse.h"
+#include "kit/number_parse.h"
 
 namespace {
 

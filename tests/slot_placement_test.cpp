@@ -20,9 +20,9 @@ std::vector<rgb> palette_of(const work_image& image, int count) {
 
 std::vector<std::vector<std::uint8_t>> rows_of(const work_image& image) {
   std::vector<std::vector<std::uint8_t>> rows;
-  for (std::uint32_t row = 0; row < image.rows; ++row) {
-    const std::uint8_t* line = image.output_pixels + std::size_t{row} * image.stride;
-    rows.emplace_back(line, line + image.width);
+  for (std::uint32_t row = 0; row < image.header.rows; ++row) {
+    const std::uint8_t* line = image.output_pixels + std::size_t{row} * image.header.stride;
+    rows.emplace_back(line, line + image.header.width);
   }
   return rows;
 }
@@ -39,7 +39,7 @@ TEST(SlotPlacement, EightOrMoreUsedEntriesMoveAsideIntoTheAppendedOnes) {
   memory_run run = prepared(image_with(palette, 10, {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 200}}));
   const int u = run.image.used_count;
   ASSERT_EQ(u, 11);
-  ASSERT_EQ(apply_slot_table(run.image), 0);
+  ASSERT_TRUE(apply_slot_table(run.image));
   remap_rows(run);
   EXPECT_EQ(run.image.used_count, u + 7);
   std::vector<rgb> expected = {
@@ -61,7 +61,7 @@ TEST(SlotPlacement, SevenUsedEntriesParkSlotFiveAtTheLastAppend) {
   std::vector<rgb> palette = distinct_palette(6);
   memory_run run = prepared(image_with(palette, 6, {{0, 1, 2}}));
   ASSERT_EQ(run.image.used_count, 7);
-  ASSERT_EQ(apply_slot_table(run.image), 0);
+  ASSERT_TRUE(apply_slot_table(run.image));
   remap_rows(run);
   EXPECT_EQ(output_palette_color(run.image, 7 + 6), palette[5]);
 }
@@ -71,7 +71,7 @@ TEST(SlotPlacement, TheHighestCopyOfAMarkerIsTheOneMoved) {
   palette[9] = YELLOW;
   palette[12] = YELLOW;
   memory_run run = prepared(image_with(palette, 14, {{0, 9, 12, 5}}));
-  ASSERT_EQ(apply_slot_table(run.image), 0);
+  ASSERT_TRUE(apply_slot_table(run.image));
   remap_rows(run);
   EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
   EXPECT_EQ(output_palette_color(run.image, 9), YELLOW);
@@ -86,7 +86,7 @@ TEST(SlotPlacement, AMarkerColourAtIndexZeroIsFound) {
   palette[3] = YELLOW;
   memory_run run = prepared(image_with(palette, 12, {{3, 1, 5, 3}}));
   int used_before = run.image.used_count;
-  ASSERT_EQ(apply_slot_table(run.image), 0);
+  ASSERT_TRUE(apply_slot_table(run.image));
   remap_rows(run);
   EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
   EXPECT_EQ(rows_of(run.image)[0][0], 5);
@@ -97,7 +97,7 @@ TEST(SlotPlacement, OneColourUsedLetsAppendsOverwriteTheMarkers) {
   const rgb background{10, 20, 30};
   memory_run run = prepared(image_with({background, {40, 50, 60}}, 1, {{0, 1, 7, 0}}));
   ASSERT_EQ(run.image.used_count, 2);
-  ASSERT_EQ(apply_slot_table(run.image), 0);
+  ASSERT_TRUE(apply_slot_table(run.image));
   remap_rows(run);
   std::vector<rgb> expected = {background, PINK,  PLACEHOLDER[0], PLACEHOLDER[1],
                                BLACK,      BLACK, PLACEHOLDER[2], PLACEHOLDER[3]};
@@ -109,7 +109,7 @@ TEST(SlotPlacement, OneColourUsedLetsAppendsOverwriteTheMarkers) {
 TEST(SlotPlacement, FiveByTwoExample) {
   memory_run run =
       prepared(image_with({{10, 20, 30}, YELLOW, MAGENTA}, 3, {{0, 1, 2, 0, 1}, {2, 2, 1, 0, 0}}));
-  ASSERT_EQ(apply_slot_table(run.image), 0);
+  ASSERT_TRUE(apply_slot_table(run.image));
   remap_rows(run);
   EXPECT_EQ(rows_of(run.image),
             (std::vector<std::vector<std::uint8_t>>{{0, 2, 1, 0, 2}, {1, 1, 2, 0, 0}}));
@@ -125,7 +125,7 @@ TEST(SlotPlacement, BackgroundIndexAtTheUsedCountIsOverwrittenByYellow) {
   memory_run run = prepared(image_with(palette, 10, {{11, 0, 3, 0}}));
   ASSERT_EQ(run.image.used_count, 11);
   ASSERT_EQ(run.image.index_map[11], 10) << "clamped to the catch-all";
-  ASSERT_EQ(apply_slot_table(run.image), 0);
+  ASSERT_TRUE(apply_slot_table(run.image));
   remap_rows(run);
   EXPECT_EQ(output_palette_color(run.image, 0), BLACK);
   EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
@@ -137,17 +137,17 @@ TEST(SlotPlacement, BackgroundIndexAtTheUsedCountIsOverwrittenByYellow) {
 TEST(SlotPlacement, AFullPaletteStopsAtTheAppendThatFindsNoRoom) {
   const struct {
     std::int32_t colors_used;
-    translation_outcome outcome;
+    refusal outcome;
     int used_count_after;
   } cases[] = {
-      {249, translation_outcome::palette_full, 256},
-      {248, translation_outcome::done, 256},
+      {249, refusal::palette_full, 256},
+      {248, refusal::none, 256},
   };
   for (const auto& c : cases) {
     memory_run run;
     run.input = build_bmp(image_with(distinct_palette(256), c.colors_used, {{0, 1}}));
     run_in_memory(run, {});
-    EXPECT_EQ(run.report.outcome, c.outcome) << c.colors_used;
+    EXPECT_EQ(run.report.refused, c.outcome) << c.colors_used;
     EXPECT_EQ(run.image.used_count, c.used_count_after) << c.colors_used;
   }
 }

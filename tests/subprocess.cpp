@@ -109,17 +109,6 @@ temp_dir::~temp_dir() {
   std::filesystem::remove_all(path, ignored);
 }
 
-std::vector<unsigned char> read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_file(const std::string& path, const std::vector<unsigned char>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-}
-
 bool file_exists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(path));
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "whole_files.h"
+
 struct process_result {
   int status = -1;  // the exit status as the shell sees it; 128 + signal when killed
   std::string out;
@@ -32,8 +34,6 @@ struct temp_dir {
   std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
-std::vector<unsigned char> read_file(const std::string& path);
-void write_file(const std::string& path, const std::vector<unsigned char>& bytes);
 bool file_exists(const std::string& path);
 
 // A bash script in a child, its standard output and status captured.

@@ -1,13 +1,11 @@
 #include "batch/batch_options.h"
 
-#include <sched.h>
-
 #include <cstdio>
 #include <string_view>
-#include <thread>
 
-#include "tool/number_parse.h"
-#include "tool/version.h"
+#include "kit/number_parse.h"
+#include "kit/version.h"
+#include "os/process.h"
 
 namespace {
 
@@ -25,13 +23,6 @@ constexpr const char* DESCRIPTION =
     "  --version  the release\n"
     "Status: 0 every file translated, 1 some failed, 2 a usage error.\n"
     "Manual: man palette-batch\n";
-
-unsigned processors_available() {
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
-  unsigned count = std::thread::hardware_concurrency();
-  return count == 0 ? 1 : count;
-}
 
 // A whole positive decimal number up to MOST_JOBS, or 0.
 unsigned parse_jobs(std::string_view text) {

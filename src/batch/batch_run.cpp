@@ -1,14 +1,10 @@
 #include "batch/batch_run.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -18,8 +14,10 @@
 
 #include "batch/file_job.h"
 #include "batch/input_scan.h"
-#include "tool/exit_status.h"
-#include "tool/text_escape.h"
+#include "kit/exit_status.h"
+#include "kit/text_escape.h"
+#include "os/files.h"
+#include "os/process.h"
 
 namespace {
 
@@ -65,12 +63,13 @@ void report_failure(batch_state& state, failure_line failure) {
 }
 
 // A worker's exception would end the whole process: it fails only its file.
-std::string run_file_job_caught(const file_job& job, job_buffers& buffers) {
+bool run_file_job_caught(const file_job& job, job_buffers& buffers, std::string* err) {
   try {
-    return run_file_job(job, buffers);
+    return run_file_job(job, buffers, err);
   } catch (const std::exception& error) {
     buffers = job_buffers{};
-    return std::string("cannot translate: ") + error.what();
+    *err = std::string("cannot translate: ") + error.what();
+    return false;
   }
 }
 
@@ -80,8 +79,8 @@ void translate_one(batch_state& state, job_buffers& buffers, std::size_t index) 
   const std::string& relative = scan.inputs[index];
   file_job job{path_under(options.in_dir, relative), path_under(options.out_dir, relative),
                &options.parameters, &scan.identities};
-  std::string reason = run_file_job_caught(job, buffers);
-  if (!reason.empty()) {
+  std::string reason;
+  if (!run_file_job_caught(job, buffers, &reason)) {
     state.failed.fetch_add(1);
     report_failure(state, {scan.failures.size() + index, job.input_path, reason});
   }
@@ -188,13 +187,6 @@ int report_end(batch_state& state) {
   return all ? BATCH_ALL_TRANSLATED : BATCH_SOME_FAILED;
 }
 
-bool folder_identity(const std::string& path, file_identity& identity) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-  identity = {info.st_dev, info.st_ino};
-  return true;
-}
-
 int usage_failure(const std::string& problem) {
   print_usage_error(problem);
   return BATCH_USAGE_ERROR;
@@ -204,13 +196,12 @@ int usage_failure(const std::string& problem) {
 // scan then leaves out, but it may not be the input folder.
 int check_folders(const batch_options& options, file_identity& out_identity) {
   file_identity in_identity;
-  if (!folder_identity(options.in_dir, in_identity))
+  if (!identity_of_folder(options.in_dir, in_identity))
     return usage_failure("IN_DIR " + visible_name(options.in_dir) + " is not a folder");
-  int error = make_folders(options.out_dir);
-  if (error != 0)
-    return usage_failure("cannot create OUT_DIR " + visible_name(options.out_dir) + ": " +
-                         std::strerror(error));
-  if (!folder_identity(options.out_dir, out_identity))
+  std::string reason;
+  if (!make_folders(options.out_dir, &reason))
+    return usage_failure("cannot create OUT_DIR " + visible_name(options.out_dir) + ": " + reason);
+  if (!identity_of_folder(options.out_dir, out_identity))
     return usage_failure("OUT_DIR " + visible_name(options.out_dir) + " is not a folder");
   if (out_identity == in_identity)
     return usage_failure("OUT_DIR is IN_DIR: the outputs would replace the inputs");
@@ -220,10 +211,7 @@ int check_folders(const batch_options& options, file_identity& out_identity) {
 }  // namespace
 
 void stop_batch_on_signals() {
-  struct sigaction action {};
-  action.sa_handler = note_stop;
-  sigemptyset(&action.sa_mask);
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+  on_stop_request(note_stop);
 }
 
 int batch_stop_signal() {
@@ -238,7 +226,7 @@ int run_batch(const batch_options& options) {
   batch_state state;
   state.options = &options;
   state.scan = &scan;
-  state.progress = isatty(STDERR_FILENO) != 0;
+  state.progress = is_terminal(standard_stream::error);
   for (std::size_t i = 0; i < scan.failures.size(); ++i)
     report_failure(state, {i, scan.failures[i].path, scan.failures[i].reason});
   translate_all(state);

@@ -26,10 +26,6 @@ struct file_job {
   const std::set<file_identity>* inputs = nullptr;  // an output may not replace any of them
 };
 
-// Returns "" when the output is in place, or the reason it is not, in palette-translate's
+// True when the output is in place; otherwise *err says why not, in palette-translate's
 // words where it has them. A failure leaves no new file and an old output as it was.
-std::string run_file_job(const file_job& job, job_buffers& buffers);
-
-// Makes the folder and any missing parents; returns 0 or the errno. A folder that exists
-// already, perhaps made by another worker at the same moment, is no failure.
-int make_folders(const std::string& folder);
+bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err);

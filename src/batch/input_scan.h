@@ -2,15 +2,11 @@
 // Finds palette-batch's inputs: every file under a folder whose name ends in .bmp in any
 // case, in every folder below it.
 
-#include <sys/types.h>
-
 #include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
-// A file as the file system knows it: device and inode.
-using file_identity = std::pair<dev_t, ino_t>;
+#include "os/file_identity.h"
 
 struct scan_failure {
   std::string path;

@@ -2,14 +2,13 @@
 // palette-translate would translate each, several files at once.
 // Usage: palette-batch [-j N] [--json] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT
 
-#include <csignal>
 #include <cstdio>
 #include <exception>
 
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
-#include "tool/exit_status.h"
-#include "tool/process_setup.h"
+#include "kit/exit_status.h"
+#include "os/process.h"
 
 namespace {
 
@@ -41,8 +40,7 @@ int main(int argc, char** argv) {
   }
   // Stopped by a signal: end as that signal would have ended the run.
   if (int signal_number = batch_stop_signal(); signal_number != 0) {
-    std::signal(signal_number, SIG_DFL);
-    std::raise(signal_number);
+    end_by_signal(signal_number);
   }
   return status;
 }

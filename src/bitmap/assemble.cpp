@@ -21,7 +21,7 @@ void copy_used_palette(work_image& image) {
   std::memset(palette, 0, bmp::PALETTE_SIZE);
   std::size_t length = static_cast<std::size_t>(image.used_count - 1) * bmp::ENTRY_SIZE;
   for (std::size_t i = 0; i < length; ++i)
-    palette[i] = input_byte_or_zero(image, image.input_palette_offset + i);
+    palette[i] = input_byte_or_zero(image, image.header.palette_offset + i);
 }
 
 }  // namespace

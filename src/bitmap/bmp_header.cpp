@@ -12,6 +12,15 @@ std::uint32_t row_count(std::int32_t height) {
   return static_cast<std::uint32_t>(std::abs(static_cast<std::int64_t>(height)));
 }
 
+std::uint32_t palette_capacity(const bmp_header& header) {
+  return std::uint32_t{1} << header.bits;
+}
+
+bool colors_used_counts_entries(const bmp_header& header) {
+  return header.colors_used > 0 &&
+         static_cast<std::uint32_t>(header.colors_used) < palette_capacity(header);
+}
+
 std::uint64_t padded_width(std::int32_t width) {
   return (static_cast<std::uint64_t>(width) + 3) / 4 * 4;
 }
@@ -33,27 +42,26 @@ void read_info_fields(const std::uint8_t* bytes, bmp_header& header) {
   header.palette_offset = bmp::FILE_HEADER_SIZE + std::uint64_t{header.info_size};
 }
 
-bitmap_fault check_pixel_offset(std::uint32_t offset, std::uint64_t headers_end,
-                                std::int32_t size) {
-  if (offset < headers_end) return bitmap_fault::pixel_offset_in_headers;
-  if (offset > static_cast<std::uint32_t>(size)) return bitmap_fault::pixel_offset_past_end;
-  return bitmap_fault::none;
+refusal check_pixel_offset(std::uint32_t offset, std::uint64_t headers_end, std::int32_t size) {
+  if (offset < headers_end) return refusal::pixel_offset_in_headers;
+  if (offset > static_cast<std::uint32_t>(size)) return refusal::pixel_offset_past_end;
+  return refusal::none;
 }
 
 // The file's own rows: the padded row length, capped by what the file holds per row so
 // that trailing bytes never widen it.
-bitmap_fault check_in_place(bmp_header& header, std::int32_t size) {
-  if (header.height == 0) return bitmap_fault::zero_height;
-  if (header.width < 0) return bitmap_fault::negative_width;
-  bitmap_fault offset_fault = check_pixel_offset(header.pixel_offset, bmp::HEADERS_SIZE, size);
-  if (offset_fault != bitmap_fault::none) return offset_fault;
-  if (header.colors_used < 0) return bitmap_fault::negative_colors_used;
+refusal check_in_place(bmp_header& header, std::int32_t size) {
+  if (header.height == 0) return refusal::zero_height;
+  if (header.width < 0) return refusal::negative_width;
+  refusal offset_fault = check_pixel_offset(header.pixel_offset, bmp::HEADERS_SIZE, size);
+  if (offset_fault != refusal::none) return offset_fault;
+  if (header.colors_used < 0) return refusal::negative_colors_used;
   std::uint64_t pixel_bytes = static_cast<std::uint32_t>(size) - header.pixel_offset;
   header.stride =
       static_cast<std::uint32_t>(std::min(padded_width(header.width), pixel_bytes / header.rows));
   if (static_cast<std::uint32_t>(header.width) > header.stride)
-    return bitmap_fault::width_exceeds_stride;
-  return bitmap_fault::none;
+    return refusal::width_exceeds_stride;
+  return refusal::none;
 }
 
 bool fits_bits(std::uint16_t bits, std::uint32_t compression) {
@@ -62,56 +70,93 @@ bool fits_bits(std::uint16_t bits, std::uint32_t compression) {
   return compression == bmp::COMPRESSION_RLE4 && bits == 4;
 }
 
-bitmap_fault check_form(const bmp_header& header) {
-  if (!header.core && header.info_size < bmp::MIN_INFO_SIZE)
-    return bitmap_fault::unsupported_info_size;
-  if (header.bits != 1 && header.bits != 4 && header.bits != 8)
-    return bitmap_fault::unsupported_bits;
-  if (!fits_bits(header.bits, header.compression)) return bitmap_fault::unsupported_compression;
+refusal check_form(const bmp_header& header) {
+  if (!header.core && header.info_size < bmp::MIN_INFO_SIZE) return refusal::unsupported_info_size;
+  if (header.bits != 1 && header.bits != 4 && header.bits != 8) return refusal::unsupported_bits;
+  if (!fits_bits(header.bits, header.compression)) return refusal::unsupported_compression;
   if (header.compression != bmp::COMPRESSION_NONE && header.height < 0)
-    return bitmap_fault::compressed_top_down;
-  return bitmap_fault::none;
+    return refusal::compressed_top_down;
+  return refusal::none;
 }
 
 // A decoded form: the 8-bit rows are built, so only their size limits them.
-bitmap_fault check_decoded(bmp_header& header, std::int32_t size) {
-  if (header.height == 0) return bitmap_fault::zero_height;
-  if (header.width < 0) return bitmap_fault::negative_width;
-  bitmap_fault offset_fault = check_pixel_offset(header.pixel_offset, header.palette_offset, size);
-  if (offset_fault != bitmap_fault::none) return offset_fault;
-  if (header.colors_used < 0) return bitmap_fault::negative_colors_used;
+refusal check_decoded(bmp_header& header, std::int32_t size) {
+  if (header.height == 0) return refusal::zero_height;
+  if (header.width < 0) return refusal::negative_width;
+  refusal offset_fault = check_pixel_offset(header.pixel_offset, header.palette_offset, size);
+  if (offset_fault != refusal::none) return offset_fault;
+  if (header.colors_used < 0) return refusal::negative_colors_used;
   std::uint64_t stride = padded_width(header.width);
   std::uint64_t room = static_cast<std::uint64_t>(bmp::MAX_INPUT_SIZE) - bmp::OUTPUT_PIXEL_OFFSET;
-  if (stride > room / header.rows) return bitmap_fault::decoded_too_large;
+  if (stride > room / header.rows) return refusal::decoded_too_large;
   header.stride = static_cast<std::uint32_t>(stride);
-  return bitmap_fault::none;
+  return refusal::none;
 }
 
 }  // namespace
 
-bitmap_fault read_bmp_header(const std::uint8_t* bytes, std::int32_t size, bmp_header& header) {
+refusal read_bmp_header(const std::uint8_t* bytes, std::int32_t size, bmp_header& header) {
   header = {};
   header.pixel_offset = read_le32(bytes + bmp::PIXEL_OFFSET_FIELD);
   header.info_size = read_le32(bytes + bmp::INFO_SIZE_FIELD);
   if (header.info_size == bmp::CORE_INFO_SIZE) {
-    if (size < static_cast<std::int32_t>(bmp::CORE_HEADERS_SIZE)) return bitmap_fault::too_short;
+    if (size < static_cast<std::int32_t>(bmp::CORE_HEADERS_SIZE)) return refusal::too_short;
     read_core_fields(bytes, header);
   } else {
-    if (size < static_cast<std::int32_t>(bmp::HEADERS_SIZE)) return bitmap_fault::too_short;
+    if (size < static_cast<std::int32_t>(bmp::HEADERS_SIZE)) return refusal::too_short;
     read_info_fields(bytes, header);
   }
   header.rows = row_count(header.height);
   header.in_place = !header.core && header.bits == 8 && header.compression == bmp::COMPRESSION_NONE;
   if (header.in_place) return check_in_place(header, size);
-  bitmap_fault form_fault = check_form(header);
-  if (form_fault != bitmap_fault::none) return form_fault;
+  refusal form_fault = check_form(header);
+  if (form_fault != refusal::none) return form_fault;
   return check_decoded(header, size);
 }
 
-bool is_unsupported_form(bitmap_fault fault) {
-  return fault == bitmap_fault::unsupported_info_size || fault == bitmap_fault::unsupported_bits ||
-         fault == bitmap_fault::unsupported_compression ||
-         fault == bitmap_fault::compressed_top_down;
+std::uint32_t stored_entry_count(const bmp_header& header) {
+  return colors_used_counts_entries(header) ? static_cast<std::uint32_t>(header.colors_used)
+                                            : palette_capacity(header);
+}
+
+// The equivalent holds a 40-byte info header, the full palette right after it and the
+// rows right after that.
+bmp_header equivalent_header(const bmp_header& header) {
+  bmp_header equivalent = header;
+  equivalent.info_size = bmp::OUTPUT_INFO_SIZE;
+  equivalent.core = false;
+  equivalent.bits = 8;
+  equivalent.compression = bmp::COMPRESSION_NONE;
+  equivalent.colors_used = colors_used_counts_entries(header) ? header.colors_used : 0;
+  equivalent.pixel_offset = bmp::OUTPUT_PIXEL_OFFSET;
+  equivalent.palette_offset = bmp::HEADERS_SIZE;
+  equivalent.in_place = true;
+  return equivalent;
+}
+
+const char* compression_name(std::uint32_t compression) {
+  switch (compression) {
+    case 0:
+      return "uncompressed";
+    case 1:
+      return "RLE8";
+    case 2:
+      return "RLE4";
+    case 3:
+      return "bitfields or OS/2 Huffman";
+    case 4:
+      return "JPEG or OS/2 RLE24";
+    case 5:
+      return "PNG";
+    case 6:
+      return "alpha bitfields";
+    case 11:
+    case 12:
+    case 13:
+      return "CMYK";
+    default:
+      return "an unknown compression";
+  }
 }
 
 std::int32_t equivalent_size(const bmp_header& header) {

@@ -30,7 +30,8 @@
 
 #include <cstdint>
 
-#include "bitmap/work_image.h"
+#include "bitmap/bmp_layout.h"
+#include "bitmap/refusal.h"
 
 namespace bmp {
 
@@ -66,11 +67,19 @@ struct bmp_header {
 };
 
 // Reads and checks the header of a file of `size` bytes (at least 18). Fills in as much
-// of the header as it could read, also when it reports a fault.
-bitmap_fault read_bmp_header(const std::uint8_t* bytes, std::int32_t size, bmp_header& header);
+// of the header as it could read, also when it refuses the file.
+refusal read_bmp_header(const std::uint8_t* bytes, std::int32_t size, bmp_header& header);
 
-// Whether the fault is a form the tool does not read, rather than a broken header.
-bool is_unsupported_form(bitmap_fault fault);
+// The header of the 8-bit equivalent that write_equivalent makes of a file with this
+// header: what reading the equivalent's own bytes would give, without reading them again.
+bmp_header equivalent_header(const bmp_header& header);
+
+// The palette entries a decoded form stores: its colours-used field where that is above 0
+// and below the form's capacity (1 << bits), the capacity otherwise.
+std::uint32_t stored_entry_count(const bmp_header& header);
+
+// What a compression field value stands for: "uncompressed", "RLE8", "JPEG or OS/2 RLE24" ...
+const char* compression_name(std::uint32_t compression);
 
 // The length of the 8-bit equivalent of a header that is not in place: within the input
 // size limit, as read_bmp_header checked.

@@ -17,16 +17,6 @@ struct file_view {
   std::uint8_t at(std::uint64_t offset) const { return offset < size ? bytes[offset] : 0; }
 };
 
-std::uint32_t palette_capacity(const bmp_header& header) {
-  return std::uint32_t{1} << header.bits;
-}
-
-// The colours-used field counts the stored entries only where it is below the capacity.
-bool counts_entries(const bmp_header& header) {
-  return header.colors_used > 0 &&
-         static_cast<std::uint32_t>(header.colors_used) < palette_capacity(header);
-}
-
 void write_info_header(file_view file, const bmp_header& header, std::uint8_t* out) {
   if (header.core) {
     write_le32(out + bmp::WIDTH_FIELD, static_cast<std::uint32_t>(header.width));
@@ -43,12 +33,11 @@ void write_info_header(file_view file, const bmp_header& header, std::uint8_t* o
   write_le32(out + bmp::IMAGE_SIZE_FIELD,
              static_cast<std::uint32_t>(std::uint64_t{header.stride} * header.rows));
   write_le32(out + bmp::COLORS_USED_FIELD,
-             counts_entries(header) ? static_cast<std::uint32_t>(header.colors_used) : 0);
+             static_cast<std::uint32_t>(equivalent_header(header).colors_used));
 }
 
 void write_palette(file_view file, const bmp_header& header, std::uint8_t* palette) {
-  std::uint32_t entries = counts_entries(header) ? static_cast<std::uint32_t>(header.colors_used)
-                                                 : palette_capacity(header);
+  std::uint32_t entries = stored_entry_count(header);
   std::uint64_t entry_size = header.core ? bmp::CORE_ENTRY_SIZE : bmp::ENTRY_SIZE;
   for (std::uint32_t i = 0; i < entries; ++i) {
     for (std::uint64_t j = 0; j < entry_size; ++j)

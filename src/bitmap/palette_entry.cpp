@@ -18,7 +18,7 @@ const std::uint8_t* output_entry(const work_image& image, int index) {
 
 rgb input_palette_color(const work_image& image, int index) {
   std::uint64_t entry =
-      image.input_palette_offset + static_cast<std::uint64_t>(index) * bmp::ENTRY_SIZE;
+      image.header.palette_offset + static_cast<std::uint64_t>(index) * bmp::ENTRY_SIZE;
   return {input_byte_or_zero(image, entry + bmp::RED),
           input_byte_or_zero(image, entry + bmp::GREEN),
           input_byte_or_zero(image, entry + bmp::BLUE)};

@@ -58,21 +58,11 @@ void read_palette_and_pixels(work_image& image, inspection& found) {
 // The smallest parameters that turn the near-background step on: the grays must fit.
 constexpr translation_parameters WITH_GRAYS{1, 1, 1, 0.01f};
 
-// Runs the translation up to the pixel rows, which it leaves unchanged, as the tool would.
-void judge(work_image& image, inspection& found) {
-  std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
-  image.output_prefix = prefix;
-  pixel_plan plan;
-  found.outcome = plan_translation(image, WITH_GRAYS, plan);
-  image.output_prefix = nullptr;
-}
-
 }  // namespace
 
 verdict inspection::judged() const {
-  if (outcome.outcome == translation_outcome::done) return verdict::usable;
-  if (outcome.outcome == translation_outcome::no_room_for_grays)
-    return verdict::usable_without_grays;
+  if (outcome.done()) return verdict::usable;
+  if (outcome.refused == refusal::no_room_for_grays) return verdict::usable_without_grays;
   return verdict::refused;
 }
 
@@ -83,27 +73,28 @@ inspection inspect_size(std::int64_t file_size) {
   return found;
 }
 
+// The translation runs up to the pixel rows, which it leaves as they are, as the tool
+// would; the report is drawn from what it found.
 inspection inspect_bitmap(std::vector<std::uint8_t> file) {
   inspection found = inspect_size(static_cast<std::int64_t>(file.size()));
-  if (found.outcome.outcome != translation_outcome::done) return found;
+  if (!found.outcome.done()) return found;
   found.has_headers = true;
   found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
-  // The record points into our own copy: the core takes mutable bytes, though nothing here
-  // writes to them.
-  work_image image;
-  image.input_bytes = file.data();
-  image.file_size = static_cast<std::int32_t>(file.size());
+  std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
   std::vector<std::uint8_t> equivalent;
-  found.outcome = load_equivalent(image, [&](std::int32_t size) {
-    equivalent.resize(static_cast<std::size_t>(size));
-    return equivalent.data();
-  });
+  translation_memory memory{file.data(), static_cast<std::int64_t>(file.size()), prefix,
+                            [&](std::int32_t size) {
+                              equivalent.resize(static_cast<std::size_t>(size));
+                              return equivalent.data();
+                            }};
+  work_image image;
+  pixel_plan plan;
+  found.outcome = plan_translation(memory, WITH_GRAYS, image, plan);
   found.header = found.outcome.header;
-  if (found.outcome.outcome != translation_outcome::done) return found;
-  judge(image, found);
+  if (!found.outcome.loaded) return found;
   found.measured = true;
-  found.stride = image.stride;
-  found.used_count = count_used_colors(image);
+  found.stride = image.header.stride;
+  found.used_count = found.outcome.counted;
   found.first_pixel = first_input_pixel(image);
   read_palette_and_pixels(image, found);
   mark_fixed_slots(found);

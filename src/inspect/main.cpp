@@ -2,11 +2,8 @@
 // make of them. Reads only; never writes a file.
 // Usage: palette-inspect [--json] [--all] FILE.bmp...
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,9 +13,10 @@
 #include <vector>
 
 #include "inspect/report.h"
-#include "tool/exit_status.h"
-#include "tool/version.h"
-#include "tool/whole_file.h"
+#include "kit/exit_status.h"
+#include "kit/version.h"
+#include "os/files.h"
+#include "os/process.h"
 
 namespace {
 
@@ -74,27 +72,25 @@ int parse_options(int argc, char** argv, inspect_options& options) {
   return -1;
 }
 
-// The whole file, or the reason it cannot be had. A file beyond the size limit is judged
-// by its size and not read.
-std::string read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes,
-                            inspection& found) {
+// The whole file, or false and why it cannot be had. A file beyond the size limit is
+// judged by its size and not read.
+bool read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes, inspection& found,
+                     std::string* err) {
   opened_file file;
-  std::string error = open_regular_file(path, file);
-  if (!error.empty()) return error;
+  if (!open_regular_file(path, file, err)) return false;
   found = inspect_size(file.size);
-  if (found.outcome.outcome != translation_outcome::done) {
+  if (!found.outcome.done()) {
     close_file(file);
-    return "";
+    return true;
   }
-  return read_and_close(file, bytes);
+  return read_and_close(file, bytes, err);
 }
 
 inspected_file inspect_path(const std::string& path) {
   inspected_file file{path, "", {}};
   std::vector<std::uint8_t> bytes;
-  file.read_error = read_whole_file(path, bytes, file.found);
-  bool read = file.read_error.empty() && file.found.outcome.outcome == translation_outcome::done;
-  if (read) file.found = inspect_bitmap(std::move(bytes));
+  bool read = read_whole_file(path, bytes, file.found, &file.read_error);
+  if (read && file.found.outcome.done()) file.found = inspect_bitmap(std::move(bytes));
   return file;
 }
 
@@ -105,8 +101,8 @@ int status_of(const std::vector<inspected_file>& files) {
 }
 
 bool wants_color() {
-  const char* no_color = std::getenv("NO_COLOR");
-  return isatty(STDOUT_FILENO) != 0 && (no_color == nullptr || no_color[0] == '\0');
+  const char* no_color = environment_value("NO_COLOR");
+  return is_terminal(standard_stream::output) && (no_color == nullptr || no_color[0] == '\0');
 }
 
 }  // namespace
@@ -130,7 +126,7 @@ int inspect_files(int argc, char** argv) {
 // Nothing may end the process without a status and a reason: not even an allocation that
 // fails, and not a full or closed standard output.
 int main(int argc, char** argv) {
-  std::signal(SIGPIPE, SIG_IGN);
+  ignore_broken_pipes();
   int status = shell_status(STATUS_FAILURE);
   try {
     status = inspect_files(argc, argv);

@@ -1,10 +1,9 @@
 #include "inspect/report.h"
 
+#include "kit/exit_status.h"
+#include "kit/text_escape.h"
+#include "kit/text_format.h"
 #include "palette/slot_placement.h"
-#include "tool/exit_status.h"
-#include "tool/messages.h"
-#include "tool/text_escape.h"
-#include "tool/text_format.h"
 
 namespace {
 
@@ -185,12 +184,12 @@ bool file_ok(const inspected_file& file) {
 int file_status(const inspected_file& file) {
   if (!file.read_error.empty()) return shell_status(STATUS_FAILURE);
   if (file.found.usable()) return STATUS_OK;
-  return shell_status(refusal_status(file.found.outcome));
+  return shell_status(refusal_status(file.found.outcome.refused));
 }
 
 std::string problem_of(const inspected_file& file) {
   if (!file.read_error.empty()) return file.read_error;
-  return refusal_reason(file.found.outcome);
+  return refusal_text(file.found.outcome);
 }
 
 std::string text_report(const inspected_file& file, const report_style& style) {

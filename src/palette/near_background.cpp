@@ -54,7 +54,7 @@ pixel_plan plan_without_draws(const std::array<std::uint8_t, bmp::PALETTE_ENTRIE
   return plan;
 }
 
-int plan_near_background(work_image& image, int red_tolerance, int green_tolerance,
+int near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
                          int blue_tolerance, float background_share, pixel_plan& plan) {
   plan = plan_without_draws(image.index_map);
   if (static_cast<double>(background_share) <= MIN_BACKGROUND_SHARE) return 0;

@@ -20,9 +20,10 @@ constexpr double MIN_BACKGROUND_SHARE = 0.0001;
 // The grays go after the used entries, so used_count may not exceed this.
 constexpr int MAX_USED_FOR_GRAYS = bmp::PALETTE_ENTRIES - static_cast<int>(gray_ramp.size()) - 1;
 
-// Appends the gray ramp and decides, per input value, what its pixels become.
-// 0 when the output may be written, -2 when the palette has no room for the grays.
-int plan_near_background(work_image& image, int red_tolerance, int green_tolerance,
+// Appends the gray ramp and decides, per input value, what its pixels become; the pixel
+// transform applies the decisions. 0 when the output may be written, -2 when the palette
+// has no room for the grays.
+int near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
                          int blue_tolerance, float background_share, pixel_plan& plan);
 
 // The ramp level nearest the brightest component of input palette entry k; ties go low.

@@ -10,20 +10,20 @@ namespace {
 // rows without fill bytes form one span.
 template <typename F>
 void for_each_span(const work_image& image, F f) {
-  std::size_t width = static_cast<std::size_t>(image.width);
-  if (width == image.stride) {
-    f(std::size_t{0}, width * image.rows);
+  std::size_t width = static_cast<std::size_t>(image.header.width);
+  if (width == image.header.stride) {
+    f(std::size_t{0}, width * image.header.rows);
     return;
   }
-  for (std::size_t row = 0; row < image.rows; ++row) f(row * image.stride, width);
+  for (std::size_t row = 0; row < image.header.rows; ++row) f(row * image.header.stride, width);
 }
 
 void zero_fill_bytes(work_image& image) {
-  std::size_t width = static_cast<std::size_t>(image.width);
-  if (width == image.stride) return;
-  for (std::size_t row = 0; row < image.rows; ++row) {
-    std::uint8_t* line = image.output_pixels + row * image.stride;
-    std::fill(line + width, line + image.stride, std::uint8_t{0});
+  std::size_t width = static_cast<std::size_t>(image.header.width);
+  if (width == image.header.stride) return;
+  for (std::size_t row = 0; row < image.header.rows; ++row) {
+    std::uint8_t* line = image.output_pixels + row * image.header.stride;
+    std::fill(line + width, line + image.header.stride, std::uint8_t{0});
   }
 }
 

@@ -52,12 +52,12 @@ int place_color(work_image& image, int source, int slot, std::uint8_t red, std::
   return 0;
 }
 
-int apply_slot_table(work_image& image) {
+bool apply_slot_table(work_image& image) {
   for (const slot_step& step : SLOT_TABLE) {
     int source = step.source == BACKGROUND_SOURCE ? first_input_pixel(image) : step.source;
     if (place_color(image, source, step.slot, step.color.red, step.color.green, step.color.blue) !=
         0)
-      return -1;
+      return false;
   }
-  return 0;
+  return true;
 }

@@ -50,5 +50,5 @@ int append_palette_color(work_image& image, std::uint8_t red, std::uint8_t green
                          std::uint8_t blue);
 
 // Background to slot 0, markers to 5, 4 and 1, placeholders to 2, 3, 6 and 7, in that
-// order. 0 on success, -1 at the first append that finds the palette full.
-int apply_slot_table(work_image& image);
+// order. False at the first append that finds the palette full.
+bool apply_slot_table(work_image& image);

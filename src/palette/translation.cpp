@@ -6,67 +6,76 @@
 
 namespace {
 
-translation_report refused(translation_report report, translation_outcome outcome) {
-  report.outcome = outcome;
+translation_report refused(translation_report report, refusal reason) {
+  report.refused = reason;
   return report;
 }
 
-translation_outcome outcome_of(bitmap_fault fault) {
-  if (fault == bitmap_fault::none) return translation_outcome::done;
-  return is_unsupported_form(fault) ? translation_outcome::unsupported_format
-                                    : translation_outcome::malformed;
+// The header is read once; a decoded form's equivalent comes with its header made.
+translation_report load_rows(const translation_memory& memory, work_image& image) {
+  translation_report report = check_file_size(memory.file_size);
+  if (!report.done()) return report;
+  auto size = static_cast<std::int32_t>(memory.file_size);
+  report.refused = read_bmp_header(memory.file, size, report.header);
+  if (!report.done()) return report;
+  image.input_bytes = memory.file;
+  image.file_size = size;
+  image.header = report.header;
+  if (!report.header.in_place) {
+    std::int32_t equivalent_length = equivalent_size(report.header);
+    std::uint8_t* equivalent = memory.allocate(equivalent_length);
+    write_equivalent(memory.file, size, report.header, equivalent);
+    image.input_bytes = equivalent;
+    image.file_size = equivalent_length;
+    image.header = equivalent_header(report.header);
+  }
+  image.output_prefix = memory.prefix;
+  report.loaded = true;
+  return report;
 }
 
 }  // namespace
 
+std::string refusal_text(const translation_report& report) {
+  return refusal_text(report.refused, report.header, report.used_count);
+}
+
 translation_report check_file_size(std::int64_t file_size) {
   translation_report report;
-  report.fault = check_input_size(file_size);
-  report.outcome = outcome_of(report.fault);
+  report.refused = check_input_size(file_size);
   return report;
 }
 
-translation_report check_header(const work_image& image) {
-  translation_report report;
-  report.fault = read_bmp_header(image.input_bytes, image.file_size, report.header);
-  report.outcome = outcome_of(report.fault);
-  return report;
-}
-
-translation_report prepare_translation(work_image& image) {
-  translation_report report;
-  report.fault = measure_bitmap(image, report.header);
-  report.outcome = outcome_of(report.fault);
-  if (report.outcome != translation_outcome::done) return report;
-  // Decoded forms come here as their 8-bit equivalent, through load_equivalent.
-  if (!report.header.in_place) return refused(report, translation_outcome::unsupported_format);
-  report.used_count = count_used_colors(image);
-  if (check_palette_room(report.used_count) != 0)
-    return refused(report, translation_outcome::palette_full);
-  image.used_count = static_cast<int>(report.used_count);
+translation_report prepare_translation(const translation_memory& memory, work_image& image) {
+  translation_report report = load_rows(memory, image);
+  if (!report.done()) return report;
+  report.counted = count_used_colors(image);
+  report.used_count = report.counted;
+  if (check_palette_room(report.counted) != 0) return refused(report, refusal::palette_full);
+  image.used_count = static_cast<int>(report.counted);
   assemble_prefix(image);
   clamp_index_map(image);
   return report;
 }
 
-translation_report plan_translation(work_image& image, const translation_parameters& parameters,
+translation_report plan_translation(const translation_memory& memory,
+                                    const translation_parameters& parameters, work_image& image,
                                     pixel_plan& plan) {
-  translation_report report = prepare_translation(image);
-  if (report.outcome != translation_outcome::done) return report;
-  if (apply_slot_table(image) != 0) return refused(report, translation_outcome::palette_full);
+  translation_report report = prepare_translation(memory, image);
+  if (!report.done()) return report;
+  if (!apply_slot_table(image)) return refused(report, refusal::palette_full);
   report.used_count = image.used_count;
-  if (plan_near_background(image, parameters.red_tolerance, parameters.green_tolerance,
-                           parameters.blue_tolerance, parameters.background_share, plan) != 0) {
-    return refused(report, translation_outcome::no_room_for_grays);
-  }
+  if (near_background_pass(image, parameters.red_tolerance, parameters.green_tolerance,
+                           parameters.blue_tolerance, parameters.background_share, plan) != 0)
+    return refused(report, refusal::no_room_for_grays);
   return report;
 }
 
-translation_report translate_image(work_image& image, const translation_parameters& parameters,
-                                   const pixel_kernels& kernels) {
+translation_report translate_file(const translation_memory& memory,
+                                  const translation_parameters& parameters, work_image& image,
+                                  const pixel_kernels& kernels) {
   pixel_plan plan;
-  translation_report report = plan_translation(image, parameters, plan);
-  if (report.outcome != translation_outcome::done) return report;
-  transform_pixels(image, plan, kernels);
+  translation_report report = plan_translation(memory, parameters, image, plan);
+  if (report.done()) transform_pixels(image, plan, kernels);
   return report;
 }

@@ -14,19 +14,21 @@ namespace {
 // An image without columns may still claim two billion rows: nothing to visit then.
 template <typename F>
 void for_each_pixel(const work_image& image, F f) {
-  if (image.width == 0) return;
-  for (std::size_t row = 0; row < image.rows; ++row) {
-    for (std::size_t col = 0; col < static_cast<std::size_t>(image.width); ++col)
-      f(row * image.stride + col);
+  if (image.header.width == 0) return;
+  for (std::size_t row = 0; row < image.header.rows; ++row) {
+    for (std::size_t col = 0; col < static_cast<std::size_t>(image.header.width); ++col)
+      f(row * image.header.stride + col);
   }
 }
 
 void copy_rows(work_image& image) {
-  std::memcpy(image.output_pixels, input_pixels(image), std::size_t{image.stride} * image.rows);
-  if (static_cast<std::uint32_t>(image.width) == image.stride) return;
-  for (std::size_t row = 0; row < image.rows; ++row) {
-    std::uint8_t* line = image.output_pixels + row * image.stride;
-    std::fill(line + image.width, line + image.stride, std::uint8_t{0});
+  std::size_t length = std::size_t{image.header.stride} * image.header.rows;
+  if (length == 0) return;
+  std::memcpy(image.output_pixels, input_pixels(image), length);
+  if (static_cast<std::uint32_t>(image.header.width) == image.header.stride) return;
+  for (std::size_t row = 0; row < image.header.rows; ++row) {
+    std::uint8_t* line = image.output_pixels + row * image.header.stride;
+    std::fill(line + image.header.width, line + image.header.stride, std::uint8_t{0});
   }
 }
 
@@ -75,7 +77,7 @@ int apply_slot_table_literally(work_image& image) {
   return 0;
 }
 
-int near_background_pass(work_image& image, const translation_parameters& p) {
+int near_background_literally(work_image& image, const translation_parameters& p) {
   if (static_cast<double>(p.background_share) <= 0.0001) return 0;
   if (image.used_count > 248) return -2;
   for (int i = 0; i < 7; ++i) {
@@ -104,20 +106,22 @@ int near_background_pass(work_image& image, const translation_parameters& p) {
 
 }  // namespace
 
-translation_report reference_translate(work_image& image,
-                                       const translation_parameters& parameters) {
-  image.output_pixels = image.output_prefix + bmp::OUTPUT_PIXEL_OFFSET;
-  translation_report report = prepare_translation(image);
-  if (report.outcome != translation_outcome::done) return report;
+translation_report reference_translate(const translation_memory& memory,
+                                       const translation_parameters& parameters, work_image& image,
+                                       std::vector<std::uint8_t>& rows) {
+  translation_report report = prepare_translation(memory, image);
+  if (!report.done()) return report;
+  rows.assign(std::size_t{image.header.stride} * image.header.rows, 0);
+  image.output_pixels = rows.data();
   copy_rows(image);
   normalize_indices(image);
   report.used_count = image.used_count;
   if (apply_slot_table_literally(image) != 0) {
-    report.outcome = translation_outcome::palette_full;
+    report.refused = refusal::palette_full;
     return report;
   }
   report.used_count = image.used_count;
-  if (near_background_pass(image, parameters) != 0)
-    report.outcome = translation_outcome::no_room_for_grays;
+  if (near_background_literally(image, parameters) != 0)
+    report.refused = refusal::no_room_for_grays;
   return report;
 }

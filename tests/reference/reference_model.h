@@ -4,8 +4,12 @@
 // every palette value that passes the near-background test, drawing from the shared
 // sequence pixel by pixel.
 
+#include <vector>
+
 #include "palette/translation.h"
 
-// image holds the loaded input and output_prefix points at a buffer of file_size + 1024
-// bytes, the whole output file; the input is left unchanged.
-translation_report reference_translate(work_image& image, const translation_parameters& parameters);
+// The pipeline's preparation, then the literal steps. The output's rows go to `rows`; the
+// loaded file is left unchanged.
+translation_report reference_translate(const translation_memory& memory,
+                                       const translation_parameters& parameters, work_image& image,
+                                       std::vector<std::uint8_t>& rows);

@@ -11,7 +11,7 @@ enum class engine {
   reference,    // the literal model: a separate output buffer
 };
 
-// The image points into the two buffers, so a run moves but never copies.
+// The image points into the buffers, so a run moves but never copies.
 struct memory_run {
   memory_run() = default;
   memory_run(const memory_run&) = delete;
@@ -20,8 +20,9 @@ struct memory_run {
   memory_run& operator=(memory_run&&) = default;
 
   std::vector<std::uint8_t> input;
-  std::vector<std::uint8_t> output;      // the prefix, or the whole output for the reference
+  std::vector<std::uint8_t> output;      // the output's prefix
   std::vector<std::uint8_t> equivalent;  // the 8-bit equivalent of a decoded form
+  std::vector<std::uint8_t> rows;        // the reference's output rows
   work_image image;
   translation_report report;
 
@@ -29,9 +30,8 @@ struct memory_run {
   std::vector<std::uint8_t> written() const;
 };
 
-// Loads the bytes as the tool does (size checks first, decoded forms into their 8-bit
-// equivalent) and translates them, starting the random sequence afresh as a new process
-// would.
+// Translates the bytes through the pipeline, starting the random sequence afresh as a new
+// process would.
 void run_in_memory(memory_run& run, const translation_parameters& parameters,
                    engine which = engine::single_pass);
 
@@ -42,16 +42,17 @@ void run_on_tier(memory_run& run, const translation_parameters& parameters, kern
 // so that a machine without the vector tiers cannot pass unnoticed.
 const std::vector<kernel_tier>& tiers_under_test();
 
-// Loads and plans the translation, stopping before the pixel rows, which stay as read.
+// The pipeline's first half: everything but the pixel rows, which stay as read.
 bool plan_in_memory(memory_run& run, const translation_parameters& parameters, pixel_plan& plan);
 
-// Loads and measures only: the image is ready for the used count and assembly.
+// Loads the rows only as far as the header and decoding go: true when the image describes
+// them, even where the palette has no room.
 bool load_in_memory(memory_run& run);
+
+// The pipeline's preparation: loaded, counted, the prefix assembled and the index map
+// started, ready for slot placement.
+bool prepare_in_memory(memory_run& run);
 
 // Applies index_map to the rows in place, as the tool does when the near-background pass
 // is off; output_pixels then points at them.
 void remap_rows(memory_run& run);
-
-// Loads, checks, counts, assembles the prefix and starts the index map: ready for slot
-// placement.
-bool prepare_in_memory(memory_run& run);

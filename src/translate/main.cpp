@@ -1,4 +1,4 @@
-#include "tool/run.h"
+#include "translate/run.h"
 
 int main(int argc, char** argv) {
   return run_translation(argc, argv);

@@ -1,4 +1,4 @@
-#include "tool/system_calls.h"
+#include "os/system_calls.h"
 
 #include <sys/file.h>
 #include <unistd.h>

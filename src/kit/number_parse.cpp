@@ -1,4 +1,4 @@
-#include "tool/number_parse.h"
+#include "kit/number_parse.h"
 
 namespace {
 

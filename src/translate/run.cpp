@@ -1,24 +1,24 @@
-#include "tool/run.h"
-
-#include <unistd.h>
+#include "translate/run.h"
 
 #include <cstdio>
 #include <string_view>
 
 #include "bitmap/work_image.h"
+#include "kit/exit_status.h"
+#include "kit/number_parse.h"
+#include "kit/version.h"
+#include "os/file_identity.h"
+#include "os/process.h"
 #include "palette/translation.h"
-#include "tool/checked_io.h"
-#include "tool/load_bitmap.h"
-#include "tool/messages.h"
-#include "tool/number_parse.h"
-#include "tool/process_setup.h"
-#include "tool/same_file.h"
+#include "translate/checked_io.h"
+#include "translate/load_bitmap.h"
 
 namespace {
 
 constexpr int PARAMETER_COUNT = 6;
 
-constexpr const char* BANNER = "\n\nQuorl Palette Translation. Ver.2.0 (May 24 2003)";
+constexpr const char* BANNER =
+    "\n\n" PRODUCT_NAME_TEXT ". Ver." PRODUCT_VERSION_TEXT " (May 24 2003)";
 constexpr const char* INSUFFICIENT_PARAMETERS = "\nInsufficient parameters.";
 constexpr const char* USAGE =
     "\n\nusage: palette-translate INPUT.bmp OUTPUT.bmp RED GREEN BLUE PERCENT\n"
@@ -48,8 +48,9 @@ int answer_request(const char* argument) {
 }
 
 int refuse(const translation_report& report) {
-  std::fputs(refusal_message(report).c_str(), stdout);
-  return refusal_status(report);
+  std::string text = refusal_text(report);
+  if (!text.empty()) std::printf("\n%s", text.c_str());
+  return refusal_status(report.refused);
 }
 
 std::uint8_t* allocate_equivalent(std::int32_t size) {
@@ -60,15 +61,16 @@ int translate(int input, int output, const translation_parameters& parameters) {
   // Alive until the process ends, as the checked wrappers may end it at any point.
   static work_image image;
   static std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
-  image.output_prefix = prefix;
-  translation_report report = load_bitmap(input, image);
-  if (report.outcome == translation_outcome::done)
-    report = translate_loaded(image, parameters, allocate_equivalent);
-  if (report.outcome != translation_outcome::done) return refuse(report);
+  static translation_memory memory;
+  memory.prefix = prefix;
+  memory.allocate = allocate_equivalent;
+  translation_report report = load_bitmap(input, memory);
+  if (report.done()) report = translate_file(memory, parameters, image);
+  if (!report.done()) return refuse(report);
   int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
   checked_seek_write_pair(output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
                           image.output_pixels, pixel_length, 0);
-  close(output);
+  close_handle(output);
   return STATUS_OK;
 }
 

@@ -1,66 +1,34 @@
-#include "tool/checked_io.h"
+#include "translate/checked_io.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 
-#include "tool/system_calls.h"
-#include "tool/whole_file.h"
+#include "kit/exit_status.h"
+#include "os/memory.h"
 
 namespace {
 
-constexpr int EXIT_CHECKED_FAILURE = -1;
-constexpr mode_t CREATED_FILE_PERMISSION = 0600;
-
 [[noreturn]] void end_process() {
-  std::exit(EXIT_CHECKED_FAILURE);
-}
-
-int platform_origin(int origin) {
-  if (origin == SEEK_FROM_END) return SEEK_END;
-  return origin == SEEK_FROM_START ? SEEK_SET : SEEK_CUR;
-}
-
-// A directory opens for reading here but is no file to read; it fails as an open.
-bool is_directory(int handle) {
-  struct stat info {};
-  return fstat(handle, &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool is_regular_file(int handle) {
-  struct stat info {};
-  return fstat(handle, &info) == 0 && S_ISREG(info.st_mode);
+  std::exit(STATUS_FAILURE);
 }
 
 [[noreturn]] void write_failed(int handle, const void* source, int length) {
   // A cut-off bitmap with a valid header opens in some viewers: leave nothing instead.
-  if (is_regular_file(handle)) (void)ftruncate(handle, 0);
+  (void)truncate_file(handle);
   std::printf("\nError: _write failed.\n  File handle=%i\n  Where from=%s\n  Length=%i", handle,
               format_address(source).c_str(), length);
   end_process();
 }
 
-// Big images fill their buffer through far fewer page faults on huge pages.
-constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
-
-void* allocate(std::size_t size) {
-  if (size < 2 * HUGE_PAGE) return std::malloc(size);
-  std::size_t rounded = (size + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
-  void* block = std::aligned_alloc(HUGE_PAGE, rounded);
-  if (block != nullptr) madvise(block, rounded, MADV_HUGEPAGE);
-  return block;
-}
-
 void check_position(long position, long offset) {
   if (position == offset) return;
   std::printf("\nError: Lseek failed.\n  Where to=%ld", offset);
+  end_process();
+}
+
+[[noreturn]] void open_failed(const char* path, int mode) {
+  std::printf("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode);
   end_process();
 }
 
@@ -73,33 +41,22 @@ std::string format_address(const void* address) {
   return text;
 }
 
-int platform_open_flags(int mode) {
-  // Reading never waits for a writer: a FIFO with none opens at once and then fails to seek.
-  int flags = (mode & OPEN_READ_WRITE) != 0 ? O_RDWR : O_RDONLY | O_NONBLOCK;
-  if ((mode & OPEN_CREATE) != 0) flags |= O_CREAT;
-  // The truncation waits for checked_truncate: only the opened file can be checked for
-  // being the input, and only under the lock may another run's output be cut.
-  // No text translation happens here, so the binary flag has no counterpart.
-  return flags | O_CLOEXEC;
-}
-
 void* checked_alloc(long size) {
-  void* block = size >= 0 ? allocate(static_cast<std::size_t>(size)) : nullptr;
+  void* block = size >= 0 ? allocate_block(static_cast<std::size_t>(size)) : nullptr;
   if (block != nullptr) return block;
   std::printf("\nError:malloc failed.\n  Size: %ld bytes", size);
   end_process();
 }
 
 int checked_open(const char* path, int mode) {
-  int handle = open(path, platform_open_flags(mode), CREATED_FILE_PERMISSION);
-  if (handle != -1 && !is_directory(handle)) return handle;
-  std::printf("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode);
-  end_process();
+  int handle = open_with_mode(path, mode);
+  if (handle == -1) open_failed(path, mode);
+  return handle;
 }
 
 long checked_seek(int handle, long offset, int origin) {
-  off_t position = lseek(handle, offset, platform_origin(origin));
-  if (position != -1) return static_cast<long>(position);
+  long position = seek_handle(handle, offset, origin);
+  if (position != -1) return position;
   std::printf("\nError:_lseek failed.\n  File handle=%i\n  Offset=%li\n  From=%i", handle, offset,
               origin);
   end_process();
@@ -142,14 +99,6 @@ int checked_seek_write_pair(int handle, const void* first, int first_length, con
   write_failed(handle, first, length);
 }
 
-void lock_exclusively(int handle) {
-  // Advisory and best effort: a file system without locks still gets its output.
-  while (io_system.flock(handle, LOCK_EX) != 0 && errno == EINTR) {
-  }
-}
-
 void checked_truncate(int handle, const char* path, int mode) {
-  if (!is_regular_file(handle) || ftruncate(handle, 0) == 0) return;
-  std::printf("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode);
-  end_process();
+  if (!truncate_file(handle)) open_failed(path, mode);
 }

@@ -1,6 +1,6 @@
-#include "tool/text_escape.h"
+#include "kit/text_escape.h"
 
-#include "tool/text_format.h"
+#include "kit/text_format.h"
 
 namespace {
 

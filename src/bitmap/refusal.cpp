@@ -1,0 +1,90 @@
+#include "bitmap/refusal.h"
+
+#include "bitmap/bmp_header.h"
+#include "palette/near_background.h"
+
+namespace {
+
+std::string number(std::uint32_t value) {
+  return std::to_string(value);
+}
+
+}  // namespace
+
+int refusal_status(refusal reason) {
+  switch (reason) {
+    case refusal::none:
+      return STATUS_OK;
+    case refusal::palette_full:
+      return STATUS_PALETTE_FULL;
+    case refusal::too_short:
+    case refusal::too_large:
+    case refusal::zero_height:
+    case refusal::negative_width:
+    case refusal::pixel_offset_in_headers:
+    case refusal::pixel_offset_past_end:
+    case refusal::negative_colors_used:
+    case refusal::width_exceeds_stride:
+    case refusal::decoded_too_large:
+    case refusal::unsupported_info_size:
+    case refusal::unsupported_bits:
+    case refusal::unsupported_compression:
+    case refusal::compressed_top_down:
+    case refusal::no_room_for_grays:
+      break;
+  }
+  return STATUS_BAD_INPUT;
+}
+
+std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t used_count) {
+  switch (reason) {
+    case refusal::none:
+      return "";
+    case refusal::too_short:
+      return "Not a bitmap: the file is shorter than its headers (26 bytes with a 12-byte core "
+             "header, 54 otherwise).";
+    case refusal::too_large:
+      return "The input is too large: it must be smaller than 2147482624 bytes.";
+    case refusal::zero_height:
+      return "Bad bitmap header: the height is 0.";
+    case refusal::negative_width:
+      return "Bad bitmap header: the width is negative.";
+    case refusal::pixel_offset_in_headers:
+      return "Bad bitmap header: the pixel data offset points inside the headers.";
+    case refusal::pixel_offset_past_end:
+      return "Bad bitmap header: the pixel data offset points past the end of the file.";
+    case refusal::negative_colors_used:
+      return "Bad bitmap header: the colours-used field is negative.";
+    case refusal::width_exceeds_stride:
+      return "Bad bitmap: the file is too short to hold its pixel rows at the stated width.";
+    case refusal::decoded_too_large:
+      return "The picture is too large: as 8-bit rows it would make a file of 2147482624 bytes "
+             "or more.";
+    case refusal::unsupported_info_size:
+      return "Unsupported bitmap: a " + number(header.info_size) + "-byte info header with " +
+             number(header.bits) + " bits per pixel and compression " + number(header.compression) +
+             ". Any header size works for 8-bit uncompressed bitmaps; other forms need the "
+             "12-byte core header or an info header of 40 bytes or more.";
+    case refusal::unsupported_bits:
+      return "Unsupported bitmap: " + number(header.bits) +
+             " bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per pixel can be "
+             "translated; save the image with a palette of at most 256 colours.";
+    case refusal::unsupported_compression:
+      return "Unsupported compression: " + std::string(compression_name(header.compression)) +
+             " (compression " + number(header.compression) + ") at " + number(header.bits) +
+             " bits per pixel. Only uncompressed bitmaps, RLE8 at 8 bits and RLE4 at 4 bits can "
+             "be translated.";
+    case refusal::compressed_top_down:
+      return "Bad bitmap header: RLE-compressed rows with a negative (top-down) height; "
+             "compressed bitmaps are stored bottom-up.";
+    case refusal::palette_full:
+      return "Too many colors. No free place.";
+    case refusal::no_room_for_grays:
+      return "No room for the gray ramp: " + std::to_string(used_count) +
+             " palette entries are in use (the catch-all included), at most " +
+             std::to_string(MAX_USED_FOR_GRAYS) +
+             " leave room for the seven grays. A percentage of 0 skips the near-background "
+             "step.";
+  }
+  return "";
+}

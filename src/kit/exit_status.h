@@ -1,0 +1,16 @@
+#pragma once
+// The statuses the commands end with. palette-translate returns the run statuses beside
+// the refusals (0, -1, -2, -3), which the shell sees as their low 8 bits: 0, 255, 254 and
+// 253; palette-inspect ends with those of the worst file. palette-batch has its own three.
+
+#include "bitmap/refusal.h"
+
+// What the shell sees of a status.
+constexpr int shell_status(int status) {
+  return status & 0xFF;
+}
+
+// palette-batch: every file translated, some failed, or the command line was wrong.
+constexpr int BATCH_ALL_TRANSLATED = 0;
+constexpr int BATCH_SOME_FAILED = 1;
+constexpr int BATCH_USAGE_ERROR = 2;

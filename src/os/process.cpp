@@ -1,0 +1,66 @@
+#include "os/process.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace {
+
+void open_standard_descriptors() {
+  for (int descriptor = 0; descriptor <= STDERR_FILENO; ++descriptor) {
+    if (fcntl(descriptor, F_GETFD) != -1) continue;
+    // open gives the lowest free descriptor: the one that was closed.
+    int opened = open("/dev/null", O_RDWR);
+    if (opened != descriptor && opened >= 0) close(opened);
+  }
+}
+
+}  // namespace
+
+void prepare_process() {
+  open_standard_descriptors();
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void ignore_broken_pipes() {
+  std::signal(SIGPIPE, SIG_IGN);
+}
+
+bool is_terminal(standard_stream stream) {
+  return isatty(stream == standard_stream::output ? STDOUT_FILENO : STDERR_FILENO) != 0;
+}
+
+const char* environment_value(const char* name) {
+  return std::getenv(name);
+}
+
+unsigned processors_available() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+  unsigned count = std::thread::hardware_concurrency();
+  return count == 0 ? 1 : count;
+}
+
+long process_id() {
+  return static_cast<long>(getpid());
+}
+
+void on_stop_request(void (*note)(int signal_number)) {
+  struct sigaction action {};
+  action.sa_handler = note;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal_number, &action, nullptr);
+}
+
+void end_by_signal(int signal_number) {
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+  std::_Exit(128 + signal_number);
+}

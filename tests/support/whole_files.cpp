@@ -1,0 +1,30 @@
+#include "whole_files.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "bitmap/byte_order.h"
+
+std::vector<std::uint8_t> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out.flush());
+}
+
+void patch_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
+  write_le16(bytes.data() + at, value);
+}
+
+void patch_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+  write_le32(bytes.data() + at, value);
+}
+
+int pick(std::mt19937& random, int low, int high) {
+  return std::uniform_int_distribution<int>(low, high)(random);
+}

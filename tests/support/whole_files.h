@@ -1,0 +1,20 @@
+#pragma once
+// Small helpers that the tests, the benchmark, the fuzz targets and the examples share.
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+// The whole file; empty when it cannot be read.
+std::vector<std::uint8_t> read_file(const std::string& path);
+
+// Creates or replaces the file; false when it could not be written whole.
+bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+// Writes a little-endian field into a file's bytes.
+void patch_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value);
+void patch_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
+
+// A whole number from low to high, both included.
+int pick(std::mt19937& random, int low, int high);
