@@ -14,14 +14,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bmp_builder.h"
 #include "engine_speed.h"
+#include "whole_files.h"
 
 namespace {
 
@@ -80,12 +79,6 @@ std::vector<summary> run_interleaved(const std::vector<std::vector<std::string>>
     results[c].median_seconds = seconds[c][seconds[c].size() / 2];
   }
   return results;
-}
-
-void write_bytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
 }
 
 // The palette of the big workloads: a dark background, then 29 colour ramps of 8 shades
@@ -316,8 +309,8 @@ void write_sprites(const std::string& in, const std::vector<std::string>& outs) 
     for (const std::string& out : outs)
       std::filesystem::create_directories(out + "/set" + std::to_string(folder));
     for (int sprite = 0; sprite < SPRITES_PER_FOLDER; ++sprite)
-      write_bytes(in + "/" + sprite_name(folder, sprite),
-                  small_sprite(folder * SPRITES_PER_FOLDER + sprite));
+      write_file(in + "/" + sprite_name(folder, sprite),
+                 small_sprite(folder * SPRITES_PER_FOLDER + sprite));
   }
 }
 
@@ -326,11 +319,8 @@ std::string first_difference(const std::string& expected, const std::string& act
   for (int folder = 0; folder < SPRITE_FOLDERS; ++folder) {
     for (int sprite = 0; sprite < SPRITES_PER_FOLDER; ++sprite) {
       std::string name = sprite_name(folder, sprite);
-      std::ifstream a(expected + "/" + name, std::ios::binary);
-      std::ifstream b(actual + "/" + name, std::ios::binary);
-      std::string left{std::istreambuf_iterator<char>(a), {}};
-      std::string right{std::istreambuf_iterator<char>(b), {}};
-      if (left.empty() || left != right) return name;
+      std::vector<std::uint8_t> left = read_file(expected + "/" + name);
+      if (left.empty() || left != read_file(actual + "/" + name)) return name;
     }
   }
   return "";
@@ -380,12 +370,12 @@ void report_batch(const std::string& dir, int runs) {
 void generate_workloads(const std::string& dir) {
   std::printf("Generating workloads in %s ...\n", dir.c_str());
   std::fflush(stdout);
-  write_bytes(dir + "/sheet.bmp", sheet_image(8192, 1, 40, 256));
-  write_bytes(dir + "/uniform.bmp", uniform_noise_image(8192));
-  write_bytes(dir + "/noisy.bmp", noisy_image(8192));
-  write_bytes(dir + "/topdown.bmp", sheet_image(8192, -1, 124, 16));
-  write_bytes(dir + "/small.bmp", sheet_image(64, 1, 40, 256));
-  write_bytes(dir + "/sheet-rle8.bmp", sheet_image(8192, 1, 40, 256, 1));
+  write_file(dir + "/sheet.bmp", sheet_image(8192, 1, 40, 256));
+  write_file(dir + "/uniform.bmp", uniform_noise_image(8192));
+  write_file(dir + "/noisy.bmp", noisy_image(8192));
+  write_file(dir + "/topdown.bmp", sheet_image(8192, -1, 124, 16));
+  write_file(dir + "/small.bmp", sheet_image(64, 1, 40, 256));
+  write_file(dir + "/sheet-rle8.bmp", sheet_image(8192, 1, 40, 256, 1));
 }
 
 std::vector<workload> heavy_workloads(const std::string& dir) {

@@ -4,18 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "memory_run.h"
 #include "palette/pixel_transform.h"
+#include "whole_files.h"
 
 namespace {
-
-std::vector<std::uint8_t> read_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 template <typename F>
 double seconds_of(F f) {
@@ -58,7 +52,7 @@ void print_rate(const std::vector<double>& seconds, std::size_t pixels) {
 
 void report_workload(const engine_workload& w, int rounds) {
   memory_run run;
-  run.input = read_bytes(w.file);
+  run.input = read_file(w.file);
   pixel_plan plan;
   if (!plan_in_memory(run, w.parameters, plan) ||
       run.image.header.stride != static_cast<std::uint32_t>(run.image.header.width)) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bmp_builder.h"
+#include "whole_files.h"
 
 namespace {
 
@@ -107,11 +108,8 @@ int main(int argc, char** argv) {
     for (int column = 0; column < WIDTH; ++column) line.push_back(pixel_at(column, row));
     recipe.rows.push_back(line);
   }
-  std::vector<std::uint8_t> bytes = build_bmp(recipe);
-  std::FILE* out = std::fopen(argv[1], "wb");
-  if (out == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
-      std::fclose(out) != 0) {
-    std::perror(argv[1]);
+  if (!write_file(argv[1], build_bmp(recipe))) {
+    std::fprintf(stderr, "make-sample: cannot write %s\n", argv[1]);
     return 1;
   }
   return 0;

@@ -27,15 +27,26 @@ inline std::vector<std::uint8_t> fuzz_file(const std::uint8_t* data, std::size_t
   return {data + PARAMETER_BYTES, data + size};
 }
 
+// The file's header when the translation gets past it, for the targets to size their work.
+inline bool usable_header(const std::vector<std::uint8_t>& file, bmp_header& header) {
+  return check_input_size(static_cast<std::int64_t>(file.size())) == refusal::none &&
+         read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header) ==
+             refusal::none;
+}
+
 // A few bytes of RLE or 1-bit data may claim a picture of hundreds of megabytes, which
 // the literal model scans once per palette swap: far past the fuzzer's time limit. The
 // tests cover such sizes; here they would only stall the search (the legacy form cannot
 // claim more pixels than its bytes, and the fuzzer keeps inputs under 4 KiB).
 inline bool decodes_too_large_to_fuzz(const std::vector<std::uint8_t>& file) {
   constexpr std::int32_t MAX_DECODED_SIZE = 1 << 16;
-  if (check_input_size(static_cast<std::int64_t>(file.size())) != refusal::none) return false;
   bmp_header header;
-  if (read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header) != refusal::none)
-    return false;
-  return !header.in_place && equivalent_size(header) > MAX_DECODED_SIZE;
+  return usable_header(file, header) && !header.in_place &&
+         equivalent_size(header) > MAX_DECODED_SIZE;
+}
+
+// The bytes of the rows the translation works on; 0 where it refuses the header.
+inline std::uint64_t translated_pixel_bytes(const std::vector<std::uint8_t>& file) {
+  bmp_header header;
+  return usable_header(file, header) ? std::uint64_t{header.stride} * header.rows : 0;
 }

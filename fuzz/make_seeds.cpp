@@ -4,11 +4,11 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bmp_builder.h"
+#include "whole_files.h"
 
 namespace {
 
@@ -99,16 +99,12 @@ int main(int argc, char** argv) {
   for (const bmp_recipe& recipe : seed_images()) {
     for (const seed_parameters& parameters : parameter_sets) {
       std::string path = std::string(argv[1]) + "/seed-" + std::to_string(written++) + ".bin";
-      std::vector<std::uint8_t> bytes = with_parameters(build_bmp(recipe), parameters);
-      std::ofstream(path, std::ios::binary)
-          .write(reinterpret_cast<const char*>(bytes.data()),
-                 static_cast<std::streamsize>(bytes.size()));
+      write_file(path, with_parameters(build_bmp(recipe), parameters));
     }
   }
   // A file cut short inside its palette.
   std::vector<std::uint8_t> cut = build_bmp(shaped(4, 2, 16, 16));
   cut.resize(80);
-  std::ofstream(std::string(argv[1]) + "/seed-cut.bin", std::ios::binary)
-      .write(reinterpret_cast<const char*>(cut.data()), static_cast<std::streamsize>(cut.size()));
+  write_file(std::string(argv[1]) + "/seed-cut.bin", cut);
   return 0;
 }

@@ -6,6 +6,7 @@
 #include "bitmap/byte_order.h"
 #include "bmp_builder.h"
 #include "memory_run.h"
+#include "whole_files.h"
 
 namespace {
 
@@ -126,15 +127,11 @@ struct fault_case {
   refusal fault;
 };
 
-void patch32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  write_le32(bytes.data() + at, value);
-}
-
 // Rewrites the 4 x 2 image's info header as a 12-byte core header.
 void as_core(std::vector<std::uint8_t>& bytes, std::uint8_t bits) {
-  patch32(bytes, 14, 12);
-  patch32(bytes, 18, 4 | 2 << 16);
-  patch32(bytes, 22, 1 | std::uint32_t{bits} << 16);
+  patch_le32(bytes, 14, 12);
+  patch_le32(bytes, 18, 4 | 2 << 16);
+  patch_le32(bytes, 22, 1 | std::uint32_t{bits} << 16);
 }
 
 TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
@@ -144,64 +141,67 @@ TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
       {"53 bytes", [](auto& b) { b.resize(53); }, STATUS_BAD_INPUT, f::too_short},
       {"empty", [](auto& b) { b.clear(); }, STATUS_BAD_INPUT, f::too_short},
       {"24 bits", [](auto& b) { b[28] = 24; }, STATUS_BAD_INPUT, f::unsupported_bits},
-      {"bitfields", [](auto& b) { patch32(b, 30, 3); }, STATUS_BAD_INPUT,
+      {"bitfields", [](auto& b) { patch_le32(b, 30, 3); }, STATUS_BAD_INPUT,
        f::unsupported_compression},
-      {"RLE4 at 8 bits", [](auto& b) { patch32(b, 30, 2); }, STATUS_BAD_INPUT,
+      {"RLE4 at 8 bits", [](auto& b) { patch_le32(b, 30, 2); }, STATUS_BAD_INPUT,
        f::unsupported_compression},
-      {"RLE8 top-down", [](auto& b) { patch32(b, 30, 1), patch32(b, 22, 0xFFFFFFFE); },
+      {"RLE8 top-down", [](auto& b) { patch_le32(b, 30, 1), patch_le32(b, 22, 0xFFFFFFFE); },
        STATUS_BAD_INPUT, f::compressed_top_down},
-      {"4 bits, 39-byte header", [](auto& b) { b[28] = 4, patch32(b, 14, 39); }, STATUS_BAD_INPUT,
-       f::unsupported_info_size},
+      {"4 bits, 39-byte header", [](auto& b) { b[28] = 4, patch_le32(b, 14, 39); },
+       STATUS_BAD_INPUT, f::unsupported_info_size},
       {"4 bits, 30000 x 100",
-       [](auto& b) { b[28] = 4, patch32(b, 18, 30000), patch32(b, 22, 100); }, STATUS_OK, f::none},
+       [](auto& b) { b[28] = 4, patch_le32(b, 18, 30000), patch_le32(b, 22, 100); }, STATUS_OK,
+       f::none},
       {"4 bits, 46341 x 46341",
-       [](auto& b) { b[28] = 4, patch32(b, 18, 46341), patch32(b, 22, 46341); }, STATUS_BAD_INPUT,
-       f::decoded_too_large},
-      {"4 bits, pixel offset inside a long header", [](auto& b) { b[28] = 4, patch32(b, 14, 124); },
-       STATUS_BAD_INPUT, f::pixel_offset_in_headers},
-      {"1 bit, colours used -1", [](auto& b) { b[28] = 1, patch32(b, 46, 0xFFFFFFFF); },
+       [](auto& b) { b[28] = 4, patch_le32(b, 18, 46341), patch_le32(b, 22, 46341); },
+       STATUS_BAD_INPUT, f::decoded_too_large},
+      {"4 bits, pixel offset inside a long header",
+       [](auto& b) { b[28] = 4, patch_le32(b, 14, 124); }, STATUS_BAD_INPUT,
+       f::pixel_offset_in_headers},
+      {"1 bit, colours used -1", [](auto& b) { b[28] = 1, patch_le32(b, 46, 0xFFFFFFFF); },
        STATUS_BAD_INPUT, f::negative_colors_used},
-      {"1 bit, height 0", [](auto& b) { b[28] = 1, patch32(b, 22, 0); }, STATUS_BAD_INPUT,
+      {"1 bit, height 0", [](auto& b) { b[28] = 1, patch_le32(b, 22, 0); }, STATUS_BAD_INPUT,
        f::zero_height},
-      {"1 bit, width -1", [](auto& b) { b[28] = 1, patch32(b, 18, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
-       f::negative_width},
+      {"1 bit, width -1", [](auto& b) { b[28] = 1, patch_le32(b, 18, 0xFFFFFFFF); },
+       STATUS_BAD_INPUT, f::negative_width},
       {"core header, 25 bytes", [](auto& b) { as_core(b, 8), b.resize(25); }, STATUS_BAD_INPUT,
        f::too_short},
-      {"core header, 26 bytes", [](auto& b) { as_core(b, 8), patch32(b, 10, 26), b.resize(26); },
+      {"core header, 26 bytes", [](auto& b) { as_core(b, 8), patch_le32(b, 10, 26), b.resize(26); },
        STATUS_OK, f::none},
       {"core header, 24 bits", [](auto& b) { as_core(b, 24); }, STATUS_BAD_INPUT,
        f::unsupported_bits},
       {"core header, height 0", [](auto& b) { as_core(b, 4), b[20] = 0; }, STATUS_BAD_INPUT,
        f::zero_height},
-      {"core header, pixel offset 25", [](auto& b) { as_core(b, 1), patch32(b, 10, 25); },
+      {"core header, pixel offset 25", [](auto& b) { as_core(b, 1), patch_le32(b, 10, 25); },
        STATUS_BAD_INPUT, f::pixel_offset_in_headers},
-      {"height 0", [](auto& b) { patch32(b, 22, 0); }, STATUS_BAD_INPUT, f::zero_height},
-      {"width -1", [](auto& b) { patch32(b, 18, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
+      {"height 0", [](auto& b) { patch_le32(b, 22, 0); }, STATUS_BAD_INPUT, f::zero_height},
+      {"width -1", [](auto& b) { patch_le32(b, 18, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
        f::negative_width},
-      {"width -2^31", [](auto& b) { patch32(b, 18, 0x80000000); }, STATUS_BAD_INPUT,
+      {"width -2^31", [](auto& b) { patch_le32(b, 18, 0x80000000); }, STATUS_BAD_INPUT,
        f::negative_width},
-      {"pixel offset 0", [](auto& b) { patch32(b, 10, 0); }, STATUS_BAD_INPUT,
+      {"pixel offset 0", [](auto& b) { patch_le32(b, 10, 0); }, STATUS_BAD_INPUT,
        f::pixel_offset_in_headers},
-      {"pixel offset 53", [](auto& b) { patch32(b, 10, 53); }, STATUS_BAD_INPUT,
+      {"pixel offset 53", [](auto& b) { patch_le32(b, 10, 53); }, STATUS_BAD_INPUT,
        f::pixel_offset_in_headers},
       {"pixel offset past end",
-       [](auto& b) { patch32(b, 10, static_cast<std::uint32_t>(b.size() + 1)); }, STATUS_BAD_INPUT,
+       [](auto& b) { patch_le32(b, 10, static_cast<std::uint32_t>(b.size() + 1)); },
+       STATUS_BAD_INPUT, f::pixel_offset_past_end},
+      {"pixel offset 2^32-1", [](auto& b) { patch_le32(b, 10, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
        f::pixel_offset_past_end},
-      {"pixel offset 2^32-1", [](auto& b) { patch32(b, 10, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
-       f::pixel_offset_past_end},
-      {"colours used -1", [](auto& b) { patch32(b, 46, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
+      {"colours used -1", [](auto& b) { patch_le32(b, 46, 0xFFFFFFFF); }, STATUS_BAD_INPUT,
        f::negative_colors_used},
-      {"colours used 2^31-1", [](auto& b) { patch32(b, 46, 0x7FFFFFFF); }, STATUS_PALETTE_FULL,
+      {"colours used 2^31-1", [](auto& b) { patch_le32(b, 46, 0x7FFFFFFF); }, STATUS_PALETTE_FULL,
        f::palette_full},
       {"rows cut short", [](auto& b) { b.resize(b.size() - 5); }, STATUS_BAD_INPUT,
        f::width_exceeds_stride},
-      {"width 2^31-1", [](auto& b) { patch32(b, 18, 0x7FFFFFFF); }, STATUS_BAD_INPUT,
+      {"width 2^31-1", [](auto& b) { patch_le32(b, 18, 0x7FFFFFFF); }, STATUS_BAD_INPUT,
        f::width_exceeds_stride},
-      {"height 2^31-1", [](auto& b) { patch32(b, 22, 0x7FFFFFFF); }, STATUS_BAD_INPUT,
+      {"height 2^31-1", [](auto& b) { patch_le32(b, 22, 0x7FFFFFFF); }, STATUS_BAD_INPUT,
        f::width_exceeds_stride},
-      {"height -2^31", [](auto& b) { patch32(b, 22, 0x80000000); }, STATUS_BAD_INPUT,
+      {"height -2^31", [](auto& b) { patch_le32(b, 22, 0x80000000); }, STATUS_BAD_INPUT,
        f::width_exceeds_stride},
-      {"info header size 2^32-1", [](auto& b) { patch32(b, 14, 0xFFFFFFFF); }, STATUS_OK, f::none},
+      {"info header size 2^32-1", [](auto& b) { patch_le32(b, 14, 0xFFFFFFFF); }, STATUS_OK,
+       f::none},
   };
   for (const fault_case& c : cases) {
     memory_run run;
@@ -210,6 +210,20 @@ TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
     run_in_memory(run, {});
     EXPECT_EQ(refusal_status(run.report.refused), c.status) << c.name;
     EXPECT_EQ(run.report.refused, c.fault) << c.name;
+  }
+}
+
+// Every refusal ends with -2 but a full palette, which ends with -3, and says why.
+TEST(Faults, EveryRefusalHasItsStatusAndAText) {
+  EXPECT_EQ(refusal_status(refusal::none), STATUS_OK);
+  EXPECT_EQ(refusal_text(refusal::none, {}, 0), "");
+  for (int k = static_cast<int>(refusal::too_short);
+       k <= static_cast<int>(refusal::no_room_for_grays); ++k) {
+    auto reason = static_cast<refusal>(k);
+    EXPECT_EQ(refusal_status(reason),
+              reason == refusal::palette_full ? STATUS_PALETTE_FULL : STATUS_BAD_INPUT)
+        << k;
+    EXPECT_FALSE(refusal_text(reason, {}, 0).empty()) << k;
   }
 }
 
@@ -233,8 +247,8 @@ memory_run assembled_v5_image() {
   recipe.trailing_bytes = 2;
   memory_run run;
   run.input = build_bmp(recipe);
-  patch32(run.input, 50, 0xA1B2C3D4);  // colours important: kept
-  patch32(run.input, 54, 0x11223344);  // inside the long info header: not copied
+  patch_le32(run.input, 50, 0xA1B2C3D4);  // colours important: kept
+  patch_le32(run.input, 54, 0x11223344);  // inside the long info header: not copied
   EXPECT_TRUE(prepare_in_memory(run));
   return run;
 }

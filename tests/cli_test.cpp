@@ -99,12 +99,6 @@ struct rejected_input {
   std::string message;  // after the banner
 };
 
-std::vector<unsigned char> patched32(std::vector<unsigned char> bytes, std::size_t at,
-                                     std::uint32_t value) {
-  write_le32(bytes.data() + at, value);
-  return bytes;
-}
-
 TEST(Cli, RejectedInputsLeaveAnEmptyOutput) {
   std::vector<unsigned char> short_file = small_image();
   short_file.resize(53);

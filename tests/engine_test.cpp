@@ -30,7 +30,7 @@ rgb random_color(std::mt19937& random) {
   return {channel(), channel(), channel()};
 }
 
-std::int32_t random_colors_used(std::mt19937& random, int entries) {
+std::int32_t colors_used_near_the_edges(std::mt19937& random, int entries) {
   switch (pick(random, 0, 4)) {
     case 0:
       return 0;
@@ -60,7 +60,7 @@ random_case make_case(std::mt19937& random) {
   bmp_recipe recipe;
   int entries = pick(random, 0, 3) == 0 ? 256 : pick(random, 0, 40);
   for (int i = 0; i < entries; ++i) recipe.palette.push_back(random_color(random));
-  recipe.colors_used = random_colors_used(random, entries);
+  recipe.colors_used = colors_used_near_the_edges(random, entries);
   recipe.info_size = pick(random, 0, 4) == 0 ? 124 : 40;
   // Wide images reach the 64-pixel vector blocks; runs make flat blocks.
   recipe.width = pick(random, 0, 5) == 0 ? pick(random, 60, 200) : pick(random, 0, 11);
@@ -200,7 +200,7 @@ TEST(Engine, SwapsComposeIntoTheIndexMap) {
     for (int value = 0; value < 256; ++value)
       rows[static_cast<std::size_t>(value / 16)].push_back(static_cast<std::uint8_t>(value));
     std::swap(rows[0][0], rows[0][static_cast<std::size_t>(pick(random, 0, 15))]);
-    bmp_recipe recipe = image_with(palette, random_colors_used(random, 248), rows);
+    bmp_recipe recipe = image_with(palette, colors_used_near_the_edges(random, 248), rows);
     memory_run literal;
     literal.input = build_bmp(recipe);
     run_in_memory(literal, {}, engine::reference);

@@ -31,9 +31,7 @@ std::vector<unsigned char> base_image() {
 }
 
 std::vector<unsigned char> with_field(std::size_t at, std::uint32_t value) {
-  std::vector<unsigned char> bytes = base_image();
-  write_le32(bytes.data() + at, value);
-  return bytes;
+  return patched32(base_image(), at, value);
 }
 
 std::vector<unsigned char> cut_to(std::size_t length) {

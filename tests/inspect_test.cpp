@@ -326,13 +326,6 @@ std::vector<std::uint8_t> sample_with(void (*change)(bmp_recipe&)) {
   return build_bmp(recipe);
 }
 
-std::vector<std::uint8_t> patched(std::vector<std::uint8_t> bytes, std::size_t at,
-                                  std::uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-  return bytes;
-}
-
 std::vector<std::uint8_t> with_used(std::int32_t colors_used) {
   return build_bmp(image_with(distinct_palette(256), colors_used, {{0, 1}, {2, 3}}));
 }
@@ -368,8 +361,8 @@ std::vector<inspect_sample> inspect_samples() {
        }),
        false},
       {"core.bmp", sample_with([](bmp_recipe& r) { r.info_size = 12; }), false},
-      {"24-bit.bmp", patched(plain, 28, 24), true},
-      {"bitfields.bmp", patched(plain, 30, 3), true},
+      {"24-bit.bmp", patched32(plain, 28, 24), true},
+      {"bitfields.bmp", patched32(plain, 30, 3), true},
       {"short-info-header.bmp", sample_with([](bmp_recipe& r) {
          r.bits = 4;
          r.info_size = 20;
@@ -380,10 +373,10 @@ std::vector<inspect_sample> inspect_samples() {
          r.height = -r.height;
        }),
        true},
-      {"zero-height.bmp", patched(plain, 22, 0), true},
-      {"negative-width.bmp", patched(plain, 18, 0xFFFFFFFB), true},
-      {"negative-colours-used.bmp", patched(plain, 46, 0xFFFFFFFF), true},
-      {"offset-past-end.bmp", patched(plain, 10, 1u << 20), true},
+      {"zero-height.bmp", patched32(plain, 22, 0), true},
+      {"negative-width.bmp", patched32(plain, 18, 0xFFFFFFFB), true},
+      {"negative-colours-used.bmp", patched32(plain, 46, 0xFFFFFFFF), true},
+      {"offset-past-end.bmp", patched32(plain, 10, 1u << 20), true},
       {"rows-cut-short.bmp", std::vector<std::uint8_t>(plain.begin(), plain.end() - 9), false},
       {"too-short.bmp", std::vector<std::uint8_t>(plain.begin(), plain.begin() + 30), true},
       {"pixels-past-used.bmp", past_the_used_entries(), false},

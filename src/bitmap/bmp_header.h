@@ -64,6 +64,7 @@ struct bmp_header {
   std::uint32_t stride = 0;          // of the 8-bit rows
   // The file is 8-bit uncompressed: its own rows are the ones translated.
   bool in_place = false;
+  friend bool operator==(const bmp_header&, const bmp_header&) = default;
 };
 
 // Reads and checks the header of a file of `size` bytes (at least 18). Fills in as much

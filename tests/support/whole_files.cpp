@@ -25,6 +25,12 @@ void patch_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t 
   write_le32(bytes.data() + at, value);
 }
 
+std::vector<std::uint8_t> patched32(std::vector<std::uint8_t> bytes, std::size_t at,
+                                    std::uint32_t value) {
+  patch_le32(bytes, at, value);
+  return bytes;
+}
+
 int pick(std::mt19937& random, int low, int high) {
   return std::uniform_int_distribution<int>(low, high)(random);
 }

@@ -16,5 +16,9 @@ bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
 void patch_le16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value);
 void patch_le32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value);
 
+// A copy of the bytes with one 32-bit field rewritten.
+std::vector<std::uint8_t> patched32(std::vector<std::uint8_t> bytes, std::size_t at,
+                                    std::uint32_t value);
+
 // A whole number from low to high, both included.
 int pick(std::mt19937& random, int low, int high);
