@@ -16,7 +16,7 @@
 namespace {
 
 // Pixel bytes up to which the literal model is the oracle.
-constexpr std::uint64_t LITERAL_MODEL_PIXELS = 2048;
+constexpr std::uint64_t LITERAL_MODEL_PIXELS = 256;
 
 struct outcome {
   refusal refused = refusal::none;

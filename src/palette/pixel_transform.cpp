@@ -48,12 +48,18 @@ draw_tables make_draw_tables(const value_counts& counts, const pixel_plan& plan)
   return tables;
 }
 
+// One count over all the rows, fill bytes included, which are then taken off again: a
+// count per row would add up a table of partial counts for every row.
 value_counts count_values(const work_image& image, const pixel_kernels& kernels) {
   value_counts counts{};
   const std::uint8_t* rows = input_pixels(image);
-  for_each_span(image, [&](std::size_t offset, std::size_t length) {
-    kernels.count(rows + offset, length, counts);
-  });
+  std::size_t width = static_cast<std::size_t>(image.header.width);
+  std::size_t stride = image.header.stride;
+  kernels.count(rows, stride * image.header.rows, counts);
+  if (width == stride) return counts;
+  for (std::size_t row = 0; row < image.header.rows; ++row) {
+    for (std::size_t col = width; col < stride; ++col) --counts[rows[row * stride + col]];
+  }
   return counts;
 }
 
