@@ -9,7 +9,7 @@
 namespace {
 
 std::atomic<unsigned> temporary_serial{0};
-const long process_id_text = process_id();
+const long this_process = process_id();
 
 bool failed(std::string* err, std::string reason) {
   *err = std::move(reason);
@@ -21,7 +21,7 @@ bool failed(std::string* err, std::string reason) {
 std::string temporary_path(const std::string& output_path) {
   std::string folder = parent_of(output_path);
   std::string name =
-      format(".palette-batch-%ld-%u.tmp", process_id_text, temporary_serial.fetch_add(1));
+      format(".palette-batch-%ld-%u.tmp", this_process, temporary_serial.fetch_add(1));
   return folder.empty() ? name : folder + "/" + name;
 }
 
@@ -41,10 +41,7 @@ bool translate_input(const file_job& job, job_buffers& buffers, work_image& imag
   }
   if (!read_and_close(file, buffers.input, err)) return false;
   translation_memory memory{buffers.input.data(), file.size, buffers.prefix.data(),
-                            [&](std::int32_t size) {
-                              buffers.equivalent.resize(static_cast<std::size_t>(size));
-                              return buffers.equivalent.data();
-                            }};
+                            allocate_in(buffers.equivalent)};
   report = translate_file(memory, *job.parameters, image);
   return report.done() || failed(err, refusal_text(report));
 }

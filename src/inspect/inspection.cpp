@@ -83,10 +83,7 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file) {
   std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
   std::vector<std::uint8_t> equivalent;
   translation_memory memory{file.data(), static_cast<std::int64_t>(file.size()), prefix,
-                            [&](std::int32_t size) {
-                              equivalent.resize(static_cast<std::size_t>(size));
-                              return equivalent.data();
-                            }};
+                            allocate_in(equivalent)};
   work_image image;
   pixel_plan plan;
   found.outcome = plan_translation(memory, WITH_GRAYS, image, plan);

@@ -1,14 +1,6 @@
 #include "os/file_identity.h"
 
-#include <sys/stat.h>
-
-namespace {
-
-file_identity identity_of(const struct stat& info) {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-}  // namespace
+#include "os/stat_identity.h"
 
 bool identity_of_handle(int handle, file_identity& identity) {
   struct stat info {};

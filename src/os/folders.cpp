@@ -1,18 +1,11 @@
 #include "os/folders.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 
-namespace {
-
-file_identity identity_of(const struct stat& info) {
-  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-}
-
-}  // namespace
+#include "os/stat_identity.h"
 
 bool list_folder(const std::string& path, std::vector<folder_entry>& entries, std::string* err) {
   DIR* folder = opendir(path.c_str());

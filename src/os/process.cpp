@@ -25,7 +25,7 @@ void open_standard_descriptors() {
 void prepare_process() {
   open_standard_descriptors();
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  std::signal(SIGPIPE, SIG_IGN);
+  ignore_broken_pipes();
   std::signal(SIGXFSZ, SIG_IGN);
 }
 

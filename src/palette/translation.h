@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "bitmap/refusal.h"
 #include "bitmap/work_image.h"
@@ -41,6 +42,14 @@ std::string refusal_text(const translation_report& report);
 // Gives a buffer of `size` bytes, for a decoded form's 8-bit equivalent. Never returns
 // null: a caller that cannot allocate ends the process or throws.
 using allocate_bytes = std::function<std::uint8_t*(std::int32_t size)>;
+
+// An allocate_bytes that resizes the buffer, for callers that keep their memory in vectors.
+inline allocate_bytes allocate_in(std::vector<std::uint8_t>& buffer) {
+  return [&buffer](std::int32_t size) {
+    buffer.resize(static_cast<std::size_t>(size));
+    return buffer.data();
+  };
+}
 
 // The caller's memory for one translation; it must outlive the image.
 struct translation_memory {
