@@ -5,13 +5,7 @@
 // "engine" only the in-memory table of the kernels on each tier; "tiers" times the given
 // builds of palette-translate (each capped at a kernel tier) against cat.
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -20,6 +14,7 @@
 
 #include "bmp_builder.h"
 #include "engine_speed.h"
+#include "subprocess.h"
 #include "whole_files.h"
 
 namespace {
@@ -28,30 +23,9 @@ const std::string TOOL = PALETTE_TRANSLATE_PATH;
 const std::string REFERENCE = REFERENCE_TRANSLATE_PATH;
 const std::string BATCH = PALETTE_BATCH_PATH;
 
-struct measurement {
-  double seconds;
-  long peak_kib;
-  int status;
-};
-
-// Runs a program with standard output sent to a file (or /dev/null).
-measurement run_once(const std::vector<std::string>& command, const std::string& stdout_path) {
-  auto start = std::chrono::steady_clock::now();
-  pid_t pid = fork();
-  if (pid == 0) {
-    int out = open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, STDOUT_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  return {elapsed.count(), usage.ru_maxrss, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+// A command line: the program, then its arguments.
+timed_run run_command(const std::vector<std::string>& command, const std::string& stdout_path) {
+  return run_program_timed(command[0], {command.begin() + 1, command.end()}, stdout_path);
 }
 
 struct summary {
@@ -67,7 +41,7 @@ std::vector<summary> run_interleaved(const std::vector<std::vector<std::string>>
   std::vector<summary> results(commands.size(), summary{0, 0});
   for (int round = 0; round < times; ++round) {
     for (std::size_t c = 0; c < commands.size(); ++c) {
-      measurement m = run_once(commands[c], stdout_paths[c]);
+      timed_run m = run_command(commands[c], stdout_paths[c]);
       if (m.status != 0)
         std::fprintf(stderr, "  %s exited with %d\n", commands[c][0].c_str(), m.status);
       seconds[c].push_back(m.seconds);
@@ -282,10 +256,9 @@ void report_pair(const char* name, const std::string& file, const std::string& b
 void report_startup(const std::string& file, const std::string& dir, int runs) {
   std::string out = dir + "/small-out.bmp";
   auto per_run = [&](const std::vector<std::string>& command, const std::string& stdout_path) {
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < runs; ++i) run_once(command, stdout_path);
-    std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    return elapsed.count() / runs;
+    double seconds = 0;
+    for (int i = 0; i < runs; ++i) seconds += run_command(command, stdout_path).seconds;
+    return seconds / runs;
   };
   double ours = per_run({TOOL, file, out, "40", "40", "40", "30"}, "/dev/null");
   double copy = per_run({"/bin/cat", file}, out);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "kit/number_parse.h"
+#include "kit/text_format.h"
 
 namespace {
 
@@ -36,6 +37,16 @@ TEST(ParseNumber, ShareIsFormedInDoubleAndKeptAsFloat) {
   EXPECT_LT(static_cast<double>(background_share_of(16)), 0.16);
   EXPECT_EQ(background_share_of(0), 0.0f);
   EXPECT_LT(background_share_of(-5), 0.0f);
+}
+
+// Texts on both sides of the stack buffer's size come out whole.
+TEST(Format, TextsOfEveryLengthComeOutWhole) {
+  for (std::size_t length : {0u, 1u, 254u, 255u, 256u, 257u, 4000u}) {
+    std::string text(length, 'x');
+    EXPECT_EQ(format("%s", text.c_str()), text) << length;
+    EXPECT_EQ(format("<%s>", text.c_str()), "<" + text + ">") << length;
+  }
+  EXPECT_EQ(format("%d-%u", -3, 7u), "-3-7");
 }
 
 }  // namespace

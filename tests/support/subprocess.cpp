@@ -1,9 +1,11 @@
 #include "subprocess.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -97,6 +99,22 @@ process_result run_program_in_terminal(const std::string& path,
   close(terminal);
   result.status = shell_status(wait_status);
   return result;
+}
+
+timed_run run_program_timed(const std::string& path, const std::vector<std::string>& arguments,
+                            const std::string& stdout_path) {
+  auto start = std::chrono::steady_clock::now();
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open(stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), STDOUT_FILENO);
+    exec_program(path, arguments);
+  }
+  int wait_status = 0;
+  rusage usage{};
+  wait4(pid, &wait_status, 0, &usage);
+  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  return {elapsed.count(), usage.ru_maxrss, shell_status(wait_status)};
 }
 
 temp_dir::temp_dir() {

@@ -24,6 +24,16 @@ process_result run_program_in_terminal(const std::string& path,
                                        const std::vector<std::string>& arguments,
                                        const std::vector<std::string>& environment = {});
 
+// A program run with its standard output sent to a file (or /dev/null), timed from the
+// fork to its end, with its peak resident memory: what the benchmark measures.
+struct timed_run {
+  double seconds = 0;
+  long peak_kib = 0;
+  int status = -1;
+};
+timed_run run_program_timed(const std::string& path, const std::vector<std::string>& arguments,
+                            const std::string& stdout_path);
+
 // A fresh directory under the system's temporary directory, removed with its files.
 struct temp_dir {
   std::string path;
