@@ -39,7 +39,7 @@ inline bool usable_header(const std::vector<std::uint8_t>& file, bmp_header& hea
 // tests cover such sizes; here they would only stall the search (the legacy form cannot
 // claim more pixels than its bytes, and the fuzzer keeps inputs under 4 KiB).
 inline bool decodes_too_large_to_fuzz(const std::vector<std::uint8_t>& file) {
-  constexpr std::int32_t MAX_DECODED_SIZE = 1 << 16;
+  constexpr std::int32_t MAX_DECODED_SIZE = 1 << 14;
   bmp_header header;
   return usable_header(file, header) && !header.in_place &&
          equivalent_size(header) > MAX_DECODED_SIZE;

@@ -11,9 +11,9 @@
 
 #include "fuzz_input.h"
 #include "inspect/report.h"
-#include "json_check.h"
 #include "kit/exit_status.h"
 #include "memory_run.h"
+#include "report_checks.h"
 
 namespace {
 
@@ -24,13 +24,6 @@ refusal translated(const std::vector<std::uint8_t>& file, float share) {
   pixel_plan plan;
   plan_in_memory(run, {1, 1, 1, share}, plan);
   return run.report.refused;
-}
-
-bool plain_text(const std::string& text) {
-  for (char c : text) {
-    if (c != '\n' && static_cast<unsigned char>(c) < 0x20) return false;
-  }
-  return true;
 }
 
 // With the near-background step on and off, the translation ends as the verdict says.
@@ -57,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   inspected_file file{"fuzz.bmp", "", inspect_bitmap(bytes)};
   int report = size > 0 ? data[0] % 3 : 0;
   bool sound = report == 2 ? is_json(json_report({file}))
-                           : plain_text(text_report(file, {.all_entries = report == 0}));
+                           : is_plain_text(text_report(file, {.all_entries = report == 0}));
   if (!sound) std::abort();
   if (!verdict_agrees(file, bytes)) std::abort();
   return 0;

@@ -53,11 +53,10 @@ std::string swatch(rgb color) {
 }
 
 std::string palette_row_line(std::size_t k, const palette_row& row, bool color) {
-  std::string text = format("  %5zu  ", k);
-  if (color) text += swatch(row.color);
-  text += format("%3u %5u %4u  %s %8llu  %s", row.color.red, row.color.green, row.color.blue,
-                 hex_of(row.color).c_str(), static_cast<unsigned long long>(row.pixels),
-                 row.role.c_str());
+  std::string shown = color ? swatch(row.color) : std::string();
+  std::string text = format("  %5zu  %s%3u %5u %4u  %s %8llu  %s", k, shown.c_str(), row.color.red,
+                            row.color.green, row.color.blue, hex_of(row.color).c_str(),
+                            static_cast<unsigned long long>(row.pixels), row.role.c_str());
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text + '\n';
 }
