@@ -64,6 +64,12 @@ std::vector<bmp_recipe> seed_images() {
   bmp_recipe deep = shaped(3, 2, 4, 4);
   deep.bits = 24;
   recipes.push_back(deep);
+  // Compressions the tool refuses, each named in its refusal.
+  for (std::uint32_t compression : {3u, 4u, 5u, 6u, 11u}) {
+    bmp_recipe refused = shaped(3, 2, 4, 4);
+    refused.compression = compression;
+    recipes.push_back(refused);
+  }
   // The decoded forms: packed 1 and 4 bits both ways up, RLE8, RLE4, the core header.
   const struct {
     std::uint16_t bits;
