@@ -315,6 +315,18 @@ TEST(Batch, ProgressOnlyOnATerminal) {
   EXPECT_NE(terminal.out.find(" of 8 files, "), std::string::npos) << terminal.out;
   process_result pipe = batch({}, dir.file("in"), dir.file("out2"));
   EXPECT_EQ(pipe.err.find('\r'), std::string::npos) << pipe.err;
+  // Only standard error decides: the summary may go anywhere.
+  const struct {
+    const char* redirect;
+    bool progress;
+  } streams[] = {{">/dev/null", true}, {"2>/dev/null", false}};
+  for (const auto& c : streams) {
+    std::vector<std::string> shell = {"-c", std::string("exec \"$0\" \"$@\" ") + c.redirect, BATCH,
+                                      dir.file("in"), dir.file("out3")};
+    shell.insert(shell.end(), PARAMETERS.begin(), PARAMETERS.end());
+    process_result run = run_program_in_terminal("/bin/sh", shell);
+    EXPECT_EQ(run.out.find(" of 8 files, ") != std::string::npos, c.progress) << c.redirect;
+  }
 }
 
 }  // namespace

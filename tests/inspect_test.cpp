@@ -128,6 +128,11 @@ TEST(Inspect, SwatchesOnlyOnATerminalWithoutNoColor) {
       {"terminal", run_program_in_terminal(INSPECT, {dir.file("out.bmp")}), true},
       {"terminal with NO_COLOR",
        run_program_in_terminal(INSPECT, {dir.file("out.bmp")}, {"NO_COLOR=1"}), false},
+      // Only standard output decides.
+      {"terminal, errors elsewhere",
+       run_program_in_terminal(
+           "/bin/sh", {"-c", "exec \"$0\" \"$1\" 2>/dev/null", INSPECT, dir.file("out.bmp")}),
+       true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.result.status, 0) << c.name;
