@@ -5,6 +5,7 @@
 
 #include "bitmap/byte_order.h"
 #include "bmp_builder.h"
+#include "memory_run.h"
 #include "os/file_identity.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
@@ -40,17 +41,44 @@ std::vector<unsigned char> with_byte(std::vector<unsigned char> bytes, std::size
 }
 
 const std::string USAGE =
-    "\n\nusage: palette-translate INPUT.bmp OUTPUT.bmp RED GREEN BLUE PERCENT\n"
+    "\n\nusage: palette-translate [--compact-palette] INPUT.bmp OUTPUT.bmp\n"
+    "                         RED GREEN BLUE PERCENT\n"
     "Moves the background colour to palette index 0 and the marker colours into their\n"
     "fixed slots, and writes the result as an 8-bit bitmap. With PERCENT above 0, pixels\n"
     "whose colour lies within RED, GREEN and BLUE of the background become background\n"
     "or one of seven grays, PERCENT percent of them background.\n"
+    "With --compact-palette (only as the first parameter), the palette is first cut\n"
+    "down to the colours the pixels use, so that a picture drawn in a full 256-colour\n"
+    "palette finds room; the picture itself stays as it was.\n"
     "Status: 0 written; 255 too few parameters or a file or memory failure; 254 an input\n"
     "it cannot translate; 253 the palette is full.\n"
     "Manual: man palette-translate\n";
 
+// Runs each case on a fresh directory whose IN holds `input`.
+void expect_cli_cases(const std::vector<cli_case>& cases, const std::vector<unsigned char>& input) {
+  for (const cli_case& c : cases) {
+    temp_dir dir;
+    write_file(dir.file("IN"), input);
+    std::vector<std::string> args;
+    for (const std::string& a : c.arguments)
+      args.push_back(a == "IN" || a == "OUT" || a == "NOPE" ? dir.file(a) : a);
+    process_result result = run_program(TOOL, args);
+    std::string expected = c.out;
+    if (std::size_t at = expected.find("DIR"); at != std::string::npos)
+      expected.replace(at, 3, dir.path);
+    EXPECT_EQ(result.status, c.status) << c.name;
+    EXPECT_EQ(result.out, BANNER + expected) << c.name;
+    EXPECT_EQ(file_exists(dir.file("OUT")), c.output_created) << c.name;
+  }
+}
+
+// A sprite drawn in a full 256-colour palette: every entry counts as used, the pixels use 4.
+std::vector<unsigned char> full_palette_sprite() {
+  return build_bmp(image_with(distinct_palette(256), 0, {{7, 7, 200, 3}, {7, 90, 90, 7}}));
+}
+
 TEST(Cli, StatusesAndConsoleTexts) {
-  const cli_case cases[] = {
+  const std::vector<cli_case> cases = {
       {"help", {"--help"}, 0, USAGE, false},
       {"short help", {"-h"}, 0, USAGE, false},
       {"version", {"--version"}, 0, "\n", false},
@@ -76,20 +104,44 @@ TEST(Cli, StatusesAndConsoleTexts) {
        "\nError:_open failed.\n  Filename:\"no/such/dir.bmp\"\n  Mode=33538",
        false},
   };
-  for (const cli_case& c : cases) {
-    temp_dir dir;
-    write_file(dir.file("IN"), small_image());
-    std::vector<std::string> args;
-    for (const std::string& a : c.arguments)
-      args.push_back(a == "IN" || a == "OUT" || a == "NOPE" ? dir.file(a) : a);
-    process_result result = run_program(TOOL, args);
-    std::string expected = c.out;
-    if (std::size_t at = expected.find("DIR"); at != std::string::npos)
-      expected.replace(at, 3, dir.path);
-    EXPECT_EQ(result.status, c.status) << c.name;
-    EXPECT_EQ(result.out, BANNER + expected) << c.name;
-    EXPECT_EQ(file_exists(dir.file("OUT")), c.output_created) << c.name;
-  }
+  expect_cli_cases(cases, small_image());
+}
+
+TEST(Cli, CompactPaletteCountsOnlyAsTheFirstParameter) {
+  const std::string full = "\nToo many colors. No free place.";
+  const std::string insufficient = "\nInsufficient parameters.";
+  const std::vector<cli_case> cases = {
+      {"full palette", {"IN", "OUT", "40", "40", "40", "30"}, 253, full, true},
+      {"compacted", {"--compact-palette", "IN", "OUT", "40", "40", "40", "30"}, 0, "", true},
+      {"option and five parameters",
+       {"--compact-palette", "IN", "OUT", "40", "40", "40"},
+       255,
+       insufficient,
+       false},
+      {"option alone", {"--compact-palette"}, 255, insufficient, false},
+      {"option before --help", {"--compact-palette", "--help"}, 255, insufficient, false},
+      {"option later is a number",
+       {"IN", "OUT", "--compact-palette", "40", "40", "30"},
+       253,
+       full,
+       true},
+      {"option twice: the second is the input",
+       {"--compact-palette", "--compact-palette", "OUT", "40", "40", "40", "30"},
+       255,
+       "\nError:_open failed.\n  Filename:\"--compact-palette\"\n  Mode=32768",
+       false},
+  };
+  expect_cli_cases(cases, full_palette_sprite());
+
+  temp_dir dir;
+  write_file(dir.file("in.bmp"), full_palette_sprite());
+  std::vector<std::string> args = arguments(dir.file("in.bmp"), dir.file("out.bmp"));
+  args.insert(args.begin(), "--compact-palette");
+  ASSERT_EQ(run_program(TOOL, args).status, 0);
+  memory_run expected;
+  expected.input = full_palette_sprite();
+  run_in_memory(expected, {40, 40, 40, 0.3f, true});
+  EXPECT_EQ(read_file(dir.file("out.bmp")), expected.written());
 }
 
 struct rejected_input {

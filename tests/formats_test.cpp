@@ -140,6 +140,69 @@ TEST(Formats, EveryFormTranslatesLikeItsEightBitEquivalent) {
   }
 }
 
+// Compaction reads every form as the plain translation reads it, so the 8-bit files, which
+// are translated in place, join the decoded forms here.
+constexpr form COMPACTED_FORMS[] = {
+    {"8 bits", 8, 0, 40, true},       {"8 bits, 124-byte header", 8, 0, 124, true},
+    {"1 bit", 1, 0, 40, true},        {"4 bits", 4, 0, 124, true},
+    {"RLE8", 8, 1, 40, false},        {"RLE4", 4, 2, 108, false},
+    {"core 4 bits", 4, 0, 12, false}, {"core 8 bits", 8, 0, 12, false},
+};
+
+// The colour a translation reads for a pixel value: entries the file does not store are
+// black, as the clamp shows them.
+rgb color_read(const form_case& c, std::uint8_t value) {
+  return value < c.entries ? c.stored.palette[value] : rgb{};
+}
+
+rgb output_color(const std::vector<std::uint8_t>& written, std::uint8_t value) {
+  const std::uint8_t* entry = written.data() + 54 + 4 * std::size_t{value};
+  return {entry[2], entry[1], entry[0]};
+}
+
+// With percentage 0 and 8 or more entries in use, the output shows the input's picture.
+void expect_same_picture(const form_case& c, const memory_run& run, const char* name) {
+  std::vector<std::uint8_t> written = run.written();
+  std::size_t stride = run.image.header.stride;
+  for (std::size_t row = 0; row < c.stored.rows.size(); ++row) {
+    for (std::size_t col = 0; col < c.stored.rows[row].size(); ++col) {
+      std::uint8_t out = written[1078 + row * stride + col];
+      ASSERT_EQ(output_color(written, out), color_read(c, c.stored.rows[row][col]))
+          << name << " row " << row << " column " << col;
+    }
+  }
+}
+
+TEST(Formats, CompactionTranslatesLikeTheCompactedFile) {
+  std::mt19937 random(4242);
+  const translation_parameters parameter_sets[] = {{0, 0, 0, 0.0f, true},
+                                                   {40, 40, 40, 0.3f, true},
+                                                   {255, 255, 255, 0.5f, true},
+                                                   {90, 0, 255, 0.16f, true}};
+  int pictures_kept = 0;
+  for (const form& f : COMPACTED_FORMS) {
+    for (int trial = 0; trial < 120; ++trial) {
+      form_case c = make_form_case(random, f);
+      translation_parameters parameters = parameter_sets[trial % 4];
+      memory_run compacted;
+      compacted.input = build_bmp(c.stored);
+      run_in_memory(compacted, parameters);
+      memory_run literal;
+      literal.input = compacted_file(build_bmp(c.stored));
+      parameters.compact_palette = false;
+      run_in_memory(literal, parameters);
+      ASSERT_EQ(compacted.report.refused, literal.report.refused) << f.name << " " << trial;
+      ASSERT_EQ(compacted.written(), literal.written()) << f.name << " " << trial;
+      if (parameters.background_share == 0.0f && compacted.report.done() &&
+          compacted.image.compaction.distinct >= 7) {
+        expect_same_picture(c, compacted, f.name);
+        ++pictures_kept;
+      }
+    }
+  }
+  EXPECT_GT(pictures_kept, 30);
+}
+
 // The stream after a 5 x 3 header, and the rows it decodes to.
 struct rle_case {
   const char* name;

@@ -13,6 +13,11 @@ std::uint8_t input_byte_or_zero(const work_image& image, std::uint64_t offset) {
   return image.input_bytes[offset];
 }
 
+std::uint8_t input_palette_byte(const work_image& image, std::size_t offset) {
+  if (image.compaction.active) return image.compaction.palette[offset];
+  return input_byte_or_zero(image, image.header.palette_offset + offset);
+}
+
 std::int32_t output_length(const work_image& image) {
   // The header checks keep stride x rows within the input's pixel bytes, so this fits.
   std::uint64_t pixel_bytes = std::uint64_t{image.header.stride} * image.header.rows;

@@ -17,11 +17,10 @@ const std::uint8_t* output_entry(const work_image& image, int index) {
 }  // namespace
 
 rgb input_palette_color(const work_image& image, int index) {
-  std::uint64_t entry =
-      image.header.palette_offset + static_cast<std::uint64_t>(index) * bmp::ENTRY_SIZE;
-  return {input_byte_or_zero(image, entry + bmp::RED),
-          input_byte_or_zero(image, entry + bmp::GREEN),
-          input_byte_or_zero(image, entry + bmp::BLUE)};
+  std::size_t entry = static_cast<std::size_t>(index) * bmp::ENTRY_SIZE;
+  return {input_palette_byte(image, entry + bmp::RED),
+          input_palette_byte(image, entry + bmp::GREEN),
+          input_palette_byte(image, entry + bmp::BLUE)};
 }
 
 rgb output_palette_color(const work_image& image, int index) {

@@ -14,8 +14,12 @@ bool only_extremes(rgb color) {
 
 }  // namespace
 
+std::int64_t colors_used_read(const work_image& image) {
+  return image.compaction.active ? image.compaction.distinct : image.header.colors_used;
+}
+
 std::int64_t count_used_colors(const work_image& image) {
-  std::int64_t colors_used = image.header.colors_used;
+  std::int64_t colors_used = colors_used_read(image);
   if (colors_used != 0 && colors_used != bmp::PALETTE_ENTRIES) return colors_used + 1;
   for (int index = bmp::PALETTE_ENTRIES - 1; index >= 0; --index) {
     if (!only_extremes(input_palette_color(image, index))) return index + 2;

@@ -6,6 +6,7 @@
 
 #include "bitmap/bmp_header.h"
 #include "bitmap/bmp_layout.h"
+#include "bitmap/compaction.h"
 
 struct work_image {
   // The file whose rows are translated: the input itself, or the 8-bit equivalent of a
@@ -24,10 +25,16 @@ struct work_image {
   // For every input pixel value k, the value its output pixels hold now: the index clamp
   // followed by every palette swap.
   std::array<std::uint8_t, bmp::PALETTE_ENTRIES> index_map{};
+  // Set when the picture is taken as compacted: index_map and every palette read then
+  // speak of ranks, not of the file's own values.
+  value_compaction compaction;
 };
 
 // Size limits, checked before anything is allocated.
 refusal check_input_size(std::int64_t file_size);
+
+// The colours-used value the used-count rule reads: the field, or |S| when compacted.
+std::int64_t colors_used_read(const work_image& image);
 
 // The number of output palette entries in use, catch-all included. May exceed 256.
 std::int64_t count_used_colors(const work_image& image);
@@ -46,7 +53,11 @@ std::int32_t output_length(const work_image& image);
 // A byte of the input file; bytes past its end read as 0.
 std::uint8_t input_byte_or_zero(const work_image& image, std::uint64_t offset);
 
+// Byte `offset` (below PALETTE_SIZE) of the input palette as the translation reads it.
+std::uint8_t input_palette_byte(const work_image& image, std::size_t offset);
+
 inline std::uint8_t first_input_pixel(const work_image& image) {
+  if (image.compaction.active) return image.compaction.first_pixel;
   return input_byte_or_zero(image, image.header.pixel_offset);
 }
 

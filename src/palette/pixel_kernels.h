@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "bitmap/bmp_layout.h"
+#include "bitmap/value_counts.h"
 #include "palette/random_sequence.h"
 
 using value_table = std::array<std::uint8_t, bmp::PALETTE_ENTRIES>;
-using value_counts = std::array<std::uint64_t, bmp::PALETTE_ENTRIES>;
 
 // A value whose pixels a draw decides: its private generator state, the drawn numbers
 // that give background, and the gray otherwise.

@@ -63,12 +63,33 @@ value_counts count_values(const work_image& image, const pixel_kernels& kernels)
   return counts;
 }
 
-void transform_pixels(work_image& image, const pixel_plan& plan, const pixel_kernels& kernels) {
+pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& compaction) {
+  pixel_plan by_value;
+  for (std::size_t v = 0; v < bmp::PALETTE_ENTRIES; ++v) {
+    if (compaction.counts[v] == 0) continue;
+    std::size_t rank = compaction.rank[v];
+    by_value.fixed[v] = plan.fixed[rank];
+    by_value.takes_draw[v] = plan.takes_draw[rank];
+    by_value.decided_by_draw[v] = plan.decided_by_draw[rank];
+    by_value.threshold[v] = plan.threshold[rank];
+    by_value.gray[v] = plan.gray[rank];
+  }
+  return by_value;
+}
+
+void transform_pixels(work_image& image, const pixel_plan& ranked_plan,
+                      const pixel_kernels& kernels) {
+  // Compaction renumbers in the same pass: the plan is rewritten for the file's values.
+  const bool compacted = image.compaction.active;
+  const pixel_plan plan =
+      compacted ? plan_for_file_values(ranked_plan, image.compaction) : ranked_plan;
   const std::uint8_t* in = input_pixels(image);
   image.output_pixels = input_pixels(image);
   std::uint8_t* out = image.output_pixels;
   if (any_decided_by_draw(plan)) {
-    draw_tables tables = make_draw_tables(count_values(image, kernels), plan);
+    // The compaction counted the rows already.
+    draw_tables tables =
+        make_draw_tables(compacted ? image.compaction.counts : count_values(image, kernels), plan);
     for_each_span(image, [&](std::size_t offset, std::size_t length) {
       kernels.draw(in + offset, out + offset, length, tables);
     });

@@ -10,6 +10,10 @@
 void transform_pixels(work_image& image, const pixel_plan& plan,
                       const pixel_kernels& kernels = best_kernels());
 
+// The plan for the file's own values when the image is compacted: each value takes its
+// rank's fate. Values that no pixel holds keep 0 and take no draw.
+pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& compaction);
+
 // How many picture pixels (fill bytes excluded) of the input rows hold each value.
 value_counts count_values(const work_image& image, const pixel_kernels& kernels = best_kernels());
 

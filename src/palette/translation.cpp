@@ -46,9 +46,12 @@ translation_report check_file_size(std::int64_t file_size) {
   return report;
 }
 
-translation_report prepare_translation(const translation_memory& memory, work_image& image) {
+translation_report prepare_translation(const translation_memory& memory,
+                                       const translation_parameters& parameters, work_image& image,
+                                       const pixel_kernels& kernels) {
   translation_report report = load_rows(memory, image);
   if (!report.done()) return report;
+  if (parameters.compact_palette) compact_values(image, count_values(image, kernels));
   report.counted = count_used_colors(image);
   report.used_count = report.counted;
   if (check_palette_room(report.counted) != 0) return refused(report, refusal::palette_full);
@@ -60,8 +63,8 @@ translation_report prepare_translation(const translation_memory& memory, work_im
 
 translation_report plan_translation(const translation_memory& memory,
                                     const translation_parameters& parameters, work_image& image,
-                                    pixel_plan& plan) {
-  translation_report report = prepare_translation(memory, image);
+                                    pixel_plan& plan, const pixel_kernels& kernels) {
+  translation_report report = prepare_translation(memory, parameters, image, kernels);
   if (!report.done()) return report;
   if (!apply_slot_table(image)) return refused(report, refusal::palette_full);
   report.used_count = image.used_count;
@@ -75,7 +78,70 @@ translation_report translate_file(const translation_memory& memory,
                                   const translation_parameters& parameters, work_image& image,
                                   const pixel_kernels& kernels) {
   pixel_plan plan;
-  translation_report report = plan_translation(memory, parameters, image, plan);
+  translation_report report = plan_translation(memory, parameters, image, plan, kernels);
   if (report.done()) transform_pixels(image, plan, kernels);
   return report;
+}
+
+compaction_check check_compaction(const translation_memory& memory,
+                                  const translation_parameters& parameters,
+                                  const translation_report& plain) {
+  compaction_check check;
+  bool no_room =
+      plain.refused == refusal::palette_full || plain.refused == refusal::no_room_for_grays;
+  if (parameters.compact_palette || !no_room) return check;
+  translation_parameters compacted = parameters;
+  compacted.compact_palette = true;
+  work_image image;
+  pixel_plan plan;
+  translation_report report = plan_translation(memory, compacted, image, plan);
+  check.distinct = image.compaction.distinct;
+  if (report.done()) {
+    check.advice = plain.refused == refusal::palette_full ? compaction_advice::translates
+                                                          : compaction_advice::makes_room_for_grays;
+  } else if (report.refused == refusal::no_room_for_grays &&
+             plain.refused == refusal::palette_full) {
+    check.advice = compaction_advice::translates_at_percentage_0;
+  } else {
+    check.advice = compaction_advice::does_not_help;
+  }
+  return check;
+}
+
+std::string compaction_advice_text(const compaction_check& check) {
+  const char* outcome = "";
+  switch (check.advice) {
+    case compaction_advice::none:
+      return "";
+    case compaction_advice::translates:
+      outcome = "--compact-palette would translate it";
+      break;
+    case compaction_advice::translates_at_percentage_0:
+      outcome = "--compact-palette would translate it with percentage 0";
+      break;
+    case compaction_advice::makes_room_for_grays:
+      outcome = "--compact-palette would make room for the grays";
+      break;
+    case compaction_advice::does_not_help:
+      outcome = "--compact-palette would not help";
+      break;
+  }
+  return "its pixels use " + std::to_string(check.distinct) +
+         (check.distinct == 1 ? " colour; " : " colours; ") + outcome;
+}
+
+const char* compaction_advice_name(compaction_advice advice) {
+  switch (advice) {
+    case compaction_advice::none:
+      return "";
+    case compaction_advice::translates:
+      return "would_translate";
+    case compaction_advice::translates_at_percentage_0:
+      return "would_translate_at_percentage_0";
+    case compaction_advice::makes_room_for_grays:
+      return "would_make_room_for_grays";
+    case compaction_advice::does_not_help:
+      return "would_not_help";
+  }
+  return "";
 }

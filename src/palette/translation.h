@@ -5,7 +5,8 @@
 //
 //   check_file_size      the size limits, before anything is read or allocated
 //   prepare_translation  + one header parse, a decoded form into its 8-bit equivalent, the
-//                        used count and the room check, the prefix assembled, the clamp
+//                        values compacted when asked, the used count and the room check,
+//                        the prefix assembled, the clamp
 //   plan_translation     + the slot table and the near-background decisions: everything
 //                        but the pixel rows, which palette-inspect stops before
 //   translate_file       + the one pass over the rows, in place
@@ -24,6 +25,8 @@ struct translation_parameters {
   int green_tolerance = 0;
   int blue_tolerance = 0;
   float background_share = 0.0f;
+  // --compact-palette: the picture taken with only the palette values its pixels use.
+  bool compact_palette = false;
 };
 
 // What a translation found, as far as it got.
@@ -61,15 +64,45 @@ struct translation_memory {
 
 translation_report check_file_size(std::int64_t file_size);
 
-translation_report prepare_translation(const translation_memory& memory, work_image& image);
+translation_report prepare_translation(const translation_memory& memory,
+                                       const translation_parameters& parameters, work_image& image,
+                                       const pixel_kernels& kernels = best_kernels());
 
 // The pixel rows are left as read.
 translation_report plan_translation(const translation_memory& memory,
                                     const translation_parameters& parameters, work_image& image,
-                                    pixel_plan& plan);
+                                    pixel_plan& plan,
+                                    const pixel_kernels& kernels = best_kernels());
 
 // When done, image.output_prefix and image.output_pixels hold the output, output_length
 // bytes in all; the output's rows are the loaded file's own, transformed in place.
 translation_report translate_file(const translation_memory& memory,
                                   const translation_parameters& parameters, work_image& image,
                                   const pixel_kernels& kernels = best_kernels());
+
+// What --compact-palette would do for a file that the plain translation refused for want
+// of palette room: refused as palette-full, or with no room for the gray ramp.
+enum class compaction_advice {
+  none,                        // the file was not refused for room, or was already compacted
+  translates,                  // the compacted translation is done
+  translates_at_percentage_0,  // palette-full, but compacted only the grays lack room
+  makes_room_for_grays,        // no room for the grays, and compacted there is
+  does_not_help,
+};
+
+struct compaction_check {
+  compaction_advice advice = compaction_advice::none;
+  int distinct = 0;  // the values the picture's pixels use
+};
+
+// Plans the compacted translation of a file that `plain` refused for room; the loaded file
+// must be as it was read (a refused translation leaves it so).
+compaction_check check_compaction(const translation_memory& memory,
+                                  const translation_parameters& parameters,
+                                  const translation_report& plain);
+
+// "its pixels use 76 colours; --compact-palette would translate it", or "" for none.
+std::string compaction_advice_text(const compaction_check& check);
+
+// The advice as a JSON value's word: "would_translate" ...; "" for none.
+const char* compaction_advice_name(compaction_advice advice);

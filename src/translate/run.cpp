@@ -16,16 +16,21 @@
 namespace {
 
 constexpr int PARAMETER_COUNT = 6;
+constexpr std::string_view COMPACT_OPTION = "--compact-palette";
 
 constexpr const char* BANNER =
     "\n\n" PRODUCT_NAME_TEXT ". Ver." PRODUCT_VERSION_TEXT " (May 24 2003)";
 constexpr const char* INSUFFICIENT_PARAMETERS = "\nInsufficient parameters.";
 constexpr const char* USAGE =
-    "\n\nusage: palette-translate INPUT.bmp OUTPUT.bmp RED GREEN BLUE PERCENT\n"
+    "\n\nusage: palette-translate [--compact-palette] INPUT.bmp OUTPUT.bmp\n"
+    "                         RED GREEN BLUE PERCENT\n"
     "Moves the background colour to palette index 0 and the marker colours into their\n"
     "fixed slots, and writes the result as an 8-bit bitmap. With PERCENT above 0, pixels\n"
     "whose colour lies within RED, GREEN and BLUE of the background become background\n"
     "or one of seven grays, PERCENT percent of them background.\n"
+    "With --compact-palette (only as the first parameter), the palette is first cut\n"
+    "down to the colours the pixels use, so that a picture drawn in a full 256-colour\n"
+    "palette finds room; the picture itself stays as it was.\n"
     "Status: 0 written; 255 too few parameters or a file or memory failure; 254 an input\n"
     "it cannot translate; 253 the palette is full.\n"
     "Manual: man palette-translate\n";
@@ -95,6 +100,12 @@ int run_translation(int argc, char** argv) {
   prepare_process();
   std::fputs(BANNER, stdout);
   if (argc == 2 && answer_request(argv[1]) == STATUS_OK) return STATUS_OK;
+  // The option counts only in first place: anywhere else it is a file name or a number.
+  bool compact = argc > 1 && argv[1] == COMPACT_OPTION;
+  if (compact) {
+    --argc;
+    ++argv;
+  }
   if (argc < PARAMETER_COUNT + 1) {
     std::fputs(INSUFFICIENT_PARAMETERS, stdout);
     return STATUS_FAILURE;
@@ -104,5 +115,7 @@ int run_translation(int argc, char** argv) {
   if (names_open_file(input, argv[2])) return refuse_same_file(argv[2]);
   int output = open_output(input, argv[2]);
   if (output < 0) return refuse_same_file(argv[2]);
-  return translate(input, output, parse_parameters(argv + 3));
+  translation_parameters parameters = parse_parameters(argv + 3);
+  parameters.compact_palette = compact;
+  return translate(input, output, parameters);
 }

@@ -109,7 +109,9 @@ int near_background_literally(work_image& image, const translation_parameters& p
 translation_report reference_translate(const translation_memory& memory,
                                        const translation_parameters& parameters, work_image& image,
                                        std::vector<std::uint8_t>& rows) {
-  translation_report report = prepare_translation(memory, image);
+  // Compaction is the caller's to apply literally (compacted_file): the steps below read the
+  // file's own pixel values.
+  translation_report report = prepare_translation(memory, {}, image);
   if (!report.done()) return report;
   rows.assign(std::size_t{image.header.stride} * image.header.rows, 0);
   image.output_pixels = rows.data();

@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <utility>
 
+#include "bitmap/bmp_header.h"
 #include "bitmap/byte_order.h"
+#include "bitmap/work_image.h"
 
 namespace {
 
@@ -125,4 +127,52 @@ bmp_recipe image_with(std::vector<rgb> palette, std::int32_t colors_used,
   recipe.colors_used = colors_used;
   recipe.rows = std::move(rows);
   return recipe;
+}
+
+std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file) {
+  auto size = static_cast<std::int32_t>(file.size());
+  bmp_header header;
+  if (check_input_size(static_cast<std::int64_t>(file.size())) != refusal::none ||
+      read_bmp_header(file.data(), size, header) != refusal::none)
+    return file;
+  std::vector<std::uint8_t> eight = file;
+  if (!header.in_place) {
+    eight.assign(static_cast<std::size_t>(equivalent_size(header)), 0);
+    write_equivalent(file.data(), size, header, eight.data());
+    header = equivalent_header(header);
+  }
+  auto at = [&](std::uint64_t offset) -> std::uint8_t {
+    return offset < eight.size() ? eight[offset] : 0;
+  };
+  auto pixel_at = [&](std::size_t row, std::size_t col) {
+    return eight[header.pixel_offset + row * header.stride + col];
+  };
+  std::vector<bool> occurs(256);
+  for (std::size_t row = 0; row < header.rows && header.width > 0; ++row) {
+    for (std::size_t col = 0; col < static_cast<std::size_t>(header.width); ++col)
+      occurs[pixel_at(row, col)] = true;
+  }
+  std::vector<std::uint8_t> rank(256);
+  std::vector<std::size_t> values;
+  for (std::size_t v = 0; v < 256; ++v) {
+    if (!occurs[v]) continue;
+    rank[v] = static_cast<std::uint8_t>(values.size());
+    values.push_back(v);
+  }
+  std::int32_t colors_used = header.colors_used;
+  std::size_t stored = colors_used > 0 && colors_used < 256 ? std::size_t(colors_used) : 256;
+  std::vector<std::uint8_t> out(1078 + std::size_t{header.stride} * header.rows, 0);
+  std::copy(eight.begin(), eight.begin() + 54, out.begin());
+  put32(out, 10, 1078);
+  put32(out, 14, 40);
+  put32(out, 46, static_cast<std::uint32_t>(values.size()));
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t byte = 0; byte < 4 && values[i] < stored; ++byte)
+      out[54 + 4 * i + byte] = at(header.palette_offset + 4 * values[i] + byte);
+  }
+  for (std::size_t row = 0; row < header.rows && header.width > 0; ++row) {
+    for (std::size_t col = 0; col < static_cast<std::size_t>(header.width); ++col)
+      out[1078 + row * header.stride + col] = rank[pixel_at(row, col)];
+  }
+  return out;
 }

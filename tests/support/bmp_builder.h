@@ -43,5 +43,11 @@ std::vector<std::uint8_t> encode_rle(const std::vector<std::vector<std::uint8_t>
 bmp_recipe image_with(std::vector<rgb> palette, std::int32_t colors_used,
                       std::vector<std::vector<std::uint8_t>> rows);
 
+// The file as compaction takes it, built literally: its 8-bit form (the equivalent of a
+// decoded form) with a 40-byte header, the palette of the values its pixels use in
+// ascending order, each pixel renumbered by rank, fill bytes 0 and colours used |S|. A file
+// the header check refuses comes back unchanged.
+std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file);
+
 // A palette of n distinct colours with a component other than 0 and 255 in every entry.
 std::vector<rgb> distinct_palette(int n);

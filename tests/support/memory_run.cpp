@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bmp_builder.h"
 #include "palette/pixel_transform.h"
 #include "palette/random_sequence.h"
 #include "reference_model.h"
@@ -34,6 +35,14 @@ translation_memory attach(memory_run& run) {
 }  // namespace
 
 void run_in_memory(memory_run& run, const translation_parameters& parameters, engine which) {
+  if (which == engine::reference && parameters.compact_palette) {
+    // The literal model takes compaction literally: the file rebuilt as compacted.
+    run.input = compacted_file(run.input);
+    translation_parameters plain = parameters;
+    plain.compact_palette = false;
+    run_in_memory(run, plain, which);
+    return;
+  }
   translation_memory memory = attach(run);
   run.report = which == engine::single_pass
                    ? translate_file(memory, parameters, run.image)
@@ -61,12 +70,12 @@ bool plan_in_memory(memory_run& run, const translation_parameters& parameters, p
 }
 
 bool load_in_memory(memory_run& run) {
-  run.report = prepare_translation(attach(run), run.image);
+  run.report = prepare_translation(attach(run), {}, run.image);
   return run.report.loaded;
 }
 
 bool prepare_in_memory(memory_run& run) {
-  run.report = prepare_translation(attach(run), run.image);
+  run.report = prepare_translation(attach(run), {}, run.image);
   return run.report.done();
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+// A picture drawn in a full palette (a game's or an editor's 256 colours) seldom uses all
+// of them, yet the used-count rule sees every entry as used and the palette as full.
+// Compaction takes the picture as if its palette held only the values its pixels use:
+//
+//   S          the distinct values among the picture's pixels (columns 0 to width - 1 of
+//              every row; fill bytes are not pixels), in ascending order
+//   entry i    all four bytes of the file's entry for the i-th value v of S, as the
+//              translation reads that entry (bytes past the end of the file as 0); a value
+//              at or past the stored palette count shows the black the index clamp would
+//              have given it; entries from |S| on are black
+//   pixel      the rank of its value in S
+//   colours    the used-count rule reads |S| as the colours-used value
+//
+// The file's bytes are never rewritten for it: the palette readers, the first pixel and
+// the used-count rule consult the record below, and the pixel pass renumbers each value
+// by its rank as it maps it. Ranks keep the values' order, so the draws of the compacted
+// picture come in the same order as over the file's own values.
+
+#include <array>
+#include <cstdint>
+
+#include "bitmap/bmp_layout.h"
+#include "bitmap/value_counts.h"
+
+struct value_compaction {
+  bool active = false;
+  int distinct = 0;       // |S|
+  value_counts counts{};  // of the file's own values, kept for the pixel pass
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> rank{};  // meaningful for the values in S
+  std::array<std::uint8_t, bmp::PALETTE_SIZE> palette{};
+  std::uint8_t first_pixel = 0;  // the first stored pixel's rank; 0 for a picture without one
+};
+
+struct work_image;
+
+// The number of values that occur at least once.
+int count_distinct(const value_counts& counts);
+
+// Takes the image as compacted from here on; `counts` are its picture pixels per value.
+void compact_values(work_image& image, const value_counts& counts);
+
+// The compacted picture's counts, indexed by rank.
+value_counts counts_by_rank(const value_compaction& compaction);
