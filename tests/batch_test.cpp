@@ -10,6 +10,7 @@
 #include "bmp_builder.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
+#include "whole_files.h"
 
 namespace {
 
@@ -63,8 +64,10 @@ process_result batch(const std::vector<std::string>& options, const std::string&
   return run_program(BATCH, arguments);
 }
 
-std::vector<unsigned char> translated_by_the_tool(const temp_dir& dir, const std::string& path) {
-  std::vector<std::string> arguments = {in_tree(dir, path), dir.file("expected.bmp")};
+std::vector<unsigned char> translated_by_the_tool(const temp_dir& dir, const std::string& path,
+                                                  const std::vector<std::string>& options = {}) {
+  std::vector<std::string> arguments = options;
+  arguments.insert(arguments.end(), {in_tree(dir, path), dir.file("expected.bmp")});
   arguments.insert(arguments.end(), PARAMETERS.begin(), PARAMETERS.end());
   run_program(TOOL, arguments);
   return read_file(dir.file("expected.bmp"));
@@ -174,6 +177,41 @@ TEST(Batch, JsonSummaryReadsBack) {
   EXPECT_FALSE(document.contains("not_started")) << "only a stopped run has files not started";
 }
 
+// Files refused for want of room get the advice, in the failure line and in the JSON; with
+// the option, they translate as palette-translate translates them with it.
+TEST(Batch, AdvisesCompactionWhereItHelpsAndAppliesIt) {
+  temp_dir dir;
+  std::filesystem::create_directories(dir.file("in"));
+  write_file(in_tree(dir, "crowded.bmp"), patched32(sprite(1), 46, 241));
+  write_file(in_tree(dir, "full.bmp"), build_bmp(full_palette_image({{7, 7, 200, 3}})));
+  write_file(in_tree(dir, "good.bmp"), sprite(1));
+  process_result plain = batch({"-j1"}, dir.file("in"), dir.file("out"));
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_EQ(plain.out, "1 translated, 2 failed\n");
+  EXPECT_EQ(plain.err,
+            in_tree(dir, "crowded.bmp") +
+                ": No room for the gray ramp: 249 palette entries are in use (the catch-all "
+                "included), at most 248 leave room for the seven grays. A percentage of 0 skips "
+                "the near-background step. (its pixels use 5 colours; --compact-palette would "
+                "make room for the grays)\n" +
+                in_tree(dir, "full.bmp") +
+                ": Too many colors. No free place. (its pixels use 3 colours; --compact-palette "
+                "would translate it)\n");
+  nlohmann::json document =
+      nlohmann::json::parse(batch({"--json"}, dir.file("in"), dir.file("out")).out);
+  EXPECT_EQ(document["failures"][0]["compact_palette"], "would_make_room_for_grays");
+  EXPECT_EQ(document["failures"][1]["compact_palette"], "would_translate");
+
+  process_result compacted = batch({"--compact-palette"}, dir.file("in"), dir.file("out"));
+  EXPECT_EQ(compacted.status, 0) << compacted.err;
+  EXPECT_EQ(compacted.out, "3 translated, 0 failed\n");
+  for (const char* name : {"crowded.bmp", "full.bmp", "good.bmp"}) {
+    EXPECT_EQ(read_file(dir.file("out/") + name),
+              translated_by_the_tool(dir, name, {"--compact-palette"}))
+        << name;
+  }
+}
+
 // In the arguments, IN, OUT, NOPE and EMPTY stand for folders of the test's directory,
 // NUMBERS for the four numbers.
 std::vector<std::string> expanded(const temp_dir& dir, const std::vector<std::string>& arguments) {
@@ -211,12 +249,17 @@ TEST(Batch, StatusesAndUsageErrors) {
       {"help",
        {"--help"},
        0,
-       "usage: palette-batch [-j N] [--json] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
+       "usage: palette-batch [-j N] [--json] [--compact-palette] [--]\n"
+       "                     IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
        "Translates every .bmp file under IN_DIR (any case, in every folder) as\n"
        "palette-translate would, into the same relative path under OUT_DIR. Each output\n"
        "appears only when complete; a file that fails leaves no output.\n"
        "  -j N       translate N files at once (default: the number of processors)\n"
        "  --json     end with one JSON document instead of the summary line\n"
+       "  --compact-palette\n"
+       "             first cut each palette down to the colours its pixels use, so that\n"
+       "             pictures drawn in a full 256-colour palette find room; the pictures\n"
+       "             themselves stay as they were\n"
        "  --version  the release\n"
        "Status: 0 every file translated, 1 some failed, 2 a usage error.\n"
        "Manual: man palette-batch\n"},
@@ -231,6 +274,11 @@ TEST(Batch, StatusesAndUsageErrors) {
       {"one job too many", {"-j1025", "IN", "OUT", "NUMBERS"}, 2, ""},
       {"only options", {"--json"}, 2, ""},
       {"a parameter too few", {"IN", "OUT", "1", "1", "1"}, 2, ""},
+      {"compacted", {"--compact-palette", "IN", "OUT", "NUMBERS"}, 0, "1 translated, 0 failed\n"},
+      {"compaction is an option: not after the folders",
+       {"IN", "OUT", "--compact-palette", "NUMBERS"},
+       2,
+       ""},
   };
   for (const auto& c : cases) {
     process_result result = run_program(BATCH, expanded(dir, c.arguments));
@@ -251,7 +299,8 @@ TEST(Batch, StatusesAndUsageErrors) {
   // The whole text of a usage error: the reason, the synopsis, where to read more.
   EXPECT_EQ(run_program(BATCH, {"-j", "2"}).err,
             "palette-batch: needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, 0 given\n"
-            "usage: palette-batch [-j N] [--json] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
+            "usage: palette-batch [-j N] [--json] [--compact-palette] [--]\n"
+            "                     IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
             "More: palette-batch --help\n");
   EXPECT_TRUE(run_program(BATCH, {"-j"}).err.starts_with("palette-batch: -j needs a number"));
 }

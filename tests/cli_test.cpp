@@ -72,9 +72,8 @@ void expect_cli_cases(const std::vector<cli_case>& cases, const std::vector<unsi
   }
 }
 
-// A sprite drawn in a full 256-colour palette: every entry counts as used, the pixels use 4.
 std::vector<unsigned char> full_palette_sprite() {
-  return build_bmp(image_with(distinct_palette(256), 0, {{7, 7, 200, 3}, {7, 90, 90, 7}}));
+  return build_bmp(full_palette_image({{7, 7, 200, 3}, {7, 90, 90, 7}}));
 }
 
 TEST(Cli, StatusesAndConsoleTexts) {

@@ -13,13 +13,18 @@ constexpr int OPERAND_COUNT = 6;
 constexpr unsigned MOST_JOBS = 1024;
 
 constexpr const char* SYNOPSIS =
-    "usage: palette-batch [-j N] [--json] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n";
+    "usage: palette-batch [-j N] [--json] [--compact-palette] [--]\n"
+    "                     IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n";
 constexpr const char* DESCRIPTION =
     "Translates every .bmp file under IN_DIR (any case, in every folder) as\n"
     "palette-translate would, into the same relative path under OUT_DIR. Each output\n"
     "appears only when complete; a file that fails leaves no output.\n"
     "  -j N       translate N files at once (default: the number of processors)\n"
     "  --json     end with one JSON document instead of the summary line\n"
+    "  --compact-palette\n"
+    "             first cut each palette down to the colours its pixels use, so that\n"
+    "             pictures drawn in a full 256-colour palette find room; the pictures\n"
+    "             themselves stay as they were\n"
     "  --version  the release\n"
     "Status: 0 every file translated, 1 some failed, 2 a usage error.\n"
     "Manual: man palette-batch\n";
@@ -61,6 +66,8 @@ parse_result take_option(int argc, char** argv, int* at, batch_options& options)
   std::string_view argument = argv[*at];
   if (argument == "--json") {
     options.json = true;
+  } else if (argument == "--compact-palette") {
+    options.compact_palette = true;
   } else if (argument == "-h" || argument == "--help") {
     std::printf("%s%s", SYNOPSIS, DESCRIPTION);
     return parse_result::answered;
@@ -100,6 +107,7 @@ parse_result parse_batch_options(int argc, char** argv, batch_options& options) 
   options.in_dir = argv[at];
   options.out_dir = argv[at + 1];
   options.parameters = parse_parameters(argv + at + 2);
+  options.parameters.compact_palette = options.compact_palette;
   if (options.jobs == 0) options.jobs = processors_available();
   return parse_result::run;
 }

@@ -11,6 +11,7 @@ struct batch_options {
   translation_parameters parameters;
   unsigned jobs = 0;  // files translated at once; 0 until parsed
   bool json = false;
+  bool compact_palette = false;  // into parameters once they are parsed
 };
 
 enum class parse_result {

@@ -34,6 +34,7 @@ struct failure_line {
   std::size_t order;  // where the file stands among the inputs; scan failures first
   std::string path;
   std::string reason;
+  compaction_advice advice = compaction_advice::none;
 };
 
 // What the workers share. Failures are printed as they happen and kept for the end.
@@ -63,9 +64,10 @@ void report_failure(batch_state& state, failure_line failure) {
 }
 
 // A worker's exception would end the whole process: it fails only its file.
-bool run_file_job_caught(const file_job& job, job_buffers& buffers, std::string* err) {
+bool run_file_job_caught(const file_job& job, job_buffers& buffers, std::string* err,
+                         compaction_check* compaction) {
   try {
-    return run_file_job(job, buffers, err);
+    return run_file_job(job, buffers, err, compaction);
   } catch (const std::exception& error) {
     buffers = job_buffers{};
     *err = std::string("cannot translate: ") + error.what();
@@ -80,9 +82,11 @@ void translate_one(batch_state& state, job_buffers& buffers, std::size_t index) 
   file_job job{path_under(options.in_dir, relative), path_under(options.out_dir, relative),
                &options.parameters, &scan.identities};
   std::string reason;
-  if (!run_file_job_caught(job, buffers, &reason)) {
+  compaction_check compaction;
+  if (!run_file_job_caught(job, buffers, &reason, &compaction)) {
     state.failed.fetch_add(1);
-    report_failure(state, {scan.failures.size() + index, job.input_path, reason});
+    report_failure(state,
+                   {scan.failures.size() + index, job.input_path, reason, compaction.advice});
   }
   state.done.fetch_add(1);
 }
@@ -158,7 +162,11 @@ std::string json_summary(const batch_state& state, std::size_t translated,
   for (std::size_t i = 0; i < state.failures.size(); ++i) {
     const failure_line& failure = state.failures[i];
     text += i == 0 ? "\n  {" : ",\n  {";
-    text += json_path_member(failure.path) + ", \"reason\": " + json_string(failure.reason) + "}";
+    text += json_path_member(failure.path) + ", \"reason\": " + json_string(failure.reason);
+    if (failure.advice != compaction_advice::none)
+      text +=
+          ", \"compact_palette\": \"" + std::string(compaction_advice_name(failure.advice)) + "\"";
+    text += "}";
   }
   return text + "\n]}\n";
 }

@@ -30,8 +30,17 @@ bool names_an_input(const file_job& job) {
   return identity_of_path(job.output_path, identity) && job.inputs->count(identity) != 0;
 }
 
-bool translate_input(const file_job& job, job_buffers& buffers, work_image& image,
-                     std::string* err) {
+// The refusal's text, and the advice where compaction would change the outcome.
+std::string reason_with_advice(const translation_memory& memory, const file_job& job,
+                               const translation_report& report, compaction_check* compaction) {
+  std::string reason = refusal_text(report);
+  *compaction = check_compaction(memory, *job.parameters, report);
+  std::string advice = compaction_advice_text(*compaction);
+  return advice.empty() ? reason : reason + " (" + advice + ")";
+}
+
+bool translate_input(const file_job& job, job_buffers& buffers, work_image& image, std::string* err,
+                     compaction_check* compaction) {
   opened_file file;
   if (!open_regular_file(job.input_path, file, err)) return false;
   translation_report report = check_file_size(file.size);
@@ -43,7 +52,7 @@ bool translate_input(const file_job& job, job_buffers& buffers, work_image& imag
   translation_memory memory{buffers.input.data(), file.size, buffers.prefix.data(),
                             allocate_in(buffers.equivalent)};
   report = translate_file(memory, *job.parameters, image);
-  return report.done() || failed(err, refusal_text(report));
+  return report.done() || failed(err, reason_with_advice(memory, job, report, compaction));
 }
 
 bool write_output(const file_job& job, const work_image& image, job_buffers& buffers,
@@ -73,7 +82,9 @@ bool write_output(const file_job& job, const work_image& image, job_buffers& buf
 
 }  // namespace
 
-bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err) {
+bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err,
+                  compaction_check* compaction) {
   work_image image;
-  return translate_input(job, buffers, image, err) && write_output(job, image, buffers, err);
+  return translate_input(job, buffers, image, err, compaction) &&
+         write_output(job, image, buffers, err);
 }

@@ -27,5 +27,8 @@ struct file_job {
 };
 
 // True when the output is in place; otherwise *err says why not, in palette-translate's
-// words where it has them. A failure leaves no new file and an old output as it was.
-bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err);
+// words where it has them, followed by what --compact-palette would do where the palette
+// lacked room (also in *compaction). A failure leaves no new file and an old output as it
+// was.
+bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err,
+                  compaction_check* compaction);

@@ -1,6 +1,7 @@
 // palette-batch: translates every .bmp file under one folder into another, as
 // palette-translate would translate each, several files at once.
-// Usage: palette-batch [-j N] [--json] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT
+// Usage: palette-batch [-j N] [--json] [--compact-palette] [--]
+//                      IN_DIR OUT_DIR RED GREEN BLUE PERCENT
 
 #include <cstdio>
 #include <exception>

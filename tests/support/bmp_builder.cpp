@@ -129,6 +129,10 @@ bmp_recipe image_with(std::vector<rgb> palette, std::int32_t colors_used,
   return recipe;
 }
 
+bmp_recipe full_palette_image(std::vector<std::vector<std::uint8_t>> rows) {
+  return image_with(distinct_palette(256), 0, std::move(rows));
+}
+
 std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file) {
   auto size = static_cast<std::int32_t>(file.size());
   bmp_header header;

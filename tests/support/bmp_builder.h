@@ -49,5 +49,9 @@ bmp_recipe image_with(std::vector<rgb> palette, std::int32_t colors_used,
 // the header check refuses comes back unchanged.
 std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file);
 
+// A picture drawn in a full 256-colour palette, as games and editors store them: every
+// entry counts as used, however few of them the pixels use.
+bmp_recipe full_palette_image(std::vector<std::vector<std::uint8_t>> rows);
+
 // A palette of n distinct colours with a component other than 0 and 255 in every entry.
 std::vector<rgb> distinct_palette(int n);
