@@ -173,12 +173,16 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
   EXPECT_TRUE(unknown.err.starts_with("palette-inspect: unknown option -x\nusage: "))
       << unknown.err;
   EXPECT_EQ(run_program(INSPECT, {"--help"}).out,
-            "usage: palette-inspect [--json] [--all] [--] FILE.bmp...\n"
+            "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE.bmp...\n"
             "Shows the header fields, used count, first pixel and palette (with pixel counts and\n"
             "the roles of the fixed slots) of palette bitmaps, and what palette-translate would\n"
-            "make of them.\n"
+            "make of them. A file refused for want of palette room is told whether\n"
+            "--compact-palette would help.\n"
             "  --json     one JSON document for all files, every palette entry included\n"
             "  --all      all 256 palette entries, not only those that matter\n"
+            "  --compact-palette\n"
+            "             describe the translation with the palette cut down to the colours\n"
+            "             the pixels use, as palette-translate --compact-palette makes it\n"
             "  --version  the release\n"
             "  --         the arguments that follow are file names\n"
             "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"
@@ -204,7 +208,15 @@ struct verdict_case {
   std::vector<std::uint8_t> file;
   verdict judged;
   int status;  // what palette-translate would end with
+  compaction_advice advice;
 };
+
+// A full palette whose pixels use the values 0 to n - 1.
+std::vector<std::uint8_t> full_palette_using(int n) {
+  std::vector<std::uint8_t> row;
+  for (int v = 0; v < n; ++v) row.push_back(static_cast<std::uint8_t>(v));
+  return build_bmp(full_palette_image({row}));
+}
 
 std::vector<std::uint8_t> with_colors_used(std::int32_t colors_used) {
   return build_bmp(image_with(distinct_palette(16), colors_used, {{0, 1}, {2, 3}}));
@@ -223,21 +235,40 @@ std::vector<std::uint8_t> grayscale() {
 TEST(Inspect, VerdictIsWhatTheTranslationWouldDo) {
   std::vector<std::uint8_t> deep = build_bmp(image_with(distinct_palette(4), 4, {{0, 1, 1, 2}}));
   deep[28] = 24;
+  const compaction_advice none = compaction_advice::none;
+  const compaction_advice translates = compaction_advice::translates;
   const verdict_case cases[] = {
-      {"translated image", translated_image(), verdict::usable, 0},
+      {"translated image", translated_image(), verdict::usable, 0, none},
       {"colours used 241: room for the slots, none for the grays", with_colors_used(241),
-       verdict::usable_without_grays, 0},
+       verdict::usable_without_grays, 0, compaction_advice::makes_room_for_grays},
       {"colours used 249: the last placeholder finds no room", with_colors_used(249),
-       verdict::refused, 253},
-      {"colours used 255", with_colors_used(255), verdict::refused, 253},
-      {"256 grays", grayscale(), verdict::refused, 253},
-      {"24 bits", deep, verdict::refused, 254},
+       verdict::refused, 253, translates},
+      {"colours used 255", with_colors_used(255), verdict::refused, 253, translates},
+      {"256 grays", grayscale(), verdict::refused, 253, translates},
+      {"24 bits", deep, verdict::refused, 254, none},
+      {"240 values: compacted, the grays still find room", full_palette_using(240),
+       verdict::refused, 253, translates},
+      {"241 values: compacted, only at percentage 0", full_palette_using(241), verdict::refused,
+       253, compaction_advice::translates_at_percentage_0},
+      {"248 values: compacted, the slot table fills entry 255", full_palette_using(248),
+       verdict::refused, 253, compaction_advice::translates_at_percentage_0},
+      {"249 values: compacted, the last placeholder finds no room", full_palette_using(249),
+       verdict::refused, 253, compaction_advice::does_not_help},
+      {"all 256 values", full_palette_using(256), verdict::refused, 253,
+       compaction_advice::does_not_help},
   };
   for (const verdict_case& c : cases) {
     inspected_file file = inspected("x.bmp", c.file);
     EXPECT_EQ(file.found.judged(), c.judged) << c.name;
     EXPECT_EQ(file_status(file), c.status) << c.name;
     EXPECT_EQ(problem_of(file).empty(), c.judged == verdict::usable) << c.name;
+    EXPECT_EQ(file.found.compaction.advice, c.advice) << c.name;
+    // Compacted, the advice is moot; the verdict follows it.
+    inspection compacted = inspect_bitmap(c.file, true);
+    EXPECT_EQ(compacted.compaction.advice, none) << c.name;
+    if (c.advice == translates) {
+      EXPECT_EQ(compacted.judged(), verdict::usable) << c.name;
+    }
   }
   // The tool itself agrees.
   temp_dir dir;
@@ -319,6 +350,7 @@ struct inspect_sample {
   const char* name;
   std::vector<std::uint8_t> bytes;  // empty: the file is not there
   bool json;                        // its --json output is checked whole too
+  bool compact = false;  // inspected with --compact-palette; expected in NAME.compact.txt
 };
 
 bmp_recipe sample_recipe() {
@@ -349,6 +381,9 @@ std::vector<std::uint8_t> past_the_used_entries() {
 
 std::vector<inspect_sample> inspect_samples() {
   std::vector<std::uint8_t> plain = build_bmp(sample_recipe());
+  // Drawn in a full palette: five values, one of them (230) past 200 stored entries.
+  std::vector<std::uint8_t> full =
+      build_bmp(full_palette_image({{40, 40, 7, 230}, {40, 255, 7, 40}, {0, 40, 40, 40}}));
   return {
       {"8-bit.bmp", plain, true},
       {"top-down.bmp", sample_with([](bmp_recipe& r) { r.height = -r.height; }), false},
@@ -389,6 +424,9 @@ std::vector<inspect_sample> inspect_samples() {
       {"used-255.bmp", with_used(254), false},
       {"used-256.bmp", with_used(255), false},
       {"used-257.bmp", with_used(0), true},
+      {"full-palette.bmp", full, true},
+      {"full-palette.bmp", full, true, true},
+      {"full-palette-past-stored.bmp", patched32(full, 46, 200), false, true},
       {"missing.bmp", {}, true},
   };
 }
@@ -411,11 +449,13 @@ TEST(Inspect, WholeOutputOfRepresentativeFiles) {
   }
   for (const inspect_sample& sample : samples) {
     std::string run = "cd '" + dir.path + "' && '" + INSPECT + "' ";
+    if (sample.compact) run += "--compact-palette ";
+    std::string expected = std::string(sample.name) + (sample.compact ? ".compact" : "");
     process_result text = run_shell(run + sample.name);
-    expect_whole_output(std::string(sample.name) + ".txt", text.out + text.err);
+    expect_whole_output(expected + ".txt", text.out + text.err);
     if (!sample.json) continue;
     process_result json = run_shell(run + "--json " + sample.name);
-    expect_whole_output(std::string(sample.name) + ".json", json.out);
+    expect_whole_output(expected + ".json", json.out);
     // The document parses, and its status is the one the command ends with.
     nlohmann::json document = nlohmann::json::parse(json.out);
     EXPECT_EQ(document["files"][0]["status"], json.status) << sample.name;

@@ -47,16 +47,25 @@ void mark_gray_ramp(inspection& found) {
   }
 }
 
+// Compacted, the palette and the counts are the ranks'.
 void read_palette_and_pixels(work_image& image, inspection& found) {
   for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
     found.palette[static_cast<std::size_t>(k)].color = input_palette_color(image, k);
   }
-  value_counts counts = count_values(image);
+  const value_compaction& compaction = image.compaction;
+  value_counts counts = compaction.active ? counts_by_rank(compaction) : count_values(image);
   for (std::size_t k = 0; k < counts.size(); ++k) found.palette[k].pixels = counts[k];
+  found.distinct_values = count_distinct(counts);
 }
 
 // The smallest parameters that turn the near-background step on: the grays must fit.
 constexpr translation_parameters WITH_GRAYS{1, 1, 1, 0.01f};
+
+translation_parameters with_grays(bool compact) {
+  translation_parameters parameters = WITH_GRAYS;
+  parameters.compact_palette = compact;
+  return parameters;
+}
 
 }  // namespace
 
@@ -75,7 +84,7 @@ inspection inspect_size(std::int64_t file_size) {
 
 // The translation runs up to the pixel rows, which it leaves as they are, as the tool
 // would; the report is drawn from what it found.
-inspection inspect_bitmap(std::vector<std::uint8_t> file) {
+inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   inspection found = inspect_size(static_cast<std::int64_t>(file.size()));
   if (!found.outcome.done()) return found;
   found.has_headers = true;
@@ -86,15 +95,18 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file) {
                             allocate_in(equivalent)};
   work_image image;
   pixel_plan plan;
-  found.outcome = plan_translation(memory, WITH_GRAYS, image, plan);
+  found.outcome = plan_translation(memory, with_grays(compact), image, plan);
   found.header = found.outcome.header;
   if (!found.outcome.loaded) return found;
   found.measured = true;
   found.stride = image.header.stride;
   found.used_count = found.outcome.counted;
   found.first_pixel = first_input_pixel(image);
+  found.compacted = compact;
   read_palette_and_pixels(image, found);
   mark_fixed_slots(found);
   mark_gray_ramp(found);
+  // Last: it plans again in the same memory, which the image points into.
+  found.compaction = check_compaction(memory, with_grays(compact), found.outcome);
   return found;
 }

@@ -40,7 +40,11 @@ struct inspection {
   std::uint32_t stride = 0;
   std::int64_t used_count = 0;  // before the slot table, the catch-all included
   int first_pixel = 0;
+  int distinct_values = 0;  // among the picture's pixels
+  bool compacted = false;   // described as --compact-palette takes it
   std::array<palette_row, bmp::PALETTE_ENTRIES> palette{};
+  // For a file refused for want of room: what --compact-palette would do.
+  compaction_check compaction;
 
   verdict judged() const;
   bool usable() const { return judged() != verdict::refused; }
@@ -50,4 +54,5 @@ struct inspection {
 inspection inspect_size(std::int64_t file_size);
 
 // Reads only; the bytes are the whole file, taken by value for the core to point into.
-inspection inspect_bitmap(std::vector<std::uint8_t> file);
+// With `compact`, the translation described is the compacted one.
+inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact = false);

@@ -1,6 +1,6 @@
 // palette-inspect: shows what the translation reads in palette bitmaps and what it would
 // make of them. Reads only; never writes a file.
-// Usage: palette-inspect [--json] [--all] FILE.bmp...
+// Usage: palette-inspect [--json] [--all] [--compact-palette] FILE.bmp...
 
 #include <algorithm>
 #include <cerrno>
@@ -19,13 +19,18 @@
 
 namespace {
 
-constexpr const char* SYNOPSIS = "usage: palette-inspect [--json] [--all] [--] FILE.bmp...\n";
+constexpr const char* SYNOPSIS =
+    "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE.bmp...\n";
 constexpr const char* DESCRIPTION =
     "Shows the header fields, used count, first pixel and palette (with pixel counts and\n"
     "the roles of the fixed slots) of palette bitmaps, and what palette-translate would\n"
-    "make of them.\n"
+    "make of them. A file refused for want of palette room is told whether\n"
+    "--compact-palette would help.\n"
     "  --json     one JSON document for all files, every palette entry included\n"
     "  --all      all 256 palette entries, not only those that matter\n"
+    "  --compact-palette\n"
+    "             describe the translation with the palette cut down to the colours\n"
+    "             the pixels use, as palette-translate --compact-palette makes it\n"
     "  --version  the release\n"
     "  --         the arguments that follow are file names\n"
     "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"
@@ -34,6 +39,7 @@ constexpr const char* DESCRIPTION =
 
 struct inspect_options {
   bool json = false;
+  bool compact = false;
   report_style style;
   std::vector<std::string> paths;
 };
@@ -57,6 +63,8 @@ int parse_options(int argc, char** argv, inspect_options& options) {
       options.json = true;
     } else if (argument == "--all") {
       options.style.all_entries = true;
+    } else if (argument == "--compact-palette") {
+      options.compact = true;
     } else if (argument == "-h" || argument == "--help") {
       std::printf("%s%s", SYNOPSIS, DESCRIPTION);
       return STATUS_OK;
@@ -85,11 +93,11 @@ bool read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes, 
   return read_and_close(file, bytes, err);
 }
 
-inspected_file inspect_path(const std::string& path) {
+inspected_file inspect_path(const std::string& path, bool compact) {
   inspected_file file{path, "", {}};
   std::vector<std::uint8_t> bytes;
   bool read = read_whole_file(path, bytes, file.found, &file.read_error);
-  if (read && file.found.outcome.done()) file.found = inspect_bitmap(std::move(bytes));
+  if (read && file.found.outcome.done()) file.found = inspect_bitmap(std::move(bytes), compact);
   return file;
 }
 
@@ -111,7 +119,8 @@ int inspect_files(int argc, char** argv) {
   int status = parse_options(argc, argv, options);
   if (status >= 0) return status;
   std::vector<inspected_file> files;
-  for (const std::string& path : options.paths) files.push_back(inspect_path(path));
+  for (const std::string& path : options.paths)
+    files.push_back(inspect_path(path, options.compact));
   options.style.color = !options.json && wants_color();
   std::string output = options.json ? json_report(files) : std::string();
   for (std::size_t i = 0; !options.json && i < files.size(); ++i) {

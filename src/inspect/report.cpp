@@ -45,7 +45,12 @@ std::string translation_lines(const inspection& found) {
   text += format("  used count         %lld (the catch-all entry included)\n",
                  static_cast<long long>(found.used_count));
   text += format("  first pixel        %d\n", found.first_pixel);
-  return text;
+  text += format("  distinct values    %d", found.distinct_values);
+  if (found.compacted && found.distinct_values > 0)
+    text += format(" (compacted into entries 0 to %d)", found.distinct_values - 1);
+  else if (found.compacted)
+    text += " (compacted)";
+  return text + "\n";
 }
 
 std::string swatch(rgb color) {
@@ -143,6 +148,9 @@ std::string json_verdict(const inspected_file& file) {
   if (file.read_error.empty())
     text += format(", \"verdict\": \"%s\"", verdict_name(file.found.judged()));
   if (!problem.empty()) text += ", \"problem\": " + json_string(problem);
+  compaction_advice advice = file.found.compaction.advice;
+  if (file.read_error.empty() && advice != compaction_advice::none)
+    text += format(", \"compact_palette\": \"%s\"", compaction_advice_name(advice));
   return text;
 }
 
@@ -158,6 +166,8 @@ std::string json_file(const inspected_file& file) {
   if (!found.measured) return text + "}";
   text += format(", \"stride\": %u, \"used_count\": %lld, \"first_pixel\": %d, ", found.stride,
                  static_cast<long long>(found.used_count), found.first_pixel);
+  text += format("\"distinct_values\": %d, ", found.distinct_values);
+  if (found.compacted) text += "\"compacted\": true, ";
   return text + json_palette(found) + "}";
 }
 
@@ -191,6 +201,11 @@ std::string problem_of(const inspected_file& file) {
   return refusal_text(file.found.outcome);
 }
 
+std::string advice_of(const inspected_file& file) {
+  if (!file.read_error.empty()) return "";
+  return compaction_advice_text(file.found.compaction);
+}
+
 std::string text_report(const inspected_file& file, const report_style& style) {
   std::string text = visible_name(file.path) + "\n";
   const inspection& found = file.found;
@@ -200,6 +215,8 @@ std::string text_report(const inspected_file& file, const report_style& style) {
   if (found.measured) text += translation_lines(found);
   text += verdict_line(file);
   if (!problem.empty()) text += "  problem            " + problem + "\n";
+  if (std::string advice = advice_of(file); !advice.empty())
+    text += "  advice             " + advice + "\n";
   if (found.measured) text += palette_table(found, style);
   return text;
 }

@@ -21,6 +21,9 @@ int file_status(const inspected_file& file);
 // Why the translation could not use the file, or cannot add the grays; "" otherwise.
 std::string problem_of(const inspected_file& file);
 
+// What --compact-palette would do for a file refused for want of room; "" otherwise.
+std::string advice_of(const inspected_file& file);
+
 struct report_style {
   bool color = false;        // a true-colour swatch on each palette row
   bool all_entries = false;  // every palette entry, not only those worth a row
