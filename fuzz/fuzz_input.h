@@ -1,7 +1,9 @@
 #pragma once
 // What both fuzz targets read from an input: 8 bytes of parameters (three tolerances and
-// the percentage, each a little-endian signed 16-bit number), then the bitmap file. They
-// share the seeds, the dictionary and the regressions.
+// the percentage, each a little-endian signed 16-bit number), then the bitmap file. Bit 14
+// of the percentage asks for --compact-palette; the percentage itself takes bit 15 in its
+// place, so every percentage from -16384 to 16383 comes with and without compaction (all
+// beyond 100 act alike anyway). They share the seeds, the dictionary and the regressions.
 
 #include <cstdint>
 #include <vector>
@@ -17,9 +19,21 @@ inline int fuzz_parameter(const std::uint8_t* data, std::size_t size, std::size_
   return static_cast<std::int16_t>(data[2 * index] | (data[2 * index + 1] << 8));
 }
 
+constexpr int COMPACT_BIT = 1 << 14;
+
+inline bool fuzz_compacts(const std::uint8_t* data, std::size_t size) {
+  return (fuzz_parameter(data, size, 3) & COMPACT_BIT) != 0;
+}
+
+inline int fuzz_percentage(const std::uint8_t* data, std::size_t size) {
+  int raw = fuzz_parameter(data, size, 3);
+  return raw < 0 ? raw | COMPACT_BIT : raw & ~COMPACT_BIT;
+}
+
 inline translation_parameters fuzz_parameters(const std::uint8_t* data, std::size_t size) {
   return {fuzz_parameter(data, size, 0), fuzz_parameter(data, size, 1),
-          fuzz_parameter(data, size, 2), background_share_of(fuzz_parameter(data, size, 3))};
+          fuzz_parameter(data, size, 2), background_share_of(fuzz_percentage(data, size)),
+          fuzz_compacts(data, size)};
 }
 
 inline std::vector<std::uint8_t> fuzz_file(const std::uint8_t* data, std::size_t size) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bmp_builder.h"
+#include "fuzz_input.h"
 #include "whole_files.h"
 
 namespace {
@@ -70,6 +71,8 @@ std::vector<bmp_recipe> seed_images() {
     refused.compression = compression;
     recipes.push_back(refused);
   }
+  // Drawn in a full palette: refused unless compacted.
+  recipes.push_back(full_palette_image({{200, 200, 3, 4}, {4, 77, 200, 200}}));
   // The decoded forms: packed 1 and 4 bits both ways up, RLE8, RLE4, the core header.
   const struct {
     std::uint16_t bits;
@@ -99,8 +102,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::filesystem::create_directories(argv[1]);
-  const seed_parameters parameter_sets[] = {
-      {40, 40, 40, 30}, {0, 0, 0, 30}, {-1, 40, 40, 16}, {255, 255, 255, 100}};
+  // The last asks for compaction (bit 14 of the percentage, see fuzz_input.h).
+  const seed_parameters parameter_sets[] = {{40, 40, 40, 30},
+                                            {0, 0, 0, 30},
+                                            {-1, 40, 40, 16},
+                                            {255, 255, 255, 100},
+                                            {40, 40, 40, 30 | COMPACT_BIT}};
   int written = 0;
   for (const bmp_recipe& recipe : seed_images()) {
     for (const seed_parameters& parameters : parameter_sets) {

@@ -4,7 +4,8 @@
 // pictures are checked against the literal reference model, which rescans the picture for
 // every palette swap and every near-background colour; larger ones, where that would slow
 // the search a hundredfold, against the portable per-pixel kernels, which the small ones
-// tie to the literal model. The input's layout is in fuzz_input.h.
+// tie to the literal model. A compacted translation is checked against the literal model
+// of the file rebuilt as compacted. The input's layout is in fuzz_input.h.
 
 #include <cstdint>
 #include <cstdlib>

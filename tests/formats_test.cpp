@@ -203,6 +203,81 @@ TEST(Formats, CompactionTranslatesLikeTheCompactedFile) {
   EXPECT_GT(pictures_kept, 30);
 }
 
+// One row holding the values first, first + 1, ..., first + n - 1 (mod 256), after `lead`.
+std::vector<std::uint8_t> values_row(int n, int first, std::vector<std::uint8_t> lead = {}) {
+  for (int i = 0; i < n; ++i) lead.push_back(static_cast<std::uint8_t>(first + i));
+  return lead;
+}
+
+// An RLE8 file whose stream writes two pixels of 9 and leaves the rest of its 4 x 2
+// picture unwritten: those pixels are 0, and 0 joins the values in use.
+std::vector<std::uint8_t> rle_leaving_pixels_unwritten() {
+  bmp_recipe recipe = full_palette_image({{9, 9, 9, 9}, {9, 9, 9, 9}});
+  std::vector<std::uint8_t> bytes = build_bmp(recipe);
+  bytes.resize(read_le32(bytes.data() + 10));
+  const std::uint8_t stream[] = {2, 9, 0, 0, 0, 1};
+  bytes.insert(bytes.end(), std::begin(stream), std::end(stream));
+  write_le32(bytes.data() + 30, 1);
+  return bytes;
+}
+
+struct compaction_case {
+  const char* name;
+  std::vector<std::uint8_t> file;
+  float share;
+  refusal refused;
+  int distinct;
+};
+
+TEST(Formats, CompactionAtItsBoundaries) {
+  auto full = [](std::vector<std::vector<std::uint8_t>> rows) {
+    return build_bmp(full_palette_image(std::move(rows)));
+  };
+  bmp_recipe top_down = full_palette_image({{200, 3, 3}, {3, 3, 90}});
+  top_down.height = -2;
+  bmp_recipe past_stored = full_palette_image({{200, 3, 255}, {3, 3, 4}});
+  past_stored.colors_used = 10;
+  bmp_recipe no_columns = full_palette_image({{}});
+  no_columns.width = 0;
+  no_columns.trailing_bytes = 3;
+  const compaction_case cases[] = {
+      {"one value", full({{77, 77}, {77, 77}}), 0.3f, refusal::none, 1},
+      {"7 values", full({values_row(7, 30)}), 0.0f, refusal::none, 7},
+      {"8 values", full({values_row(8, 30)}), 0.3f, refusal::none, 8},
+      {"240 values: room for the grays", full({values_row(240, 9)}), 0.3f, refusal::none, 240},
+      {"241 values: no room for the grays", full({values_row(241, 9)}), 0.3f,
+       refusal::no_room_for_grays, 241},
+      {"241 values at percentage 0", full({values_row(241, 9)}), 0.0f, refusal::none, 241},
+      {"248 values at percentage 0", full({values_row(248, 0)}), 0.0f, refusal::none, 248},
+      {"249 values: the last placeholder finds no room", full({values_row(249, 0)}), 0.0f,
+       refusal::palette_full, 249},
+      {"all 256 values", full({values_row(256, 0)}), 0.0f, refusal::palette_full, 256},
+      {"the background is the largest value", full({values_row(20, 0, {250})}), 0.3f, refusal::none,
+       21},
+      {"values past the stored entries", build_bmp(past_stored), 0.3f, refusal::none, 4},
+      {"no columns", build_bmp(no_columns), 0.3f, refusal::none, 0},
+      {"top-down", build_bmp(top_down), 0.3f, refusal::none, 3},
+      {"RLE leaving pixels unwritten", rle_leaving_pixels_unwritten(), 0.3f, refusal::none, 2},
+  };
+  for (const compaction_case& c : cases) {
+    memory_run compacted;
+    compacted.input = c.file;
+    run_in_memory(compacted, {40, 40, 40, c.share, true});
+    memory_run literal;
+    literal.input = compacted_file(c.file);
+    run_in_memory(literal, {40, 40, 40, c.share});
+    EXPECT_EQ(compacted.report.refused, c.refused) << c.name;
+    EXPECT_EQ(compacted.image.compaction.distinct, c.distinct) << c.name;
+    EXPECT_EQ(compacted.written(), literal.written()) << c.name;
+    // The plain translation sees a full palette in all but the one with 10 stored entries.
+    memory_run plain;
+    plain.input = c.file;
+    run_in_memory(plain, {40, 40, 40, c.share});
+    EXPECT_EQ(plain.report.refused == refusal::palette_full, c.file != build_bmp(past_stored))
+        << c.name;
+  }
+}
+
 // The stream after a 5 x 3 header, and the rows it decodes to.
 struct rle_case {
   const char* name;
