@@ -1,7 +1,8 @@
 // Times palette-translate against the literal reference model and a plain copy of the same
 // file, on generated workloads, and reports the tool's peak resident memory.
-// Usage: bench-translate [WORK_DIR [batch | engine | tiers TOOL...]] (default: a new
-// directory under /tmp, removed after). "batch" runs only the folder workload, W6;
+// Usage: bench-translate [WORK_DIR [batch | compact | engine | tiers TOOL...]] (default: a
+// new directory under /tmp, removed after). "batch" runs only the folder workload, W6;
+// "compact" only W1 with and without --compact-palette;
 // "engine" only the in-memory table of the kernels on each tier; "tiers" times the given
 // builds of palette-translate (each capped at a kernel tier) against cat.
 
@@ -253,6 +254,23 @@ void report_pair(const char* name, const std::string& file, const std::string& b
       pair[1].median_seconds * 1e3, static_cast<double>(pair[0].peak_kib) / 1024.0);
 }
 
+// The sprite sheet with and without --compact-palette, in the same rounds: what compaction
+// adds to the whole tool.
+void report_compaction(const std::string& dir, int runs) {
+  std::string sheet = dir + "/sheet.bmp";
+  std::string out = dir + "/out.bmp";
+  std::vector<std::string> parameters = {"255", "255", "255", "30"};
+  std::vector<std::string> compacted = translate_command(TOOL, sheet, out, parameters);
+  compacted.insert(compacted.begin() + 1, "--compact-palette");
+  std::vector<summary> pair =
+      run_interleaved({compacted, translate_command(TOOL, sheet, out, parameters)},
+                      {"/dev/null", "/dev/null"}, runs);
+  std::printf("W1c the sprite sheet with --compact-palette, tolerances 255, 30 %%\n");
+  std::printf("    palette-translate %9.2f ms   %6.2f x without the option (%.2f ms)\n",
+              pair[0].median_seconds * 1e3, pair[0].median_seconds / pair[1].median_seconds,
+              pair[1].median_seconds * 1e3);
+}
+
 void report_startup(const std::string& file, const std::string& dir, int runs) {
   std::string out = dir + "/small-out.bmp";
   auto per_run = [&](const std::vector<std::string>& command, const std::string& stdout_path) {
@@ -386,7 +404,7 @@ std::vector<engine_workload> engine_workloads(const std::string& dir) {
 
 }  // namespace
 
-// Usage: bench-translate [DIR [batch | engine | tiers TOOL...]]
+// Usage: bench-translate [DIR [batch | compact | engine | tiers TOOL...]]
 int main(int argc, char** argv) {
   bool own_dir = argc < 2;
   std::string dir = own_dir ? std::filesystem::temp_directory_path() / "palette-bench" : argv[1];
@@ -401,6 +419,10 @@ int main(int argc, char** argv) {
     report_engine_speed(engine_workloads(dir), 7);
     return 0;
   }
+  if (mode == "compact") {
+    report_compaction(dir, 15);
+    return 0;
+  }
   if (mode == "tiers") {
     std::vector<std::string> tools(argv + 3, argv + argc);
     for (const workload& w : heavy_workloads(dir)) report_tools(w, tools, dir);
@@ -409,6 +431,7 @@ int main(int argc, char** argv) {
   for (const workload& w : heavy_workloads(dir)) report(w, dir);
   report_pair("W5  the sprite sheet stored RLE8, 0 %", dir + "/sheet-rle8.bmp", dir + "/sheet.bmp",
               {"255", "255", "255", "0"}, dir, 9);
+  report_compaction(dir, 9);
   report_startup(dir + "/small.bmp", dir, 200);
   report_engine_speed(engine_workloads(dir), 7);
   report_batch(dir, 3);
