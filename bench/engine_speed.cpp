@@ -4,9 +4,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "memory_run.h"
 #include "palette/pixel_transform.h"
+#include "palette/row_ranges.h"
 #include "whole_files.h"
 
 namespace {
@@ -28,7 +30,17 @@ double median(std::vector<double> values) {
 // results go to a buffer of their own.
 struct step_times {
   std::vector<double> map, count, draw;
+  std::vector<double> pass_one, pass_all;  // the whole pass in place, on 1 and N threads
 };
+
+// The whole pixel pass in place, its rows cut for `threads`; the rows are put back first,
+// outside the timing.
+double time_pass(memory_run& run, const pixel_plan& plan, const pixel_kernels& kernels,
+                 const std::vector<std::uint8_t>& pristine, unsigned threads) {
+  std::memcpy(input_pixels(run.image), pristine.data(), pristine.size());
+  run.image.row_cuts = even_row_cuts(run.image.header.rows, threads);
+  return seconds_of([&] { transform_pixels(run.image, plan, kernels); });
+}
 
 void time_steps(const memory_run& run, const pixel_plan& plan, const pixel_kernels& kernels,
                 std::vector<std::uint8_t>& out, step_times& times) {
@@ -40,6 +52,10 @@ void time_steps(const memory_run& run, const pixel_plan& plan, const pixel_kerne
   if (!any_decided_by_draw(plan)) return;
   draw_tables tables = make_draw_tables(counts, plan);
   times.draw.push_back(seconds_of([&] { kernels.draw(rows, out.data(), length, tables); }));
+}
+
+unsigned threads_to_compare() {
+  return std::max(2u, std::thread::hardware_concurrency());
 }
 
 void print_rate(const std::vector<double>& seconds, std::size_t pixels) {
@@ -61,12 +77,17 @@ void report_workload(const engine_workload& w, int rounds) {
   }
   std::size_t pixels = std::size_t{run.image.header.stride} * run.image.header.rows;
   std::vector<std::uint8_t> out(pixels);
+  std::vector<std::uint8_t> pristine(input_pixels(run.image), input_pixels(run.image) + pixels);
   std::vector<kernel_tier> tiers = available_tiers();
   std::vector<step_times> times(tiers.size());
   std::vector<double> copy;
   for (int round = 0; round < rounds; ++round) {
-    for (std::size_t t = 0; t < tiers.size(); ++t)
-      time_steps(run, plan, *kernels_of(tiers[t]), out, times[t]);
+    for (std::size_t t = 0; t < tiers.size(); ++t) {
+      const pixel_kernels& kernels = *kernels_of(tiers[t]);
+      time_steps(run, plan, kernels, out, times[t]);
+      times[t].pass_one.push_back(time_pass(run, plan, kernels, pristine, 1));
+      times[t].pass_all.push_back(time_pass(run, plan, kernels, pristine, threads_to_compare()));
+    }
     copy.push_back(seconds_of([&] { std::memcpy(out.data(), input_pixels(run.image), pixels); }));
   }
   for (std::size_t t = 0; t < tiers.size(); ++t) {
@@ -74,7 +95,9 @@ void report_workload(const engine_workload& w, int rounds) {
     print_rate(times[t].map, pixels);
     print_rate(times[t].count, pixels);
     print_rate(times[t].draw, pixels);
-    std::printf("\n");
+    print_rate(times[t].pass_one, pixels);
+    print_rate(times[t].pass_all, pixels);
+    std::printf("  %6.2f x\n", median(times[t].pass_one) / median(times[t].pass_all));
   }
   std::printf("%-4s %-9s", w.name.c_str(), "memcpy");
   print_rate(copy, pixels);
@@ -84,7 +107,11 @@ void report_workload(const engine_workload& w, int rounds) {
 }  // namespace
 
 void report_engine_speed(const std::vector<engine_workload>& workloads, int rounds) {
-  std::printf("Engine alone, in memory: Gpixels/s, medians of %d rounds\n", rounds);
-  std::printf("%-4s %-9s  %9s  %9s  %9s\n", "", "tier", "map", "count", "draw");
+  std::printf(
+      "Engine alone, in memory: Gpixels/s, medians of %d rounds; the whole pass (count and "
+      "draw, or map) in place on 1 and %u threads\n",
+      rounds, threads_to_compare());
+  std::printf("%-4s %-9s  %9s  %9s  %9s  %9s  %9s  %s\n", "", "tier", "map", "count", "draw",
+              "pass 1", "pass N", "speed-up");
   for (const engine_workload& w : workloads) report_workload(w, rounds);
 }

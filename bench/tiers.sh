@@ -1,15 +1,19 @@
 #!/bin/sh
-# Times the whole tool on each kernel tier side by side: the bench build (every tier) and
-# one build capped with PALETTE_KERNELS per lower tier, every build run in turn within each
-# round against cat.
+# Times the whole tool on each kernel tier side by side: the bench build (every tier, every
+# processor), one build capped with PALETTE_KERNELS per lower tier, and the best tier held
+# to one thread (PALETTE_MAX_THREADS=1), every build run in turn within each round against
+# cat.
 # Usage: bench/tiers.sh [WORK_DIR]   (run from the source tree's top)
 set -eu
 dir=${1:-$(mktemp -d)}
 tools=""
-for tier in auto avx2 portable; do
-  build=build/bench-$tier
-  [ "$tier" = auto ] && build=build/bench
-  cmake --preset bench -B "$build" -DPALETTE_KERNELS=$tier >/dev/null
+for variant in auto avx2 portable one-thread; do
+  build=build/bench-$variant
+  tier=$variant
+  threads=0
+  [ "$variant" = auto ] && build=build/bench
+  [ "$variant" = one-thread ] && tier=auto && threads=1
+  cmake --preset bench -B "$build" -DPALETTE_KERNELS=$tier -DPALETTE_MAX_THREADS=$threads >/dev/null
   cmake --build "$build" --target palette-translate >/dev/null
   tools="$tools $build/src/palette-translate"
 done

@@ -13,6 +13,7 @@
 #include "palette/pixel_kernels.h"
 #include "palette/pixel_transform.h"
 #include "palette/random_sequence.h"
+#include "palette/row_ranges.h"
 #include "palette/slot_placement.h"
 #include "whole_files.h"
 
@@ -97,9 +98,15 @@ TEST(Engine, MatchesTheReferenceModelByteForByte) {
     memory_run literal;
     literal.input = made.file;
     run_in_memory(literal, made.parameters, engine::reference);
+    // Every other run cut into row ranges, each on a thread of its own; cuts past the
+    // last row are dropped.
+    std::vector<std::uint32_t> cuts;
+    for (int cut = pick(random, 1, 3) * (trial % 2); cut < 8; cut += pick(random, 1, 4))
+      cuts.push_back(static_cast<std::uint32_t>(cut));
     for (kernel_tier tier : tiers_under_test()) {
       memory_run fast;
       fast.input = made.file;
+      fast.row_cuts = cuts;
       run_on_tier(fast, made.parameters, tier);
       ASSERT_EQ(fast.report.refused, literal.report.refused) << "trial " << trial;
       ASSERT_EQ(fast.written(), literal.written()) << "trial " << trial;
@@ -191,6 +198,68 @@ TEST(Engine, EveryTierHandlesALonePixelAtEveryLane) {
       ASSERT_FALSE(HasFatalFailure()) << tier_name(tier) << " lone pixel at " << lone;
     }
   }
+}
+
+// Ranges of one row, and range boundaries inside a run of one value (the flat picture,
+// whose rows have no fill bytes, is one run from first pixel to last).
+TEST(Engine, RowRangesGiveTheSinglePassBytes) {
+  std::mt19937 random(23);
+  std::vector<std::vector<std::uint8_t>> flat(6, std::vector<std::uint8_t>(96, 5));
+  std::vector<std::vector<std::uint8_t>> noise(7, std::vector<std::uint8_t>(70));
+  for (auto& row : noise) {
+    for (auto& value : row) value = static_cast<std::uint8_t>(pick(random, 0, 12));
+  }
+  // Grays 15 apart: the values far from the background take real coin tosses.
+  std::vector<rgb> grays;
+  for (int i = 0; i < 16; ++i) {
+    auto level = static_cast<std::uint8_t>(3 + 15 * i);
+    grays.push_back({level, level, level});
+  }
+  const std::vector<std::uint8_t> pictures[] = {
+      build_bmp(image_with(grays, 16, flat)),
+      build_bmp(image_with(grays, 16, noise)),
+      build_bmp(full_palette_image(noise)),
+  };
+  const std::vector<std::uint32_t> cut_sets[] = {{1}, {5}, {1, 2, 3, 4, 5}, {3}, {2, 4}};
+  const translation_parameters parameter_sets[] = {
+      {120, 120, 120, 0.5f}, {255, 255, 255, 0.0f}, {120, 120, 120, 0.5f, true}};
+  for (const auto& picture : pictures) {
+    for (const translation_parameters& parameters : parameter_sets) {
+      memory_run whole;
+      whole.input = picture;
+      run_in_memory(whole, parameters);
+      ASSERT_TRUE(whole.report.done() || !parameters.compact_palette);
+      for (kernel_tier tier : tiers_under_test()) {
+        for (const auto& cuts : cut_sets) {
+          memory_run ranged;
+          ranged.input = picture;
+          ranged.row_cuts = cuts;
+          run_on_tier(ranged, parameters, tier);
+          ASSERT_EQ(ranged.image.row_cuts.size(), cuts.size());
+          ASSERT_EQ(ranged.written(), whole.written()) << tier_name(tier) << " " << cuts.size();
+        }
+      }
+    }
+  }
+}
+
+TEST(Engine, ThreadsOnlyWherePicturesAreBig) {
+  const struct {
+    std::uint64_t pixels;
+    unsigned processors;
+    unsigned threads;
+  } cases[] = {
+      {64 * 64, 16, 1},                       // the start-up workload: no thread at all
+      {0, 4, 1},                              // nothing to do still takes this thread
+      {8192ull * 8192, 1, 1},                 // one processor
+      {8192ull * 8192, 2, 2},                 // every processor
+      {3 * MIN_PIXELS_PER_THREAD - 1, 8, 2},  // capped by the picture's size
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(threads_for_picture(c.pixels, c.processors), c.threads) << c.pixels;
+  EXPECT_EQ(even_row_cuts(8192, 2), (std::vector<std::uint32_t>{4096}));
+  EXPECT_EQ(even_row_cuts(3, 8), (std::vector<std::uint32_t>{1, 2}));
+  EXPECT_TRUE(even_row_cuts(5, 1).empty());
 }
 
 TEST(Engine, SwapsComposeIntoTheIndexMap) {

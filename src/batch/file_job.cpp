@@ -49,8 +49,13 @@ bool translate_input(const file_job& job, job_buffers& buffers, work_image& imag
     return failed(err, refusal_text(report));
   }
   if (!read_and_close(file, buffers.input, err)) return false;
-  translation_memory memory{buffers.input.data(), file.size, buffers.prefix.data(),
-                            allocate_in(buffers.equivalent)};
+  translation_memory memory;
+  memory.file = buffers.input.data();
+  memory.file_size = file.size;
+  memory.prefix = buffers.prefix.data();
+  memory.allocate = allocate_in(buffers.equivalent);
+  // One thread per file: the workers already keep every processor busy.
+  memory.processors = 1;
   report = translate_file(memory, *job.parameters, image);
   return report.done() || failed(err, reason_with_advice(memory, job, report, compaction));
 }

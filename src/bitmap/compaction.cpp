@@ -1,5 +1,7 @@
 #include "bitmap/compaction.h"
 
+#include <utility>
+
 #include "bitmap/work_image.h"
 
 int count_distinct(const value_counts& counts) {
@@ -8,10 +10,14 @@ int count_distinct(const value_counts& counts) {
   return distinct;
 }
 
-void compact_values(work_image& image, const value_counts& counts) {
+void compact_values(work_image& image, std::vector<value_counts> parts) {
   value_compaction& compaction = image.compaction;
   compaction = value_compaction{};
-  compaction.counts = counts;
+  for (const value_counts& part : parts) {
+    for (std::size_t v = 0; v < bmp::PALETTE_ENTRIES; ++v) compaction.counts[v] += part[v];
+  }
+  compaction.part_counts = std::move(parts);
+  const value_counts& counts = compaction.counts;
   // Values past the stored entries have no colour of their own: the clamp showed them black.
   std::uint32_t stored = stored_entry_count(image.header);
   int rank = 0;
@@ -26,9 +32,9 @@ void compact_values(work_image& image, const value_counts& counts) {
     ++rank;
   }
   compaction.distinct = rank;
-  // With any pixel at all, the first stored byte is the picture's first pixel.
-  if (rank > 0)
-    compaction.first_pixel = compaction.rank[input_byte_or_zero(image, image.header.pixel_offset)];
+  // With any pixel at all, the first stored byte is the first pixel; without, it is no
+  // pixel, and a value no pixel holds has rank 0.
+  compaction.first_pixel = compaction.rank[input_byte_or_zero(image, image.header.pixel_offset)];
   compaction.active = true;
 }
 

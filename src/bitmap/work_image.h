@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "bitmap/bmp_header.h"
 #include "bitmap/bmp_layout.h"
@@ -20,6 +21,10 @@ struct work_image {
   std::uint8_t* output_prefix = nullptr;
   // The output's rows, stride x rows bytes: the input's own rows when transformed in place.
   std::uint8_t* output_pixels = nullptr;
+
+  // Where the pixel pass's row ranges after the first start, each on a thread of its own:
+  // strictly rising, between 0 and the last row. Empty: one range, this thread.
+  std::vector<std::uint32_t> row_cuts;
 
   int used_count = 0;
   // For every input pixel value k, the value its output pixels hold now: the index clamp

@@ -91,8 +91,11 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
   std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
   std::vector<std::uint8_t> equivalent;
-  translation_memory memory{file.data(), static_cast<std::int64_t>(file.size()), prefix,
-                            allocate_in(equivalent)};
+  translation_memory memory;
+  memory.file = file.data();
+  memory.file_size = static_cast<std::int64_t>(file.size());
+  memory.prefix = prefix;
+  memory.allocate = allocate_in(equivalent);
   work_image image;
   pixel_plan plan;
   found.outcome = plan_translation(memory, with_grays(compact), image, plan);

@@ -2,11 +2,14 @@
 // The one pass that turns the input rows into the output rows, in place: the index clamp,
 // every palette swap and the near-background conversion at once, and fill bytes zeroed.
 
+#include <vector>
+
 #include "bitmap/work_image.h"
 #include "palette/pixel_kernels.h"
 #include "palette/pixel_plan.h"
 
-// Afterwards output_pixels points at the transformed rows, which are the input's own.
+// Afterwards output_pixels points at the transformed rows, which are the input's own. Each
+// of the image's row ranges is done on a thread of its own.
 void transform_pixels(work_image& image, const pixel_plan& plan,
                       const pixel_kernels& kernels = best_kernels());
 
@@ -16,6 +19,12 @@ pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& 
 
 // How many picture pixels (fill bytes excluded) of the input rows hold each value.
 value_counts count_values(const work_image& image, const pixel_kernels& kernels = best_kernels());
+
+// The same, for each of the image's row ranges, counted on threads of their own.
+std::vector<value_counts> count_parts(const work_image& image,
+                                      const pixel_kernels& kernels = best_kernels());
+
+value_counts sum_counts(const std::vector<value_counts>& parts);
 
 // Gives each value a draw decides the generator state at the start of its block of draws:
 // the blocks follow each other in value order, each as long as the value's pixel count.

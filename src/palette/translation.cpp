@@ -2,6 +2,7 @@
 
 #include "palette/near_background.h"
 #include "palette/pixel_transform.h"
+#include "palette/row_ranges.h"
 #include "palette/slot_placement.h"
 
 namespace {
@@ -9,6 +10,21 @@ namespace {
 translation_report refused(translation_report report, refusal reason) {
   report.refused = reason;
   return report;
+}
+
+// The caller's cuts where they fit the rows, else as many even ranges as the picture's
+// size and the processors allow.
+std::vector<std::uint32_t> row_cuts_for(const translation_memory& memory,
+                                        const bmp_header& header) {
+  if (memory.row_cuts.empty()) {
+    std::uint64_t pixels = std::uint64_t{header.stride} * header.rows;
+    return even_row_cuts(header.rows, threads_for_picture(pixels, memory.processors));
+  }
+  std::vector<std::uint32_t> cuts;
+  for (std::uint32_t cut : memory.row_cuts) {
+    if (cut > 0 && cut < header.rows && (cuts.empty() || cut > cuts.back())) cuts.push_back(cut);
+  }
+  return cuts;
 }
 
 // The header is read once; a decoded form's equivalent comes with its header made.
@@ -30,6 +46,7 @@ translation_report load_rows(const translation_memory& memory, work_image& image
     image.header = equivalent_header(report.header);
   }
   image.output_prefix = memory.prefix;
+  image.row_cuts = row_cuts_for(memory, image.header);
   report.loaded = true;
   return report;
 }
@@ -51,7 +68,7 @@ translation_report prepare_translation(const translation_memory& memory,
                                        const pixel_kernels& kernels) {
   translation_report report = load_rows(memory, image);
   if (!report.done()) return report;
-  if (parameters.compact_palette) compact_values(image, count_values(image, kernels));
+  if (parameters.compact_palette) compact_values(image, count_parts(image, kernels));
   report.counted = count_used_colors(image);
   report.used_count = report.counted;
   if (check_palette_room(report.counted) != 0) return refused(report, refusal::palette_full);

@@ -60,6 +60,11 @@ struct translation_memory {
   std::int64_t file_size = 0;
   std::uint8_t* prefix = nullptr;  // OUTPUT_PIXEL_OFFSET bytes for the output's headers
   allocate_bytes allocate;
+  // The processors the pixel pass may use; a big picture's rows are cut into that many
+  // ranges at most (threads_for_picture decides).
+  unsigned processors = 1;
+  // For tests: where the row ranges start instead (see work_image::row_cuts).
+  std::vector<std::uint32_t> row_cuts;
 };
 
 translation_report check_file_size(std::int64_t file_size);

@@ -69,6 +69,7 @@ int translate(int input, int output, const translation_parameters& parameters) {
   static translation_memory memory;
   memory.prefix = prefix;
   memory.allocate = allocate_equivalent;
+  memory.processors = processors_available();
   translation_report report = load_bitmap(input, memory);
   if (report.done()) report = translate_file(memory, parameters, image);
   if (!report.done()) return refuse(report);

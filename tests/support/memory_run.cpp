@@ -25,11 +25,16 @@ translation_memory attach(memory_run& run) {
   run.image = work_image{};
   run.output.assign(bmp::OUTPUT_PIXEL_OFFSET, 0xCD);
   reset_random_sequence();
-  return {run.input.data(), static_cast<std::int64_t>(run.input.size()), run.output.data(),
-          [&run](std::int32_t length) {
-            run.equivalent.assign(static_cast<std::size_t>(length), 0xCD);
-            return run.equivalent.data();
-          }};
+  return {.file = run.input.data(),
+          .file_size = static_cast<std::int64_t>(run.input.size()),
+          .prefix = run.output.data(),
+          .allocate =
+              [&run](std::int32_t length) {
+                run.equivalent.assign(static_cast<std::size_t>(length), 0xCD);
+                return run.equivalent.data();
+              },
+          .processors = 1,
+          .row_cuts = run.row_cuts};
 }
 
 }  // namespace

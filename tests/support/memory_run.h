@@ -25,6 +25,8 @@ struct memory_run {
   std::vector<std::uint8_t> rows;        // the reference's output rows
   work_image image;
   translation_report report;
+  // Where the single pass starts a thread's row range: none, one thread.
+  std::vector<std::uint32_t> row_cuts;
 
   // The bytes the tool would write; empty unless the translation is done.
   std::vector<std::uint8_t> written() const;

@@ -1,0 +1,26 @@
+#include "palette/row_ranges.h"
+
+#include <algorithm>
+
+#ifndef PALETTE_MAX_THREADS
+#define PALETTE_MAX_THREADS 0
+#endif
+
+unsigned thread_cap() {
+  return PALETTE_MAX_THREADS;
+}
+
+unsigned threads_for_picture(std::uint64_t pixels, unsigned processors) {
+  std::uint64_t threads = std::min<std::uint64_t>(processors, pixels / MIN_PIXELS_PER_THREAD);
+  if (thread_cap() > 0) threads = std::min<std::uint64_t>(threads, thread_cap());
+  return static_cast<unsigned>(std::max<std::uint64_t>(threads, 1));
+}
+
+std::vector<std::uint32_t> even_row_cuts(std::uint32_t rows, unsigned parts) {
+  std::vector<std::uint32_t> cuts;
+  for (std::uint64_t part = 1; part < parts; ++part) {
+    auto cut = static_cast<std::uint32_t>(rows * part / parts);
+    if (cut > 0 && cut < rows && (cuts.empty() || cut > cuts.back())) cuts.push_back(cut);
+  }
+  return cuts;
+}
