@@ -249,8 +249,8 @@ TEST(Batch, StatusesAndUsageErrors) {
       {"help",
        {"--help"},
        0,
-       "usage: palette-batch [-j N] [--json] [--compact-palette] [--]\n"
-       "                     IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
+       "usage: palette-batch [-j N] [--json] [--compact-palette] [--report PAGE.html]\n"
+       "                     [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
        "Translates every .bmp file under IN_DIR (any case, in every folder) as\n"
        "palette-translate would, into the same relative path under OUT_DIR. Each output\n"
        "appears only when complete; a file that fails leaves no output.\n"
@@ -260,6 +260,9 @@ TEST(Batch, StatusesAndUsageErrors) {
        "             first cut each palette down to the colours its pixels use, so that\n"
        "             pictures drawn in a full 256-colour palette find room; the pictures\n"
        "             themselves stay as they were\n"
+       "  --report PAGE.html\n"
+       "             after the run, write one page that shows every input beside its\n"
+       "             output, with the output palette, and every failure\n"
        "  --version  the release\n"
        "Status: 0 every file translated, 1 some failed, 2 a usage error.\n"
        "Manual: man palette-batch\n"},
@@ -299,8 +302,8 @@ TEST(Batch, StatusesAndUsageErrors) {
   // The whole text of a usage error: the reason, the synopsis, where to read more.
   EXPECT_EQ(run_program(BATCH, {"-j", "2"}).err,
             "palette-batch: needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, 0 given\n"
-            "usage: palette-batch [-j N] [--json] [--compact-palette] [--]\n"
-            "                     IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
+            "usage: palette-batch [-j N] [--json] [--compact-palette] [--report PAGE.html]\n"
+            "                     [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
             "More: palette-batch --help\n");
   EXPECT_TRUE(run_program(BATCH, {"-j"}).err.starts_with("palette-batch: -j needs a number"));
 }

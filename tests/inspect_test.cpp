@@ -174,6 +174,8 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
       << unknown.err;
   EXPECT_EQ(run_program(INSPECT, {"--help"}).out,
             "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE.bmp...\n"
+            "       palette-inspect --html [--compact-palette] FILE.bmp [RED GREEN BLUE "
+            "PERCENT]\n"
             "Shows the header fields, used count, first pixel and palette (with pixel counts and\n"
             "the roles of the fixed slots) of palette bitmaps, and what palette-translate would\n"
             "make of them. A file refused for want of palette room is told whether\n"
@@ -183,6 +185,9 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
             "  --compact-palette\n"
             "             describe the translation with the palette cut down to the colours\n"
             "             the pixels use, as palette-translate --compact-palette makes it\n"
+            "  --html     one page for one file, with the file and the output palette-translate\n"
+            "             would write for it with the four numbers (default 0 0 0 0) side by\n"
+            "             side; it writes no file\n"
             "  --version  the release\n"
             "  --         the arguments that follow are file names\n"
             "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"

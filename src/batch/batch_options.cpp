@@ -13,8 +13,8 @@ constexpr int OPERAND_COUNT = 6;
 constexpr unsigned MOST_JOBS = 1024;
 
 constexpr const char* SYNOPSIS =
-    "usage: palette-batch [-j N] [--json] [--compact-palette] [--]\n"
-    "                     IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n";
+    "usage: palette-batch [-j N] [--json] [--compact-palette] [--report PAGE.html]\n"
+    "                     [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n";
 constexpr const char* DESCRIPTION =
     "Translates every .bmp file under IN_DIR (any case, in every folder) as\n"
     "palette-translate would, into the same relative path under OUT_DIR. Each output\n"
@@ -25,6 +25,9 @@ constexpr const char* DESCRIPTION =
     "             first cut each palette down to the colours its pixels use, so that\n"
     "             pictures drawn in a full 256-colour palette find room; the pictures\n"
     "             themselves stay as they were\n"
+    "  --report PAGE.html\n"
+    "             after the run, write one page that shows every input beside its\n"
+    "             output, with the output palette, and every failure\n"
     "  --version  the release\n"
     "Status: 0 every file translated, 1 some failed, 2 a usage error.\n"
     "Manual: man palette-batch\n";
@@ -61,6 +64,38 @@ parse_result take_jobs(int argc, char** argv, int* at, batch_options& options) {
   return parse_result::run;
 }
 
+// --report PAGE or --report=PAGE; *at moves past a separate PAGE.
+parse_result take_report(int argc, char** argv, int* at, batch_options& options) {
+  std::string_view argument = argv[*at];
+  if (argument == "--report") {
+    if (*at + 1 >= argc) return usage_error("--report needs the page to write");
+    options.report_page = argv[++*at];
+  } else {
+    options.report_page = argument.substr(std::string_view("--report=").size());
+  }
+  if (options.report_page.empty()) return usage_error("--report needs the page to write");
+  return parse_result::run;
+}
+
+// The command line as a shell would take it back: words with anything but plain
+// characters in single quotes.
+std::string quoted_command_line(int argc, char** argv) {
+  std::string line;
+  for (int i = 0; i < argc; ++i) {
+    std::string word = argv[i];
+    bool plain = !word.empty() && word.find_first_not_of(
+                                      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                      "0123456789-_./=+,:%@") == std::string::npos;
+    if (!plain) {
+      std::string quoted = "'";
+      for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      word = quoted + "'";
+    }
+    line += (i == 0 ? "" : " ") + word;
+  }
+  return line;
+}
+
 // Options end at "--" or at the first operand, so that a negative tolerance is a number.
 parse_result take_option(int argc, char** argv, int* at, batch_options& options) {
   std::string_view argument = argv[*at];
@@ -68,6 +103,8 @@ parse_result take_option(int argc, char** argv, int* at, batch_options& options)
     options.json = true;
   } else if (argument == "--compact-palette") {
     options.compact_palette = true;
+  } else if (argument == "--report" || argument.starts_with("--report=")) {
+    return take_report(argc, argv, at, options);
   } else if (argument == "-h" || argument == "--help") {
     std::printf("%s%s", SYNOPSIS, DESCRIPTION);
     return parse_result::answered;
@@ -108,6 +145,7 @@ parse_result parse_batch_options(int argc, char** argv, batch_options& options) 
   options.out_dir = argv[at + 1];
   options.parameters = parse_parameters(argv + at + 2);
   options.parameters.compact_palette = options.compact_palette;
+  options.command_line = quoted_command_line(argc, argv);
   if (options.jobs == 0) options.jobs = processors_available();
   return parse_result::run;
 }

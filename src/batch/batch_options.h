@@ -12,6 +12,8 @@ struct batch_options {
   unsigned jobs = 0;  // files translated at once; 0 until parsed
   bool json = false;
   bool compact_palette = false;  // into parameters once they are parsed
+  std::string report_page;       // --report: the HTML page to write after the run, or ""
+  std::string command_line;      // as given, for the report
 };
 
 enum class parse_result {

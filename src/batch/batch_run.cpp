@@ -15,8 +15,11 @@
 #include "batch/file_job.h"
 #include "batch/input_scan.h"
 #include "kit/exit_status.h"
+#include "kit/html_card.h"
 #include "kit/text_escape.h"
+#include "kit/text_format.h"
 #include "os/files.h"
+#include "os/folders.h"
 #include "os/process.h"
 
 namespace {
@@ -37,6 +40,11 @@ struct failure_line {
   compaction_advice advice = compaction_advice::none;
 };
 
+struct translated_card {
+  std::size_t order;  // the input's index
+  file_card card;
+};
+
 // What the workers share. Failures are printed as they happen and kept for the end.
 struct batch_state {
   const batch_options* options = nullptr;
@@ -48,6 +56,7 @@ struct batch_state {
   std::mutex lock;  // standard error, failures, workers_left
   std::condition_variable finished;
   std::vector<failure_line> failures;
+  std::vector<translated_card> cards;  // for the report page
   unsigned workers_left = 0;
 };
 
@@ -65,9 +74,9 @@ void report_failure(batch_state& state, failure_line failure) {
 
 // A worker's exception would end the whole process: it fails only its file.
 bool run_file_job_caught(const file_job& job, job_buffers& buffers, std::string* err,
-                         compaction_check* compaction) {
+                         job_details* details) {
   try {
-    return run_file_job(job, buffers, err, compaction);
+    return run_file_job(job, buffers, err, details);
   } catch (const std::exception& error) {
     buffers = job_buffers{};
     *err = std::string("cannot translate: ") + error.what();
@@ -81,12 +90,16 @@ void translate_one(batch_state& state, job_buffers& buffers, std::size_t index) 
   const std::string& relative = scan.inputs[index];
   file_job job{path_under(options.in_dir, relative), path_under(options.out_dir, relative),
                &options.parameters, &scan.identities};
+  job.for_report = !options.report_page.empty();
   std::string reason;
-  compaction_check compaction;
-  if (!run_file_job_caught(job, buffers, &reason, &compaction)) {
+  job_details details;
+  if (!run_file_job_caught(job, buffers, &reason, &details)) {
     state.failed.fetch_add(1);
-    report_failure(state,
-                   {scan.failures.size() + index, job.input_path, reason, compaction.advice});
+    report_failure(
+        state, {scan.failures.size() + index, job.input_path, reason, details.compaction.advice});
+  } else if (job.for_report) {
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.cards.push_back({index, details.card});
   }
   state.done.fetch_add(1);
 }
@@ -179,9 +192,72 @@ std::string summary_line(const batch_state& state, std::size_t translated,
   return text + "\n";
 }
 
+// The page's card for one translated file; links go from the page's folder to the files.
+std::string card_section(const batch_state& state, const translated_card& entry,
+                         palette_strips& strips) {
+  const batch_options& options = *state.options;
+  const std::string& relative = state.scan->inputs[entry.order];
+  std::string page_folder = parent_of(options.report_page);
+  html_card card;
+  card.title = visible_name(relative);
+  card.input_src =
+      percent_encoded(relative_path_from(page_folder, path_under(options.in_dir, relative)));
+  card.output_src =
+      percent_encoded(relative_path_from(page_folder, path_under(options.out_dir, relative)));
+  card.width = entry.card.width;
+  card.rows = entry.card.rows;
+  card.palette = palette_colors(entry.card.palette.data());
+  card.used_count = entry.card.used_count;
+  card.grays = entry.card.grays;
+  card.tally = entry.card.tally;
+  return html_card_section(card, strips);
+}
+
+std::string report_page(const batch_state& state, std::size_t translated) {
+  const batch_options& options = *state.options;
+  const translation_parameters& p = options.parameters;
+  std::string text = html_page_start("palette-batch report");
+  text += "<h1>palette-batch report</h1>\n<p><code>" +
+          html_escape(visible_name(options.command_line)) + "</code></p>\n";
+  text +=
+      format("<p>tolerances %d, %d, %d; percentage %.0f; %s</p>\n", p.red_tolerance,
+             p.green_tolerance, p.blue_tolerance, static_cast<double>(p.background_share) * 100.0,
+             p.compact_palette ? "palettes compacted" : "palettes as stored");
+  text += format("<p>%zu translated, %zu failed", translated, state.failures.size());
+  if (!state.failures.empty()) text += " &mdash; <a href=\"#failures\">the failures</a>";
+  text += "</p>\n";
+  palette_strips strips;
+  for (const translated_card& card : state.cards) text += card_section(state, card, strips);
+  if (!state.failures.empty()) {
+    text += "<section id=\"failures\" class=\"failed\">\n<h2>Failed</h2>\n<ul>\n";
+    for (const failure_line& failure : state.failures) {
+      text += "<li><code>" + html_escape(visible_name(failure.path)) +
+              "</code>: " + html_escape(failure.reason) + "</li>\n";
+    }
+    text += "</ul>\n</section>\n";
+  }
+  return text + html_page_end(strips);
+}
+
+// Like every output: a temporary file beside the page, renamed into place when complete.
+bool write_report(const std::string& page, const std::string& text, std::string* err) {
+  std::string folder = parent_of(page);
+  std::string name = format(".palette-batch-report-%ld.tmp", process_id());
+  std::string temporary = folder.empty() ? name : folder + "/" + name;
+  int handle = create_new_file(temporary, err);
+  if (handle < 0) return false;
+  if (write_and_close(handle, text.data(), text.size(), nullptr, 0, err) &&
+      replace_file(temporary, page, err))
+    return true;
+  remove_file(temporary);
+  return false;
+}
+
 int report_end(batch_state& state) {
   std::sort(state.failures.begin(), state.failures.end(),
             [](const failure_line& a, const failure_line& b) { return a.order < b.order; });
+  std::sort(state.cards.begin(), state.cards.end(),
+            [](const translated_card& a, const translated_card& b) { return a.order < b.order; });
   std::size_t attempted = state.done.load();
   std::size_t translated = attempted - state.failed.load();
   std::size_t not_started = state.scan->inputs.size() - attempted;
@@ -192,6 +268,13 @@ int report_end(batch_state& state) {
     return BATCH_SOME_FAILED;
   }
   bool all = state.failures.empty() && not_started == 0;
+  std::string reason;
+  const std::string& page = state.options->report_page;
+  if (!page.empty() && !write_report(page, report_page(state, translated), &reason)) {
+    std::fprintf(stderr, "palette-batch: cannot write the report %s: %s\n",
+                 visible_name(page).c_str(), reason.c_str());
+    return BATCH_SOME_FAILED;
+  }
   return all ? BATCH_ALL_TRANSLATED : BATCH_SOME_FAILED;
 }
 

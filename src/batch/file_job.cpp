@@ -1,10 +1,12 @@
 #include "batch/file_job.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "kit/text_format.h"
 #include "os/files.h"
 #include "os/process.h"
+#include "palette/near_background.h"
 
 namespace {
 
@@ -39,8 +41,20 @@ std::string reason_with_advice(const translation_memory& memory, const file_job&
   return advice.empty() ? reason : reason + " (" + advice + ")";
 }
 
+// The near-background step ran where the grays went in: a share above its threshold.
+file_card card_of(const work_image& image, const translation_report& report, float share) {
+  file_card card;
+  card.width = image.header.width;
+  card.rows = image.header.rows;
+  std::copy_n(image.output_prefix + bmp::HEADERS_SIZE, bmp::PALETTE_SIZE, card.palette.begin());
+  card.used_count = image.used_count;
+  card.grays = static_cast<double>(share) > MIN_BACKGROUND_SHARE;
+  card.tally = report.tally;
+  return card;
+}
+
 bool translate_input(const file_job& job, job_buffers& buffers, work_image& image, std::string* err,
-                     compaction_check* compaction) {
+                     job_details* details) {
   opened_file file;
   if (!open_regular_file(job.input_path, file, err)) return false;
   translation_report report = check_file_size(file.size);
@@ -56,8 +70,12 @@ bool translate_input(const file_job& job, job_buffers& buffers, work_image& imag
   memory.allocate = allocate_in(buffers.equivalent);
   // One thread per file: the workers already keep every processor busy.
   memory.processors = 1;
+  memory.tally = job.for_report;
   report = translate_file(memory, *job.parameters, image);
-  return report.done() || failed(err, reason_with_advice(memory, job, report, compaction));
+  if (!report.done())
+    return failed(err, reason_with_advice(memory, job, report, &details->compaction));
+  if (job.for_report) details->card = card_of(image, report, job.parameters->background_share);
+  return true;
 }
 
 bool write_output(const file_job& job, const work_image& image, job_buffers& buffers,
@@ -88,8 +106,8 @@ bool write_output(const file_job& job, const work_image& image, job_buffers& buf
 }  // namespace
 
 bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err,
-                  compaction_check* compaction) {
+                  job_details* details) {
   work_image image;
-  return translate_input(job, buffers, image, err, compaction) &&
+  return translate_input(job, buffers, image, err, details) &&
          write_output(job, image, buffers, err);
 }

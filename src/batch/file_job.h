@@ -24,11 +24,28 @@ struct file_job {
   std::string output_path;
   const translation_parameters* parameters = nullptr;
   const std::set<file_identity>* inputs = nullptr;  // an output may not replace any of them
+  bool for_report = false;                          // fill in a file_card
+};
+
+// What the report page shows of a translated file.
+struct file_card {
+  std::int32_t width = 0;
+  std::uint32_t rows = 0;
+  std::array<std::uint8_t, bmp::PALETTE_SIZE> palette{};  // the output's
+  int used_count = 0;                                     // after the slot table
+  bool grays = false;
+  near_background_tally tally;
+};
+
+// What a job tells beside its outcome.
+struct job_details {
+  compaction_check compaction;  // for a file refused for want of room
+  file_card card;               // for a translated file, when the job is for_report
 };
 
 // True when the output is in place; otherwise *err says why not, in palette-translate's
 // words where it has them, followed by what --compact-palette would do where the palette
-// lacked room (also in *compaction). A failure leaves no new file and an old output as it
+// lacked room (also in details->compaction). A failure leaves no new file and an old output as it
 // was.
 bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err,
-                  compaction_check* compaction);
+                  job_details* details);

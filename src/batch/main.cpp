@@ -1,6 +1,6 @@
 // palette-batch: translates every .bmp file under one folder into another, as
 // palette-translate would translate each, several files at once.
-// Usage: palette-batch [-j N] [--json] [--compact-palette] [--]
+// Usage: palette-batch [-j N] [--json] [--compact-palette] [--report PAGE.html] [--]
 //                      IN_DIR OUT_DIR RED GREEN BLUE PERCENT
 
 #include <cstdio>

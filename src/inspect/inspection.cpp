@@ -113,3 +113,29 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   found.compaction = check_compaction(memory, with_grays(compact), found.outcome);
   return found;
 }
+
+translated_file translate_in_memory(std::vector<std::uint8_t> file,
+                                    const translation_parameters& parameters) {
+  translated_file translated;
+  std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
+  std::vector<std::uint8_t> equivalent;
+  translation_memory memory;
+  memory.file = file.data();
+  memory.file_size = static_cast<std::int64_t>(file.size());
+  memory.prefix = prefix;
+  memory.allocate = allocate_in(equivalent);
+  memory.tally = true;
+  work_image image;
+  translated.report = check_file_size(memory.file_size);
+  if (translated.report.done()) translated.report = translate_file(memory, parameters, image);
+  if (!translated.report.done()) return translated;
+  translated.output.assign(prefix, prefix + bmp::OUTPUT_PIXEL_OFFSET);
+  std::size_t pixel_length =
+      static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
+  translated.output.insert(translated.output.end(), image.output_pixels,
+                           image.output_pixels + pixel_length);
+  translated.width = image.header.width;
+  translated.rows = image.header.rows;
+  translated.used_count = image.used_count;
+  return translated;
+}

@@ -56,3 +56,16 @@ inspection inspect_size(std::int64_t file_size);
 // Reads only; the bytes are the whole file, taken by value for the core to point into.
 // With `compact`, the translation described is the compacted one.
 inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact = false);
+
+// What palette-translate would write for the file: its bytes (empty when it refuses), the
+// translation's report with the near-background tally, and the picture's size.
+struct translated_file {
+  translation_report report;
+  std::vector<std::uint8_t> output;
+  std::int32_t width = 0;
+  std::uint32_t rows = 0;
+  int used_count = 0;  // after the slot table
+};
+
+translated_file translate_in_memory(std::vector<std::uint8_t> file,
+                                    const translation_parameters& parameters);

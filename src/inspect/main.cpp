@@ -1,6 +1,7 @@
 // palette-inspect: shows what the translation reads in palette bitmaps and what it would
 // make of them. Reads only; never writes a file.
 // Usage: palette-inspect [--json] [--all] [--compact-palette] FILE.bmp...
+//        palette-inspect --html [--compact-palette] FILE.bmp [RED GREEN BLUE PERCENT]
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +14,7 @@
 
 #include "inspect/report.h"
 #include "kit/exit_status.h"
+#include "kit/number_parse.h"
 #include "kit/version.h"
 #include "os/files.h"
 #include "os/process.h"
@@ -20,7 +22,8 @@
 namespace {
 
 constexpr const char* SYNOPSIS =
-    "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE.bmp...\n";
+    "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE.bmp...\n"
+    "       palette-inspect --html [--compact-palette] FILE.bmp [RED GREEN BLUE PERCENT]\n";
 constexpr const char* DESCRIPTION =
     "Shows the header fields, used count, first pixel and palette (with pixel counts and\n"
     "the roles of the fixed slots) of palette bitmaps, and what palette-translate would\n"
@@ -31,6 +34,9 @@ constexpr const char* DESCRIPTION =
     "  --compact-palette\n"
     "             describe the translation with the palette cut down to the colours\n"
     "             the pixels use, as palette-translate --compact-palette makes it\n"
+    "  --html     one page for one file, with the file and the output palette-translate\n"
+    "             would write for it with the four numbers (default 0 0 0 0) side by\n"
+    "             side; it writes no file\n"
     "  --version  the release\n"
     "  --         the arguments that follow are file names\n"
     "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"
@@ -39,6 +45,7 @@ constexpr const char* DESCRIPTION =
 
 struct inspect_options {
   bool json = false;
+  bool html = false;
   bool compact = false;
   report_style style;
   std::vector<std::string> paths;
@@ -55,12 +62,17 @@ int parse_options(int argc, char** argv, inspect_options& options) {
   bool only_files = false;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
-    if (only_files || argument.size() < 2 || argument[0] != '-') {
+    // A negative number is an operand: --html takes four numbers after the file.
+    bool number =
+        argument.size() >= 2 && argument[0] == '-' && argument[1] >= '0' && argument[1] <= '9';
+    if (only_files || number || argument.size() < 2 || argument[0] != '-') {
       options.paths.push_back(argument);
     } else if (argument == "--") {
       only_files = true;
     } else if (argument == "--json") {
       options.json = true;
+    } else if (argument == "--html") {
+      options.html = true;
     } else if (argument == "--all") {
       options.style.all_entries = true;
     } else if (argument == "--compact-palette") {
@@ -76,6 +88,9 @@ int parse_options(int argc, char** argv, inspect_options& options) {
     }
   }
   if (options.paths.empty()) return usage_error("no file given");
+  if (options.html && options.json) return usage_error("--html and --json do not go together");
+  if (options.html && options.paths.size() != 1 && options.paths.size() != 5)
+    return usage_error("--html takes one file, and then the four numbers or none");
   return -1;
 }
 
@@ -114,10 +129,34 @@ bool wants_color() {
 
 }  // namespace
 
+// The page for one file; the four numbers are read as palette-translate reads them.
+int inspect_as_page(const inspect_options& options) {
+  translation_parameters parameters;
+  if (options.paths.size() == 5) {
+    auto number = [&](std::size_t i) { return parse_number(options.paths[i].c_str()); };
+    parameters = {number(1), number(2), number(3), background_share_of(number(4))};
+  }
+  parameters.compact_palette = options.compact;
+  const std::string& path = options.paths[0];
+  inspected_file file{path, "", {}};
+  std::vector<std::uint8_t> bytes;
+  translated_file translated;
+  if (read_whole_file(path, bytes, file.found, &file.read_error) && file.found.outcome.done()) {
+    file.found = inspect_bitmap(bytes, options.compact);
+    translated = translate_in_memory(bytes, parameters);
+  } else {
+    translated.report = file.found.outcome;
+  }
+  std::string page = html_report(file, bytes, translated, parameters);
+  std::fputs(page.c_str(), stdout);
+  return file_status(file);
+}
+
 int inspect_files(int argc, char** argv) {
   inspect_options options;
   int status = parse_options(argc, argv, options);
   if (status >= 0) return status;
+  if (options.html) return inspect_as_page(options);
   std::vector<inspected_file> files;
   for (const std::string& path : options.paths)
     files.push_back(inspect_path(path, options.compact));

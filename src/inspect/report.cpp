@@ -1,8 +1,10 @@
 #include "inspect/report.h"
 
 #include "kit/exit_status.h"
+#include "kit/html_card.h"
 #include "kit/text_escape.h"
 #include "kit/text_format.h"
+#include "palette/near_background.h"
 #include "palette/slot_placement.h"
 
 namespace {
@@ -228,4 +230,37 @@ std::string json_report(const std::vector<inspected_file>& files) {
     text += json_file(files[i]);
   }
   return text + "\n]}\n";
+}
+
+std::string html_report(const inspected_file& file, const std::vector<std::uint8_t>& input,
+                        const translated_file& translated,
+                        const translation_parameters& parameters) {
+  std::string name = visible_name(file.path);
+  std::string text = html_page_start(name + " - palette-inspect");
+  text += format("<p>tolerances %d, %d, %d; percentage %.0f; %s</p>\n", parameters.red_tolerance,
+                 parameters.green_tolerance, parameters.blue_tolerance,
+                 static_cast<double>(parameters.background_share) * 100.0,
+                 parameters.compact_palette ? "palette compacted" : "palette as stored");
+  if (!translated.report.done() || !file.read_error.empty()) {
+    std::string problem =
+        file.read_error.empty() ? refusal_text(translated.report) : file.read_error;
+    text += "<section class=\"failed\">\n<h2>" + html_escape(name) + "</h2>\n<p>" +
+            html_escape(problem) + "</p>\n";
+    if (std::string advice = advice_of(file); !advice.empty())
+      text += "<p>" + html_escape(advice) + "</p>\n";
+    return text + "</section>\n" + html_page_end({});
+  }
+  html_card card;
+  card.title = name;
+  card.input_src = data_uri("image/bmp", input);
+  card.output_src = data_uri("image/bmp", translated.output);
+  card.width = translated.width;
+  card.rows = translated.rows;
+  card.palette = palette_colors(translated.output.data() + bmp::HEADERS_SIZE);
+  card.used_count = translated.used_count;
+  card.grays = static_cast<double>(parameters.background_share) > MIN_BACKGROUND_SHARE;
+  card.tally = translated.report.tally;
+  palette_strips strips;
+  text += html_card_section(card, strips);
+  return text + html_page_end(strips);
 }

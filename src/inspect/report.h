@@ -34,3 +34,10 @@ std::string text_report(const inspected_file& file, const report_style& style);
 
 // One JSON document for all the files.
 std::string json_report(const std::vector<inspected_file>& files);
+
+// A page with the file's card: the input and the output palette-translate would write, both
+// embedded as data: images, the output palette and what the near-background step did; or,
+// for a file it refuses, the reason.
+std::string html_report(const inspected_file& file, const std::vector<std::uint8_t>& input,
+                        const translated_file& translated,
+                        const translation_parameters& parameters);

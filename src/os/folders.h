@@ -28,3 +28,8 @@ bool is_resolved(const folder_entry& entry);
 
 // Asks the file system what the entry at path is; false when it has gone.
 bool classify_entry(const std::string& path, folder_entry& entry);
+
+// `path` as a relative path from `folder`, both taken against the current folder and
+// tidied ("." and ".." resolved) without asking the file system: for links in a page that
+// still work when the folders are moved together.
+std::string relative_path_from(const std::string& folder, const std::string& path);

@@ -18,6 +18,14 @@ struct pixel_plan {
   std::array<std::uint8_t, bmp::PALETTE_ENTRIES> gray{};
 };
 
+// What the near-background step did, counted only where a report asks for it: the pixels
+// within the tolerances that ended as background (those of the background's own colour
+// included) and those that ended gray.
+struct near_background_tally {
+  std::uint64_t to_background = 0;
+  std::uint64_t to_gray = 0;
+};
+
 inline bool any_decided_by_draw(const pixel_plan& plan) {
   for (bool decided : plan.decided_by_draw) {
     if (decided) return true;

@@ -75,6 +75,20 @@ draw_tables tables_for_part(const draw_tables& first, const std::vector<value_co
   return tables;
 }
 
+// Matched pixels, from the input's counts; gray ones, from the output's, whose gray
+// indices follow the used entries.
+near_background_tally tally_of(const work_image& image, const pixel_plan& plan,
+                               const value_counts& input, const pixel_kernels& kernels) {
+  std::uint64_t matched = 0;
+  for (std::size_t v = 0; v < bmp::PALETTE_ENTRIES; ++v)
+    matched += plan.takes_draw[v] ? input[v] : 0;
+  value_counts output = count_values(image, kernels);
+  std::uint64_t gray = 0;
+  for (int g = image.used_count; g < image.used_count + 7 && g < bmp::PALETTE_ENTRIES; ++g)
+    gray += output[static_cast<std::size_t>(g)];
+  return {matched - gray, gray};
+}
+
 }  // namespace
 
 // Each value's state jumps straight to the start of its block. The shared state is left
@@ -131,7 +145,7 @@ pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& 
 }
 
 void transform_pixels(work_image& image, const pixel_plan& ranked_plan,
-                      const pixel_kernels& kernels) {
+                      const pixel_kernels& kernels, near_background_tally* tally) {
   // Compaction renumbers in the same pass: the plan is rewritten for the file's values.
   const bool compacted = image.compaction.active;
   const pixel_plan plan =
@@ -140,24 +154,27 @@ void transform_pixels(work_image& image, const pixel_plan& ranked_plan,
   image.output_pixels = input_pixels(image);
   std::uint8_t* out = image.output_pixels;
   std::vector<row_range> ranges = ranges_of(image);
-  if (!any_decided_by_draw(plan)) {
+  const bool draws = any_decided_by_draw(plan);
+  // The compaction counted the rows already, in the same ranges.
+  std::vector<value_counts> parts;
+  if (draws || tally != nullptr)
+    parts = compacted ? image.compaction.part_counts : count_parts(image, kernels);
+  if (draws) {
+    const draw_tables first = make_draw_tables(sum_counts(parts), plan);
+    run_parts(ranges.size(), [&](std::size_t part) {
+      draw_tables tables = tables_for_part(first, parts, part);
+      for_each_span(image, ranges[part], [&](std::size_t offset, std::size_t length) {
+        kernels.draw(in + offset, out + offset, length, tables);
+      });
+      zero_fill_bytes(image, ranges[part]);
+    });
+  } else {
     run_parts(ranges.size(), [&](std::size_t part) {
       for_each_span(image, ranges[part], [&](std::size_t offset, std::size_t length) {
         kernels.map(in + offset, out + offset, length, plan.fixed);
       });
       zero_fill_bytes(image, ranges[part]);
     });
-    return;
   }
-  // The compaction counted the rows already, in the same ranges.
-  std::vector<value_counts> parts =
-      compacted ? image.compaction.part_counts : count_parts(image, kernels);
-  const draw_tables first = make_draw_tables(sum_counts(parts), plan);
-  run_parts(ranges.size(), [&](std::size_t part) {
-    draw_tables tables = tables_for_part(first, parts, part);
-    for_each_span(image, ranges[part], [&](std::size_t offset, std::size_t length) {
-      kernels.draw(in + offset, out + offset, length, tables);
-    });
-    zero_fill_bytes(image, ranges[part]);
-  });
+  if (tally != nullptr) *tally = tally_of(image, plan, sum_counts(parts), kernels);
 }

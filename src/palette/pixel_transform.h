@@ -10,8 +10,11 @@
 
 // Afterwards output_pixels points at the transformed rows, which are the input's own. Each
 // of the image's row ranges is done on a thread of its own.
+// With `tally`, the near-background step's outcome is counted too: one more count, of the
+// output.
 void transform_pixels(work_image& image, const pixel_plan& plan,
-                      const pixel_kernels& kernels = best_kernels());
+                      const pixel_kernels& kernels = best_kernels(),
+                      near_background_tally* tally = nullptr);
 
 // The plan for the file's own values when the image is compacted: each value takes its
 // rank's fate. Values that no pixel holds keep 0 and take no draw.

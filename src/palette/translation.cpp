@@ -96,7 +96,7 @@ translation_report translate_file(const translation_memory& memory,
                                   const pixel_kernels& kernels) {
   pixel_plan plan;
   translation_report report = plan_translation(memory, parameters, image, plan, kernels);
-  if (report.done()) transform_pixels(image, plan, kernels);
+  if (report.done()) transform_pixels(image, plan, kernels, memory.tally ? &report.tally : nullptr);
   return report;
 }
 

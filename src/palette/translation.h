@@ -36,6 +36,7 @@ struct translation_report {
   bool loaded = false;          // the header was usable and the image describes the rows
   std::int64_t counted = 0;     // the used-count rule's count, the catch-all included
   std::int64_t used_count = 0;  // where it stopped: at the room check, or after the slot table
+  near_background_tally tally;  // when the memory asked for it
   bool done() const { return refused == refusal::none; }
 };
 
@@ -65,6 +66,8 @@ struct translation_memory {
   unsigned processors = 1;
   // For tests: where the row ranges start instead (see work_image::row_cuts).
   std::vector<std::uint32_t> row_cuts;
+  // Count what the near-background step did into the report's tally: one more count.
+  bool tally = false;
 };
 
 translation_report check_file_size(std::int64_t file_size);

@@ -1,0 +1,190 @@
+#include "kit/html_card.h"
+
+#include <algorithm>
+
+#include "bitmap/bmp_layout.h"
+#include "bitmap/byte_order.h"
+#include "kit/text_format.h"
+
+namespace {
+
+constexpr const char* STYLE =
+    "body{font:14px/1.4 system-ui,sans-serif;margin:1em;background:#eee;color:#222}"
+    "h1{font-size:20px}code{word-break:break-all}"
+    ".card{display:inline-block;vertical-align:top;background:#fff;border:1px solid #bbb;"
+    "margin:0 1em 1em 0;padding:.5em 1em}"
+    ".card h2{font-size:14px;margin:.2em 0 .5em;word-break:break-all;max-width:544px}"
+    ".pair{display:flex;gap:32px}figure{margin:0}figcaption{color:#555}"
+    "img{image-rendering:pixelated;image-rendering:crisp-edges}"
+    ".strip{position:relative;width:544px;height:34px;margin-top:.5em}"
+    ".swatches{width:544px;height:16px;background-size:100% 100%;image-rendering:pixelated}"
+    ".mark{position:absolute;top:18px;border-top:2px solid #222;font-size:11px;"
+    "text-align:center;white-space:nowrap}"
+    ".failed li{margin:.3em 0}";
+
+// Pictures show at 256 pixels on their longer side at most, scaled by whole factors.
+constexpr int SHOWN = 256;
+
+struct shown_size {
+  long width;
+  long height;
+};
+
+shown_size shown(std::int32_t width, std::uint32_t rows) {
+  long longer = std::max<long>({1, width, static_cast<long>(rows)});
+  if (longer <= SHOWN) {
+    long scale = SHOWN / longer;
+    return {width * scale, static_cast<long>(rows) * scale};
+  }
+  return {std::max<long>(1, width * SHOWN / longer),
+          std::max<long>(1, static_cast<long>(rows) * SHOWN / longer)};
+}
+
+std::string picture(const std::string& src, const char* alt, shown_size size, bool link) {
+  std::string image = format(
+      "<img src=\"%s\" width=\"%ld\" height=\"%ld\" loading=\"lazy\" "
+      "alt=\"%s\">",
+      src.c_str(), size.width, size.height, alt);
+  if (!link) return image;
+  return "<a href=\"" + src + "\">" + image + "</a>";
+}
+
+// A marker under the strip for entries first .. first + count - 1 of `entries`.
+std::string mark(const char* kind, const char* label, int first, int count, int entries) {
+  return format("<span class=\"mark %s\" style=\"left:%.4f%%;width:%.4f%%\">%s</span>", kind,
+                100.0 * first / entries, 100.0 * count / entries, label);
+}
+
+std::string with_commas(std::uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+    digits.insert(static_cast<std::size_t>(at), ",");
+  return digits;
+}
+
+}  // namespace
+
+std::string html_escape(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&#39;";
+        break;
+      default:
+        escaped += c;
+    }
+  }
+  return escaped;
+}
+
+std::string percent_encoded(const std::string& path) {
+  std::string encoded;
+  for (char c : path) {
+    auto byte = static_cast<unsigned char>(c);
+    bool plain = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                 (byte >= '0' && byte <= '9') || c == '-' || c == '.' || c == '_' || c == '~' ||
+                 c == '/';
+    encoded += plain ? std::string(1, c) : format("%%%02X", byte);
+  }
+  return encoded;
+}
+
+std::string data_uri(const char* type, const std::vector<std::uint8_t>& bytes) {
+  static constexpr char DIGITS[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text = std::string("data:") + type + ";base64,";
+  for (std::size_t at = 0; at < bytes.size(); at += 3) {
+    std::uint32_t group = std::uint32_t{bytes[at]} << 16;
+    if (at + 1 < bytes.size()) group |= std::uint32_t{bytes[at + 1]} << 8;
+    if (at + 2 < bytes.size()) group |= bytes[at + 2];
+    text += DIGITS[(group >> 18) & 63];
+    text += DIGITS[(group >> 12) & 63];
+    text += at + 1 < bytes.size() ? DIGITS[(group >> 6) & 63] : '=';
+    text += at + 2 < bytes.size() ? DIGITS[group & 63] : '=';
+  }
+  return text;
+}
+
+std::vector<std::uint8_t> palette_strip_bmp(const std::array<rgb, 256>& palette, int count) {
+  auto row = static_cast<std::size_t>(count) * 3;
+  std::size_t stride = (row + 3) / 4 * 4;
+  std::vector<std::uint8_t> bytes(bmp::HEADERS_SIZE + stride, 0);
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  write_le32(bytes.data() + bmp::FILE_SIZE_FIELD, static_cast<std::uint32_t>(bytes.size()));
+  write_le32(bytes.data() + bmp::PIXEL_OFFSET_FIELD, bmp::HEADERS_SIZE);
+  write_le32(bytes.data() + bmp::INFO_SIZE_FIELD, bmp::OUTPUT_INFO_SIZE);
+  write_le32(bytes.data() + bmp::WIDTH_FIELD, static_cast<std::uint32_t>(count));
+  write_le32(bytes.data() + bmp::HEIGHT_FIELD, 1);
+  write_le16(bytes.data() + 26, 1);  // planes
+  write_le16(bytes.data() + bmp::BITS_FIELD, 24);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+    std::uint8_t* pixel = bytes.data() + bmp::HEADERS_SIZE + 3 * i;
+    pixel[0] = palette[i].blue;
+    pixel[1] = palette[i].green;
+    pixel[2] = palette[i].red;
+  }
+  return bytes;
+}
+
+std::array<rgb, 256> palette_colors(const std::uint8_t* entries) {
+  std::array<rgb, 256> palette;
+  for (std::size_t i = 0; i < palette.size(); ++i) {
+    const std::uint8_t* entry = entries + i * bmp::ENTRY_SIZE;
+    palette[i] = {entry[bmp::RED], entry[bmp::GREEN], entry[bmp::BLUE]};
+  }
+  return palette;
+}
+
+std::string html_page_start(const std::string& title) {
+  return "<!doctype html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+         html_escape(title) + "</title>\n<style>" + STYLE + "</style>\n</head>\n<body>\n";
+}
+
+std::string html_page_end(const palette_strips& strips) {
+  std::string text = "<style>\n";
+  for (const auto& [uri, number] : strips.classes)
+    text += format(".s%zu{background-image:url(", number) + uri + ")}\n";
+  return text + "</style>\n</body>\n</html>\n";
+}
+
+std::string html_card_section(const html_card& card, palette_strips& strips) {
+  shown_size size = shown(card.width, card.rows);
+  bool linked = card.input_src.rfind("data:", 0) != 0;
+  // The strip shows the slots, the used entries and the grays: never fewer than the slots.
+  int entries = std::clamp(card.used_count + (card.grays ? 7 : 0), 8, 256);
+  std::string strip = data_uri("image/bmp", palette_strip_bmp(card.palette, entries));
+  std::size_t strip_class = strips.classes.emplace(strip, strips.classes.size()).first->second;
+  std::string text = "<section class=\"card\">\n<h2>" + html_escape(card.title) + "</h2>\n";
+  text += "<div class=\"pair\">\n<figure>" + picture(card.input_src, "input", size, linked) +
+          "<figcaption>before</figcaption></figure>\n";
+  text += "<figure>" + picture(card.output_src, "output", size, linked) +
+          "<figcaption>after</figcaption></figure>\n</div>\n";
+  text += format(
+      "<div class=\"strip\"><div class=\"swatches s%zu\" role=\"img\" data-entries=\"%d\" "
+      "aria-label=\"output palette, %d entries\"></div>",
+      strip_class, entries, entries);
+  text += mark("slots", "0&ndash;7", 0, 8, entries);
+  if (card.grays) text += mark("grays", "grays", card.used_count, 7, entries);
+  text += "</div>\n";
+  text += format("<p class=\"facts\">used count %d", card.used_count);
+  if (card.grays) {
+    text += "; within the tolerances of the background, " + with_commas(card.tally.to_background) +
+            " pixels ended as background (its own colour included) and " +
+            with_commas(card.tally.to_gray) + " as gray";
+  }
+  return text + "</p>\n</section>\n";
+}

@@ -1,0 +1,298 @@
+// The before-and-after page: palette-batch --report over a small tree and palette-inspect
+// --html for one file, checked as text (links, escaping, a strict tag balance, the embedded
+// pictures) and, where Chromium is installed, in the browser: every picture decodes, and a
+// screenshot shows what the page says.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "bmp_builder.h"
+#include "png_reader.h"
+#include "subprocess.h"
+#include "tool_under_test.h"
+#include "whole_files.h"
+
+namespace {
+
+const std::string BATCH = PALETTE_BATCH_PATH;
+const std::string INSPECT = PALETTE_INSPECT_PATH;
+const std::string CHROMIUM = "/usr/bin/chromium";
+
+// The background (the first stored pixel, lower left) is (10,200,30); no marker colours.
+std::vector<std::uint8_t> sprite() {
+  std::vector<rgb> palette = {{10, 200, 30}, {200, 40, 40}, {40, 40, 200}, {30, 190, 40}};
+  bmp_recipe recipe = image_with(palette, 4, {{0, 0, 1, 1}, {0, 2, 2, 3}, {3, 3, 0, 0}});
+  return build_bmp(recipe);
+}
+
+std::vector<std::uint8_t> one_bit() {
+  bmp_recipe recipe = image_with({{250, 250, 10}, {20, 20, 120}}, 2, {{0, 1, 1, 0, 1, 0, 0, 1}});
+  recipe.bits = 1;
+  return build_bmp(recipe);
+}
+
+std::vector<std::uint8_t> rle8() {
+  bmp_recipe recipe =
+      image_with(distinct_palette(12), 12, {{5, 5, 5, 7, 7, 1}, {1, 1, 9, 9, 9, 9}});
+  recipe.compression = 1;
+  return build_bmp(recipe);
+}
+
+// Under IN_DIR: nested folders, a refused file, a name with a quote, an ampersand and a
+// byte that is not UTF-8, a 1-bit and an RLE input.
+const std::string ODD_NAME = "it's & \xff.bmp";
+
+void make_tree(const temp_dir& dir) {
+  for (const char* folder : {"in/a", "in/b/deeper"})
+    std::filesystem::create_directories(dir.file(folder));
+  write_file(dir.file("in/a/sprite.bmp"), sprite());
+  write_file(dir.file("in/a/" + ODD_NAME), sprite());
+  write_file(dir.file("in/b/one-bit.bmp"), one_bit());
+  write_file(dir.file("in/b/deeper/rle.bmp"), rle8());
+  write_file(dir.file("in/b/refused.bmp"), {'B', 'M', 0, 0});
+}
+
+std::string page_text(const std::string& path) {
+  std::vector<std::uint8_t> bytes = read_file(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+std::vector<std::string> attribute_values(const std::string& page, const std::string& name) {
+  std::vector<std::string> values;
+  std::regex pattern(" " + name + "=\"([^\"]*)\"");
+  for (std::sregex_iterator it(page.begin(), page.end(), pattern), end; it != end; ++it)
+    values.push_back((*it)[1]);
+  return values;
+}
+
+std::string percent_decoded(const std::string& link) {
+  std::string decoded;
+  for (std::size_t i = 0; i < link.size(); ++i) {
+    if (link[i] == '%' && i + 2 < link.size()) {
+      decoded += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      decoded += link[i];
+    }
+  }
+  return decoded;
+}
+
+// Every element but the void ones closes, in order, and nothing else is open at the end.
+bool tags_balance(const std::string& page, std::string& problem) {
+  static const std::set<std::string> VOID = {"meta", "img", "br", "!doctype"};
+  std::vector<std::string> open;
+  std::regex tag("<(/?)([!a-zA-Z0-9]+)[^>]*>");
+  for (std::sregex_iterator it(page.begin(), page.end(), tag), end; it != end; ++it) {
+    std::string name = (*it)[2];
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (VOID.count(name) != 0) continue;
+    if ((*it)[1].length() == 0) {
+      open.push_back(name);
+    } else if (open.empty() || open.back() != name) {
+      problem = "</" + name + "> closes " + (open.empty() ? "nothing" : "<" + open.back() + ">");
+      return false;
+    } else {
+      open.pop_back();
+    }
+  }
+  problem = open.empty() ? "" : "<" + open.back() + "> is never closed";
+  return open.empty();
+}
+
+TEST(ReportPage, BatchReportLinksEveryFileAndEscapesNames) {
+  temp_dir dir;
+  make_tree(dir);
+  std::filesystem::create_directories(dir.file("pages"));
+  process_result run =
+      run_program(BATCH, {"--report", dir.file("pages/report.html"), dir.file("in"),
+                          dir.file("out"), "40", "40", "40", "30"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.out, "4 translated, 1 failed\n");
+  // Written like every output: nothing but the page is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("pages")),
+                          std::filesystem::directory_iterator()),
+            1);
+  std::string page = page_text(dir.file("pages/report.html"));
+  std::string problem;
+  EXPECT_TRUE(tags_balance(page, problem)) << problem;
+  // Links are relative to the page, percent-encoded, and name files that exist; the
+  // pictures load lazily.
+  std::vector<std::string> links = attribute_values(page, "href");
+  int files = 0;
+  for (const std::string& link : links) {
+    if (link.starts_with("#")) continue;
+    ASSERT_FALSE(link.starts_with("/")) << link;
+    EXPECT_EQ(link.find_first_of(" '&\"\xff"), std::string::npos) << link;
+    EXPECT_TRUE(file_exists(dir.file("pages/" + percent_decoded(link)))) << link;
+    ++files;
+  }
+  EXPECT_EQ(files, 8) << "input and output of each translated file";
+  EXPECT_NE(page.find("href=\"../in/a/it%27s%20%26%20%FF.bmp\""), std::string::npos);
+  EXPECT_NE(page.find("<h2>a/it&#39;s &amp; \\xFF.bmp</h2>"), std::string::npos);
+  EXPECT_EQ(page.find('\xff'), std::string::npos) << "the page is UTF-8";
+  for (const std::string& loading : attribute_values(page, "loading")) EXPECT_EQ(loading, "lazy");
+  EXPECT_NE(page.find("<a href=\"#failures\">"), std::string::npos);
+  EXPECT_NE(page.find("<li><code>" + dir.file("in/b/refused.bmp") +
+                      "</code>: Not a bitmap: the file is shorter than its headers"),
+            std::string::npos);
+  EXPECT_NE(page.find("4 translated, 1 failed"), std::string::npos);
+  // Moved together with the folders, the page still finds them.
+  std::filesystem::rename(dir.path, dir.path + "-moved");
+  for (const std::string& link : links) {
+    if (!link.starts_with("#")) {
+      EXPECT_TRUE(file_exists(dir.path + "-moved/pages/" + percent_decoded(link))) << link;
+    }
+  }
+  std::filesystem::rename(dir.path + "-moved", dir.path);
+}
+
+TEST(ReportPage, ReportOptionNeedsAPageAndAWritableFolder) {
+  temp_dir dir;
+  make_tree(dir);
+  EXPECT_EQ(run_program(BATCH, {"--report"}).status, 2);
+  EXPECT_EQ(run_program(BATCH, {"--report=", "in", "out", "1", "1", "1", "1"}).status, 2);
+  process_result nowhere =
+      run_program(BATCH, {"--report=" + dir.file("no/such/page.html"), dir.file("in"),
+                          dir.file("out"), "1", "1", "1", "1"});
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_NE(nowhere.err.find("palette-batch: cannot write the report " +
+                             dir.file("no/such/page.html") + ": "),
+            std::string::npos)
+      << nowhere.err;
+}
+
+// The two data: pictures of inspect's page, decoded.
+std::vector<std::vector<std::uint8_t>> embedded_pictures(const std::string& page) {
+  std::vector<std::vector<std::uint8_t>> pictures;
+  static const std::string DIGITS =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (const std::string& src : attribute_values(page, "src")) {
+    std::string prefix = "data:image/bmp;base64,";
+    if (!src.starts_with(prefix)) continue;
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t group = 0;
+    int bits = 0;
+    for (char c : src.substr(prefix.size())) {
+      if (c == '=') break;
+      group = group << 6 | static_cast<std::uint32_t>(DIGITS.find(c));
+      bits += 6;
+      if (bits >= 8) {
+        bits -= 8;
+        bytes.push_back(static_cast<std::uint8_t>(group >> bits));
+      }
+    }
+    pictures.push_back(bytes);
+  }
+  return pictures;
+}
+
+TEST(ReportPage, InspectPageEmbedsTheInputAndWhatTheToolWrites) {
+  temp_dir dir;
+  make_tree(dir);
+  for (const char* name : {"a/sprite.bmp", "b/one-bit.bmp", "b/deeper/rle.bmp"}) {
+    std::string input = dir.file(std::string("in/") + name);
+    process_result page = run_program(INSPECT, {"--html", input, "40", "40", "40", "30"});
+    EXPECT_EQ(page.status, 0) << name;
+    std::string problem;
+    EXPECT_TRUE(tags_balance(page.out, problem)) << name << ": " << problem;
+    std::vector<std::vector<std::uint8_t>> pictures = embedded_pictures(page.out);
+    ASSERT_EQ(pictures.size(), 2u) << name << ": input and output";
+    run_program(TOOL, {input, dir.file("expected.bmp"), "40", "40", "40", "30"});
+    EXPECT_EQ(pictures[0], read_file(input)) << name;
+    EXPECT_EQ(pictures[1], read_file(dir.file("expected.bmp"))) << name;
+  }
+  // A refused file gets the reason; inspect still writes nothing.
+  process_result refused = run_program(INSPECT, {"--html", dir.file("in/b/refused.bmp")});
+  EXPECT_EQ(refused.status, 254);
+  EXPECT_NE(refused.out.find("Not a bitmap"), std::string::npos);
+  EXPECT_FALSE(file_exists(dir.file("in/b/refused.bmp.out")));
+  // One file, then the four numbers or none.
+  EXPECT_EQ(run_program(INSPECT, {"--html", dir.file("in/a/sprite.bmp"), "1"}).status, 255);
+  EXPECT_EQ(run_program(INSPECT, {"--html", "--json", dir.file("in/a/sprite.bmp")}).status, 255);
+}
+
+// The check the browser runs: how many pictures decoded, and where the first card's strip
+// and output picture lie, written into the page for --dump-dom to show.
+const std::string CHECK_SCRIPT = R"(<script>
+addEventListener('load', () => {
+  const images = [...document.images];
+  const decoded = images.filter(i => i.complete && i.naturalWidth > 0).length;
+  const card = [...document.querySelectorAll('.card')]
+      .find(c => c.querySelector('h2').textContent === 'a/sprite.bmp');
+  const strip = card.querySelector('.swatches');
+  const out = card.querySelector('img[alt=output]').getBoundingClientRect();
+  const s = strip.getBoundingClientRect();
+  document.body.dataset.check = [decoded, images.length, strip.dataset.entries, s.left, s.top,
+      s.width, s.height, out.left, out.top, out.width, out.height].join(' ');
+});
+</script>
+)";
+
+process_result chromium(const std::vector<std::string>& arguments) {
+  std::vector<std::string> all = {"--headless",
+                                  "--no-sandbox",
+                                  "--disable-gpu",
+                                  "--hide-scrollbars",
+                                  "--window-size=1200,1600",
+                                  "--force-device-scale-factor=1",
+                                  "--virtual-time-budget=10000"};
+  all.insert(all.end(), arguments.begin(), arguments.end());
+  return run_program(CHROMIUM, all);
+}
+
+bool near(rgb a, rgb b) {
+  return std::abs(a.red - b.red) <= 3 && std::abs(a.green - b.green) <= 3 &&
+         std::abs(a.blue - b.blue) <= 3;
+}
+
+TEST(ReportPage, BrowserShowsWhatThePageSays) {
+  if (!file_exists(CHROMIUM))
+    GTEST_SKIP() << "Chromium is not installed (apt-get install chromium)";
+  temp_dir dir;
+  make_tree(dir);
+  ASSERT_EQ(run_program(BATCH, {"--report", dir.file("report.html"), dir.file("in"),
+                                dir.file("out"), "40", "40", "40", "30"})
+                .status,
+            1);
+  // Every picture at once, and the check added at the end of the body.
+  std::string page = page_text(dir.file("report.html"));
+  page = std::regex_replace(page, std::regex("loading=\"lazy\""), "loading=\"eager\"");
+  page.insert(page.rfind("</body>"), CHECK_SCRIPT);
+  write_file(dir.file("check.html"), std::vector<std::uint8_t>(page.begin(), page.end()));
+  std::string url = "file://" + dir.file("check.html");
+  process_result dom = chromium({"--dump-dom", url});
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(dom.out, found, std::regex("data-check=\"([^\"]*)\"")))
+      << dom.out.substr(0, 300) << dom.err;
+  std::istringstream check(found[1].str());
+  int decoded = 0, images = 0, entries = 0;
+  double strip_left, strip_top, strip_width, strip_height, out_left, out_top, out_width, out_height;
+  check >> decoded >> images >> entries >> strip_left >> strip_top >> strip_width >> strip_height >>
+      out_left >> out_top >> out_width >> out_height;
+  EXPECT_EQ(decoded, images) << "every picture on the page decodes";
+  EXPECT_EQ(images, 8) << "four cards of two pictures";
+
+  ASSERT_EQ(chromium({"--screenshot=" + dir.file("shot.png"), url}).status, 0);
+  png_picture shot;
+  ASSERT_TRUE(read_png(dir.file("shot.png"), shot));
+  auto at = [&](double x, double y) {
+    return shot.at(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+  };
+  // Slot 5 of the strip is yellow, slot 4 magenta, slot 0 the background.
+  auto swatch = [&](int slot) {
+    return at(strip_left + strip_width * (slot + 0.5) / entries, strip_top + strip_height / 2);
+  };
+  EXPECT_TRUE(near(swatch(5), {255, 255, 0}));
+  EXPECT_TRUE(near(swatch(4), {255, 0, 255}));
+  EXPECT_TRUE(near(swatch(0), {10, 200, 30}));
+  // The output's first stored pixel, the background, shows at its lower left.
+  EXPECT_TRUE(near(at(out_left + 2, out_top + out_height - 2), {10, 200, 30}));
+}
+
+}  // namespace
