@@ -20,7 +20,7 @@ constexpr const char* STYLE =
     ".swatches{width:544px;height:16px;background-size:100% 100%;image-rendering:pixelated}"
     ".mark{position:absolute;top:18px;border-top:2px solid #222;font-size:11px;"
     "text-align:center;white-space:nowrap}"
-    ".failed li{margin:.3em 0}";
+    ".facts{max-width:544px}.failed li{margin:.3em 0}";
 
 // Pictures show at 256 pixels on their longer side at most, scaled by whole factors.
 constexpr int SHOWN = 256;
