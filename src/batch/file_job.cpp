@@ -63,11 +63,8 @@ bool translate_input(const file_job& job, job_buffers& buffers, work_image& imag
     return failed(err, refusal_text(report));
   }
   if (!read_and_close(file, buffers.input, err)) return false;
-  translation_memory memory;
-  memory.file = buffers.input.data();
-  memory.file_size = file.size;
-  memory.prefix = buffers.prefix.data();
-  memory.allocate = allocate_in(buffers.equivalent);
+  translation_memory memory =
+      memory_in_vectors(buffers.input, buffers.prefix.data(), buffers.equivalent);
   // One thread per file: the workers already keep every processor busy.
   memory.processors = 1;
   memory.tally = job.for_report;

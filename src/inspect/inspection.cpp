@@ -91,11 +91,7 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
   std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
   std::vector<std::uint8_t> equivalent;
-  translation_memory memory;
-  memory.file = file.data();
-  memory.file_size = static_cast<std::int64_t>(file.size());
-  memory.prefix = prefix;
-  memory.allocate = allocate_in(equivalent);
+  translation_memory memory = memory_in_vectors(file, prefix, equivalent);
   work_image image;
   pixel_plan plan;
   found.outcome = plan_translation(memory, with_grays(compact), image, plan);
@@ -119,11 +115,7 @@ translated_file translate_in_memory(std::vector<std::uint8_t> file,
   translated_file translated;
   std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
   std::vector<std::uint8_t> equivalent;
-  translation_memory memory;
-  memory.file = file.data();
-  memory.file_size = static_cast<std::int64_t>(file.size());
-  memory.prefix = prefix;
-  memory.allocate = allocate_in(equivalent);
+  translation_memory memory = memory_in_vectors(file, prefix, equivalent);
   memory.tally = true;
   work_image image;
   translated.report = check_file_size(memory.file_size);

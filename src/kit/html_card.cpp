@@ -55,11 +55,15 @@ std::string mark(const char* kind, const char* label, int first, int count, int 
                 100.0 * first / entries, 100.0 * count / entries, label);
 }
 
+// Built forwards, not by inserting: GCC 12 warns falsely (-Wrestrict) on the insert.
 std::string with_commas(std::uint64_t value) {
   std::string digits = std::to_string(value);
-  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
-    digits.insert(static_cast<std::size_t>(at), ",");
-  return digits;
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
 }
 
 }  // namespace

@@ -70,6 +70,17 @@ struct translation_memory {
   bool tally = false;
 };
 
+// The memory of a caller that keeps the loaded file and the decoded equivalent in vectors.
+inline translation_memory memory_in_vectors(std::vector<std::uint8_t>& file, std::uint8_t* prefix,
+                                            std::vector<std::uint8_t>& equivalent) {
+  translation_memory memory;
+  memory.file = file.data();
+  memory.file_size = static_cast<std::int64_t>(file.size());
+  memory.prefix = prefix;
+  memory.allocate = allocate_in(equivalent);
+  return memory;
+}
+
 translation_report check_file_size(std::int64_t file_size);
 
 translation_report prepare_translation(const translation_memory& memory,
