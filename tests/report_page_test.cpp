@@ -209,10 +209,11 @@ TEST(ReportPage, InspectPageEmbedsTheInputAndWhatTheToolWrites) {
     EXPECT_EQ(pictures[1], read_file(dir.file("expected.bmp"))) << name;
   }
   // The demo's sample: big counts get their thousands marked.
-  EXPECT_NE(run_program(INSPECT, {"--html", std::string(FIXTURE_DIR) + "/../../docs/sample.bmp",
-                                  "40", "40", "40", "30"})
-                .out.find("3,748 pixels ended as background"),
-            std::string::npos);
+  EXPECT_NE(
+      run_program(INSPECT, {"--html", std::string(FIXTURE_DIR) + "/../../docs/sample.bmp", "40",
+                            "40", "40", "30"})
+          .out.find("3,748 pixels ended as background (its own colour included) and 256 as gray"),
+      std::string::npos);
   // A refused file gets the reason; inspect still writes nothing.
   process_result refused = run_program(INSPECT, {"--html", dir.file("in/b/refused.bmp")});
   EXPECT_EQ(refused.status, 254);
