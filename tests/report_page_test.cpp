@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "bmp_builder.h"
+#include "kit/html_card.h"
 #ifdef PALETTE_READS_PNG
 #include "png_reader.h"
 #endif
@@ -168,6 +169,13 @@ TEST(ReportPage, ReportOptionNeedsAPageAndAWritableFolder) {
       << nowhere.err;
 }
 
+TEST(ReportPage, NamesAreEscapedForPagesAndLinks) {
+  EXPECT_EQ(percent_encoded("AZaz09-._~/dir/x y'&\"<%\xff.bmp"),
+            "AZaz09-._~/dir/x%20y%27%26%22%3C%25%FF.bmp");
+  EXPECT_EQ(html_escape("<a href=\"x\">it's & more</a>"),
+            "&lt;a href=&quot;x&quot;&gt;it&#39;s &amp; more&lt;/a&gt;");
+}
+
 // The two data: pictures of inspect's page, decoded.
 std::vector<std::vector<std::uint8_t>> embedded_pictures(const std::string& page) {
   std::vector<std::vector<std::uint8_t>> pictures;
@@ -208,12 +216,18 @@ TEST(ReportPage, InspectPageEmbedsTheInputAndWhatTheToolWrites) {
     EXPECT_EQ(pictures[0], read_file(input)) << name;
     EXPECT_EQ(pictures[1], read_file(dir.file("expected.bmp"))) << name;
   }
-  // The demo's sample: big counts get their thousands marked.
-  EXPECT_NE(
-      run_program(INSPECT, {"--html", std::string(FIXTURE_DIR) + "/../../docs/sample.bmp", "40",
-                            "40", "40", "30"})
-          .out.find("3,748 pixels ended as background (its own colour included) and 256 as gray"),
-      std::string::npos);
+  // The demo's sample: what the near-background step did, thousands marked. At 100 % no
+  // draw decides anything, and the tally still counts.
+  const std::pair<const char*, const char*> tallies[] = {
+      {"30", "3,748 pixels ended as background (its own colour included) and 256 as gray"},
+      {"100", "4,004 pixels ended as background (its own colour included) and 0 as gray"},
+  };
+  for (const auto& [percent, tally] : tallies) {
+    process_result sample = run_program(
+        INSPECT,
+        {"--html", std::string(FIXTURE_DIR) + "/../../docs/sample.bmp", "40", "40", "40", percent});
+    EXPECT_NE(sample.out.find(tally), std::string::npos) << percent;
+  }
   // A refused file gets the reason; inspect still writes nothing.
   process_result refused = run_program(INSPECT, {"--html", dir.file("in/b/refused.bmp")});
   EXPECT_EQ(refused.status, 254);
