@@ -157,6 +157,17 @@ TEST(ReportPage, BatchReportLinksEveryFileAndEscapesNames) {
 TEST(ReportPage, ReportOptionNeedsAPageAndAWritableFolder) {
   temp_dir dir;
   make_tree(dir);
+  // The page may replace neither an output nor an input, also not through a hard link.
+  std::filesystem::create_hard_link(dir.file("in/a/sprite.bmp"), dir.file("linked.html"));
+  for (const std::string& page : {dir.file("out/a/page.BMP"), dir.file("linked.html")}) {
+    process_result refused =
+        run_program(BATCH, {"--report", page, dir.file("in"), dir.file("out"), "1", "1", "1", "1"});
+    EXPECT_EQ(refused.status, 2) << page;
+    EXPECT_TRUE(refused.err.starts_with("palette-batch: the report page ")) << refused.err;
+    // A page named like a bitmap is refused with the options, before any folder is made.
+    if (page.ends_with(".BMP")) EXPECT_FALSE(file_exists(dir.file("out")));
+  }
+  EXPECT_EQ(read_file(dir.file("in/a/sprite.bmp")), sprite());
   EXPECT_EQ(run_program(BATCH, {"--report"}).status, 2);
   EXPECT_EQ(run_program(BATCH, {"--report=", "in", "out", "1", "1", "1", "1"}).status, 2);
   process_result nowhere =

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <string_view>
 
+#include "batch/input_scan.h"
 #include "kit/number_parse.h"
+#include "kit/text_escape.h"
 #include "kit/version.h"
 #include "os/process.h"
 
@@ -74,6 +76,10 @@ parse_result take_report(int argc, char** argv, int* at, batch_options& options)
     options.report_page = argument.substr(std::string_view("--report=").size());
   }
   if (options.report_page.empty()) return usage_error("--report needs the page to write");
+  // Such a page could take an output's place, or be a later run's input.
+  if (has_bmp_extension(options.report_page))
+    return usage_error("the report page " + visible_name(options.report_page) +
+                       " may not end in .bmp");
   return parse_result::run;
 }
 

@@ -299,6 +299,16 @@ int check_folders(const batch_options& options, file_identity& out_identity) {
   return BATCH_ALL_TRANSLATED;
 }
 
+// A page that is an input file under another name (a hard link) would replace it.
+int check_report_page(const batch_options& options, const input_scan& scan) {
+  const std::string& page = options.report_page;
+  if (page.empty()) return BATCH_ALL_TRANSLATED;
+  file_identity identity;
+  if (identity_of_path(page, identity) && scan.identities.count(identity) != 0)
+    return usage_failure("the report page " + visible_name(page) + " is an input file");
+  return BATCH_ALL_TRANSLATED;
+}
+
 }  // namespace
 
 void stop_batch_on_signals() {
@@ -314,6 +324,8 @@ int run_batch(const batch_options& options) {
   int status = check_folders(options, out_identity);
   if (status != BATCH_ALL_TRANSLATED) return status;
   input_scan scan = scan_inputs(options.in_dir, out_identity);
+  if (int refused = check_report_page(options, scan); refused != BATCH_ALL_TRANSLATED)
+    return refused;
   batch_state state;
   state.options = &options;
   state.scan = &scan;
