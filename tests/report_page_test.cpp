@@ -165,7 +165,9 @@ TEST(ReportPage, ReportOptionNeedsAPageAndAWritableFolder) {
     EXPECT_EQ(refused.status, 2) << page;
     EXPECT_TRUE(refused.err.starts_with("palette-batch: the report page ")) << refused.err;
     // A page named like a bitmap is refused with the options, before any folder is made.
-    if (page.ends_with(".BMP")) EXPECT_FALSE(file_exists(dir.file("out")));
+    if (page.ends_with(".BMP")) {
+      EXPECT_FALSE(file_exists(dir.file("out")));
+    }
   }
   EXPECT_EQ(read_file(dir.file("in/a/sprite.bmp")), sprite());
   EXPECT_EQ(run_program(BATCH, {"--report"}).status, 2);
