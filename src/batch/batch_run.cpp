@@ -215,14 +215,10 @@ std::string card_section(const batch_state& state, const translated_card& entry,
 
 std::string report_page(const batch_state& state, std::size_t translated) {
   const batch_options& options = *state.options;
-  const translation_parameters& p = options.parameters;
   std::string text = html_page_start("palette-batch report");
   text += "<h1>palette-batch report</h1>\n<p><code>" +
           html_escape(visible_name(options.command_line)) + "</code></p>\n";
-  text +=
-      format("<p>tolerances %d, %d, %d; percentage %.0f; %s</p>\n", p.red_tolerance,
-             p.green_tolerance, p.blue_tolerance, static_cast<double>(p.background_share) * 100.0,
-             p.compact_palette ? "palettes compacted" : "palettes as stored");
+  text += html_parameters_line(options.parameters);
   text += format("<p>%zu translated, %zu failed", translated, state.failures.size());
   if (!state.failures.empty()) text += " &mdash; <a href=\"#failures\">the failures</a>";
   text += "</p>\n";
@@ -239,17 +235,14 @@ std::string report_page(const batch_state& state, std::size_t translated) {
   return text + html_page_end(strips);
 }
 
-// Like every output: a temporary file beside the page, renamed into place when complete.
-bool write_report(const std::string& page, const std::string& text, std::string* err) {
-  std::string folder = parent_of(page);
-  std::string name = format(".palette-batch-report-%ld.tmp", process_id());
-  std::string temporary = folder.empty() ? name : folder + "/" + name;
-  int handle = create_new_file(temporary, err);
-  if (handle < 0) return false;
-  if (write_and_close(handle, text.data(), text.size(), nullptr, 0, err) &&
-      replace_file(temporary, page, err))
-    return true;
-  remove_file(temporary);
+// Written as every output is; false when it could not be, said on standard error.
+bool write_report_page(const batch_state& state, std::size_t translated) {
+  const std::string& page = state.options->report_page;
+  std::string text = report_page(state, translated);
+  std::string reason;
+  if (write_through_temporary(page, text.data(), text.size(), nullptr, 0, &reason)) return true;
+  std::fprintf(stderr, "palette-batch: cannot write the report %s: %s\n",
+               visible_name(page).c_str(), reason.c_str());
   return false;
 }
 
@@ -268,13 +261,8 @@ int report_end(batch_state& state) {
     return BATCH_SOME_FAILED;
   }
   bool all = state.failures.empty() && not_started == 0;
-  std::string reason;
-  const std::string& page = state.options->report_page;
-  if (!page.empty() && !write_report(page, report_page(state, translated), &reason)) {
-    std::fprintf(stderr, "palette-batch: cannot write the report %s: %s\n",
-                 visible_name(page).c_str(), reason.c_str());
+  if (!state.options->report_page.empty() && !write_report_page(state, translated))
     return BATCH_SOME_FAILED;
-  }
   return all ? BATCH_ALL_TRANSLATED : BATCH_SOME_FAILED;
 }
 

@@ -41,14 +41,13 @@ std::string reason_with_advice(const translation_memory& memory, const file_job&
   return advice.empty() ? reason : reason + " (" + advice + ")";
 }
 
-// The near-background step ran where the grays went in: a share above its threshold.
 file_card card_of(const work_image& image, const translation_report& report, float share) {
   file_card card;
   card.width = image.header.width;
   card.rows = image.header.rows;
   std::copy_n(image.output_prefix + bmp::HEADERS_SIZE, bmp::PALETTE_SIZE, card.palette.begin());
   card.used_count = image.used_count;
-  card.grays = static_cast<double>(share) > MIN_BACKGROUND_SHARE;
+  card.grays = near_background_step_on(share);
   card.tally = report.tally;
   return card;
 }
@@ -86,21 +85,28 @@ bool write_output(const file_job& job, const work_image& image, job_buffers& buf
   }
   if (names_an_input(job))
     return failed(err, "the output " + job.output_path + " is an input file");
-  std::string temporary = temporary_path(job.output_path);
+  auto pixel_length = static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
+  return write_through_temporary(job.output_path, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
+                                 image.output_pixels, pixel_length, err);
+}
+
+}  // namespace
+
+bool write_through_temporary(const std::string& path, const void* first, std::size_t first_length,
+                             const void* second, std::size_t second_length, std::string* err) {
+  std::string folder = parent_of(path);
+  std::string temporary = temporary_path(path);
+  std::string reason;
   int handle = create_new_file(temporary, &reason);
   if (handle < 0)
     return failed(err,
                   "cannot create a file in " + (folder.empty() ? "." : folder) + ": " + reason);
-  auto pixel_length = static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
-  if (write_and_close(handle, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET, image.output_pixels,
-                      pixel_length, &reason) &&
-      replace_file(temporary, job.output_path, &reason))
+  if (write_and_close(handle, first, first_length, second, second_length, &reason) &&
+      replace_file(temporary, path, &reason))
     return true;
   remove_file(temporary);
-  return failed(err, "cannot write " + job.output_path + ": " + reason);
+  return failed(err, "cannot write " + path + ": " + reason);
 }
-
-}  // namespace
 
 bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err,
                   job_details* details) {

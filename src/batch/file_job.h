@@ -49,3 +49,9 @@ struct job_details {
 // was.
 bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err,
                   job_details* details);
+
+// How palette-batch writes every file: the blocks into a hidden temporary file beside
+// `path`, renamed into place only when complete. A failure leaves no new file and an old
+// one at `path` as it was; *err says why.
+bool write_through_temporary(const std::string& path, const void* first, std::size_t first_length,
+                             const void* second, std::size_t second_length, std::string* err);

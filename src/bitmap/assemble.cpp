@@ -37,3 +37,12 @@ void clamp_index_map(work_image& image) {
         k < image.used_count ? static_cast<std::uint8_t>(k) : catch_all;
   }
 }
+
+std::vector<std::uint8_t> output_file(const work_image& image) {
+  std::vector<std::uint8_t> bytes(image.output_prefix,
+                                  image.output_prefix + bmp::OUTPUT_PIXEL_OFFSET);
+  std::size_t pixel_length =
+      static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
+  bytes.insert(bytes.end(), image.output_pixels, image.output_pixels + pixel_length);
+  return bytes;
+}

@@ -55,6 +55,9 @@ void clamp_index_map(work_image& image);
 
 std::int32_t output_length(const work_image& image);
 
+// The output file as one block: the prefix, then the rows (output_length bytes).
+std::vector<std::uint8_t> output_file(const work_image& image);
+
 // A byte of the input file; bytes past its end read as 0.
 std::uint8_t input_byte_or_zero(const work_image& image, std::uint64_t offset);
 

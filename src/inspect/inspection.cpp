@@ -121,11 +121,7 @@ translated_file translate_in_memory(std::vector<std::uint8_t> file,
   translated.report = check_file_size(memory.file_size);
   if (translated.report.done()) translated.report = translate_file(memory, parameters, image);
   if (!translated.report.done()) return translated;
-  translated.output.assign(prefix, prefix + bmp::OUTPUT_PIXEL_OFFSET);
-  std::size_t pixel_length =
-      static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
-  translated.output.insert(translated.output.end(), image.output_pixels,
-                           image.output_pixels + pixel_length);
+  translated.output = output_file(image);
   translated.width = image.header.width;
   translated.rows = image.header.rows;
   translated.used_count = image.used_count;

@@ -237,10 +237,7 @@ std::string html_report(const inspected_file& file, const std::vector<std::uint8
                         const translation_parameters& parameters) {
   std::string name = visible_name(file.path);
   std::string text = html_page_start(name + " - palette-inspect");
-  text += format("<p>tolerances %d, %d, %d; percentage %.0f; %s</p>\n", parameters.red_tolerance,
-                 parameters.green_tolerance, parameters.blue_tolerance,
-                 static_cast<double>(parameters.background_share) * 100.0,
-                 parameters.compact_palette ? "palette compacted" : "palette as stored");
+  text += html_parameters_line(parameters);
   if (!translated.report.done() || !file.read_error.empty()) {
     std::string problem =
         file.read_error.empty() ? refusal_text(translated.report) : file.read_error;
@@ -258,7 +255,7 @@ std::string html_report(const inspected_file& file, const std::vector<std::uint8
   card.rows = translated.rows;
   card.palette = palette_colors(translated.output.data() + bmp::HEADERS_SIZE);
   card.used_count = translated.used_count;
-  card.grays = static_cast<double>(parameters.background_share) > MIN_BACKGROUND_SHARE;
+  card.grays = near_background_step_on(parameters.background_share);
   card.tally = translated.report.tally;
   palette_strips strips;
   text += html_card_section(card, strips);

@@ -165,6 +165,13 @@ std::string html_page_end(const palette_strips& strips) {
   return text + "</style>\n</body>\n</html>\n";
 }
 
+std::string html_parameters_line(const translation_parameters& parameters) {
+  return format("<p>tolerances %d, %d, %d; percentage %.0f; %s</p>\n", parameters.red_tolerance,
+                parameters.green_tolerance, parameters.blue_tolerance,
+                static_cast<double>(parameters.background_share) * 100.0,
+                parameters.compact_palette ? "palette compacted" : "palette as stored");
+}
+
 std::string html_card_section(const html_card& card, palette_strips& strips) {
   shown_size size = shown(card.width, card.rows);
   bool linked = card.input_src.rfind("data:", 0) != 0;

@@ -51,5 +51,8 @@ std::string html_page_end(const palette_strips& strips);
 
 std::string html_card_section(const html_card& card, palette_strips& strips);
 
+// "<p>tolerances 40, 40, 40; percentage 30; palette as stored</p>"
+std::string html_parameters_line(const translation_parameters& parameters);
+
 // The colours of 256 palette entries stored from `entries` on (blue, green, red, reserved).
 std::array<rgb, 256> palette_colors(const std::uint8_t* entries);

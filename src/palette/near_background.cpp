@@ -57,7 +57,7 @@ pixel_plan plan_without_draws(const std::array<std::uint8_t, bmp::PALETTE_ENTRIE
 int near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
                          int blue_tolerance, float background_share, pixel_plan& plan) {
   plan = plan_without_draws(image.index_map);
-  if (static_cast<double>(background_share) <= MIN_BACKGROUND_SHARE) return 0;
+  if (!near_background_step_on(background_share)) return 0;
   if (image.used_count > MAX_USED_FOR_GRAYS) return -2;
   append_gray_ramp(image);
   tolerances limit{red_tolerance, green_tolerance, blue_tolerance};

@@ -17,6 +17,11 @@ static_assert(RANDOM_STEP == 0x1.0002p-15f);
 // The pass runs only for a share above this.
 constexpr double MIN_BACKGROUND_SHARE = 0.0001;
 
+// Whether the step runs at all (and the grays go in) for this share.
+inline bool near_background_step_on(float background_share) {
+  return static_cast<double>(background_share) > MIN_BACKGROUND_SHARE;
+}
+
 // The grays go after the used entries, so used_count may not exceed this.
 constexpr int MAX_USED_FOR_GRAYS = bmp::PALETTE_ENTRIES - static_cast<int>(gray_ramp.size()) - 1;
 

@@ -9,12 +9,7 @@
 #include "reference_model.h"
 
 std::vector<std::uint8_t> memory_run::written() const {
-  if (!report.done()) return {};
-  std::vector<std::uint8_t> bytes(output.begin(), output.begin() + bmp::OUTPUT_PIXEL_OFFSET);
-  std::size_t pixel_length =
-      static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
-  bytes.insert(bytes.end(), image.output_pixels, image.output_pixels + pixel_length);
-  return bytes;
+  return report.done() ? output_file(image) : std::vector<std::uint8_t>{};
 }
 
 namespace {
