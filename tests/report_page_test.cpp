@@ -46,8 +46,18 @@ std::vector<std::uint8_t> rle8() {
 }
 
 // Under IN_DIR: nested folders, a refused file, a name with a quote, an ampersand and a
-// byte that is not UTF-8, a 1-bit and an RLE input.
-const std::string ODD_NAME = "it's & \xff.bmp";
+// byte that is not UTF-8 (on Windows, where names are Unicode, a letter that is not
+// ASCII), a 1-bit and an RLE input.
+#ifdef _WIN32
+const std::string ODD_LETTER = "\xc3\xbf";
+const std::string ODD_LETTER_ENCODED = "%C3%BF";
+const std::string ODD_LETTER_SHOWN = ODD_LETTER;
+#else
+const std::string ODD_LETTER = "\xff";
+const std::string ODD_LETTER_ENCODED = "%FF";
+const std::string ODD_LETTER_SHOWN = "\\xFF";
+#endif
+const std::string ODD_NAME = "it's & " + ODD_LETTER + ".bmp";
 
 void make_tree(const temp_dir& dir) {
   for (const char* folder : {"in/a", "in/b/deeper"})
@@ -135,8 +145,9 @@ TEST(ReportPage, BatchReportLinksEveryFileAndEscapesNames) {
     ++files;
   }
   EXPECT_EQ(files, 8) << "input and output of each translated file";
-  EXPECT_NE(page.find("href=\"../in/a/it%27s%20%26%20%FF.bmp\""), std::string::npos);
-  EXPECT_NE(page.find("<h2>a/it&#39;s &amp; \\xFF.bmp</h2>"), std::string::npos);
+  EXPECT_NE(page.find("href=\"../in/a/it%27s%20%26%20" + ODD_LETTER_ENCODED + ".bmp\""),
+            std::string::npos);
+  EXPECT_NE(page.find("<h2>a/it&#39;s &amp; " + ODD_LETTER_SHOWN + ".bmp</h2>"), std::string::npos);
   EXPECT_EQ(page.find('\xff'), std::string::npos) << "the page is UTF-8";
   for (const std::string& loading : attribute_values(page, "loading")) EXPECT_EQ(loading, "lazy");
   EXPECT_NE(page.find("<a href=\"#failures\">"), std::string::npos);

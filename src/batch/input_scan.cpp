@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "os/files.h"
 #include "os/folders.h"
 
 namespace {
@@ -50,7 +51,7 @@ void scan_folder(const std::string& root, const std::string& relative, const fil
 std::string path_under(const std::string& folder, const std::string& relative) {
   if (folder.empty()) return relative;
   if (relative.empty()) return folder;
-  return folder.back() == '/' ? folder + relative : folder + "/" + relative;
+  return is_path_separator(folder.back()) ? folder + relative : folder + "/" + relative;
 }
 
 bool has_bmp_extension(const std::string& name) {

@@ -9,6 +9,7 @@
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "kit/exit_status.h"
+#include "os/command_entry.h"
 #include "os/process.h"
 
 namespace {
@@ -30,7 +31,7 @@ int batch_files(int argc, char** argv) {
 }  // namespace
 
 // No failure may end the run without a status and a reason, not even a failed allocation.
-int main(int argc, char** argv) {
+int command_main(int argc, char** argv) {
   prepare_process();
   int status = BATCH_SOME_FAILED;
   try {

@@ -16,6 +16,7 @@
 #include "kit/exit_status.h"
 #include "kit/number_parse.h"
 #include "kit/version.h"
+#include "os/command_entry.h"
 #include "os/files.h"
 #include "os/process.h"
 
@@ -124,7 +125,8 @@ int status_of(const std::vector<inspected_file>& files) {
 
 bool wants_color() {
   const char* no_color = environment_value("NO_COLOR");
-  return is_terminal(standard_stream::output) && (no_color == nullptr || no_color[0] == '\0');
+  return (no_color == nullptr || no_color[0] == '\0') &&
+         console_takes_colour(standard_stream::output);
 }
 
 }  // namespace
@@ -171,19 +173,20 @@ int inspect_files(int argc, char** argv) {
 }
 
 // Nothing may end the process without a status and a reason: not even an allocation that
-// fails, and not a full or closed standard output.
-int main(int argc, char** argv) {
+// fails, and not a full or closed standard output. The status goes out as palette-translate
+// returns it, which Windows shows whole (-1, not 255).
+int command_main(int argc, char** argv) {
   ignore_broken_pipes();
   int status = shell_status(STATUS_FAILURE);
   try {
     status = inspect_files(argc, argv);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "palette-inspect: %s\n", error.what());
-    return shell_status(STATUS_FAILURE);
+    return STATUS_FAILURE;
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
     std::fprintf(stderr, "palette-inspect: cannot write the report: %s\n", std::strerror(errno));
-    return shell_status(STATUS_FAILURE);
+    return STATUS_FAILURE;
   }
-  return status;
+  return returned_status(status);
 }

@@ -10,6 +10,14 @@ constexpr int shell_status(int status) {
   return status & 0xFF;
 }
 
+// The status palette-translate returns for one a shell shows (255 for -1): for the
+// commands that reckon in shown statuses, so that Windows, which keeps the whole number,
+// shows -1, -2 and -3 for every command alike.
+constexpr int returned_status(int shown) {
+  return shown > 127 ? shown - 256 : shown;
+}
+static_assert(returned_status(shell_status(STATUS_FAILURE)) == STATUS_FAILURE);
+
 // palette-batch: every file translated, some failed, or the command line was wrong.
 constexpr int BATCH_ALL_TRANSLATED = 0;
 constexpr int BATCH_SOME_FAILED = 1;

@@ -42,7 +42,12 @@ bool truncate_file(int handle);
 // system without locks still gets its output.
 void lock_exclusively(int handle);
 
-void close_handle(int handle);
+// False, with errno set, when the system reports a failure (a write that never landed).
+bool close_handle(int handle);
+
+// One read of at most length bytes, repeated after an interruption: the count, 0 at the
+// end, or -1 with errno set.
+std::int64_t read_some(int handle, void* destination, std::size_t length);
 
 // Reads until length bytes are in, the file ends or a call fails, going on after short
 // reads and interruptions. Returns the bytes read; error is 0 or the failure's errno.
@@ -84,5 +89,9 @@ void remove_file(const std::string& path);
 // another worker at the same moment, is no failure.
 bool make_folders(const std::string& folder, std::string* err);
 
-// The folder part of a path: "" for a bare name, "/" for a name in the root.
+// The folder part of a path: "" for a bare name, "/" for a name in the root; on Windows
+// a backslash also separates, and a name in a drive's root, "C:\name", gives "C:\".
 std::string parent_of(const std::string& path);
+
+// '/', and on Windows the backslash too.
+bool is_path_separator(char c);

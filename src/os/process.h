@@ -18,6 +18,10 @@ enum class standard_stream { output, error };
 
 bool is_terminal(standard_stream stream);
 
+// Whether the stream is a terminal that shows colour sequences; on Windows the console is
+// asked to interpret them, which older consoles refuse.
+bool console_takes_colour(standard_stream stream);
+
 // The value of an environment variable, or null.
 const char* environment_value(const char* name);
 
@@ -30,5 +34,6 @@ long process_id();
 // terminate, hang-up).
 void on_stop_request(void (*note)(int signal_number));
 
-// Ends the process as the signal would have ended it.
+// Ends the process as the signal would have ended it; on Windows, as Ctrl-C ends a console
+// program (STATUS_CONTROL_C_EXIT).
 [[noreturn]] void end_by_signal(int signal_number);

@@ -1,5 +1,6 @@
+#include "os/command_entry.h"
 #include "translate/run.h"
 
-int main(int argc, char** argv) {
+int command_main(int argc, char** argv) {
   return run_translation(argc, argv);
 }

@@ -9,13 +9,22 @@
 #include "whole_files.h"
 
 struct process_result {
-  int status = -1;  // the exit status as the shell sees it; 128 + signal when killed
+  int status = -1;  // the exit status as a POSIX shell sees it; 128 + signal when killed
+  // The whole exit code where the platform keeps one (Windows: -1 stays -1); else status.
+  int exit_code = -1;
+  // Standard output and error, each line ending in a line feed. Windows programs end
+  // console lines with CR LF, which these hold as LF; raw_out keeps the bytes as written.
   std::string out;
   std::string err;  // standard error; on a terminal both go to out
+  std::string raw_out;
+  std::string raw_err;
 };
 
 process_result run_child(const std::function<int()>& body);
 process_result run_program(const std::string& path, const std::vector<std::string>& arguments);
+// The same, started in `folder` as its current folder.
+process_result run_program_in(const std::string& folder, const std::string& path,
+                              const std::vector<std::string>& arguments);
 
 // The same with standard output and standard error on a pseudo-terminal, and with extra environment
 // entries
@@ -48,3 +57,27 @@ bool file_exists(const std::string& path);
 
 // A bash script in a child, its standard output and status captured.
 process_result run_shell(const std::string& script);
+
+#ifdef _WIN32
+// A program left running while the test does something to it; finish_program waits for
+// it and collects what run_program would have. new_group starts it as a process group of
+// its own, for a console control event aimed at it alone.
+struct running_program {
+  void* process = nullptr;
+  void* out = nullptr;
+  void* err = nullptr;
+  unsigned long id = 0;
+};
+running_program start_program(const std::string& path, const std::vector<std::string>& arguments,
+                              bool new_group = false);
+// True once the program has ended, waiting at most `milliseconds` for it.
+bool program_ended(const running_program& program, unsigned milliseconds);
+process_result finish_program(running_program& program);
+#endif
+
+// What a test needs that this platform lacks: it skips, saying why.
+#ifdef _WIN32
+#define SKIP_ON_WINDOWS(why) GTEST_SKIP() << "not on Windows: " << (why)
+#else
+#define SKIP_ON_WINDOWS(why) static_cast<void>(0)
+#endif

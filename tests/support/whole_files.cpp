@@ -5,13 +5,30 @@
 
 #include "bitmap/byte_order.h"
 
+std::filesystem::path utf8_path(const std::string& text) {
+#ifdef _WIN32
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+#else
+  return text;  // the bytes as they are, UTF-8 or not
+#endif
+}
+
+std::string utf8_of(const std::filesystem::path& path) {
+#ifdef _WIN32
+  std::u8string text = path.generic_u8string();
+  return std::string(text.begin(), text.end());
+#else
+  return path.generic_string();
+#endif
+}
+
 std::vector<std::uint8_t> read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(utf8_path(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(utf8_path(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),
             static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out.flush());

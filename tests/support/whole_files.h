@@ -2,9 +2,15 @@
 // Small helpers that the tests, the benchmark, the fuzz targets and the examples share.
 
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
+
+// A path from the UTF-8 names the tools take, and back, with '/' between its parts: the
+// narrow strings of std::filesystem are in the ANSI code page on Windows.
+std::filesystem::path utf8_path(const std::string& text);
+std::string utf8_of(const std::filesystem::path& path);
 
 // The whole file; empty when it cannot be read.
 std::vector<std::uint8_t> read_file(const std::string& path);

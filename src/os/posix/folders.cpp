@@ -4,9 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
-#include "os/stat_identity.h"
+#include "os/posix/stat_identity.h"
 
 bool list_folder(const std::string& path, std::vector<folder_entry>& entries, std::string* err) {
   DIR* folder = opendir(path.c_str());
@@ -47,13 +46,4 @@ bool classify_entry(const std::string& path, folder_entry& entry) {
     if (S_ISDIR(info.st_mode)) entry.kind = entry_kind::linked_folder;
   }
   return true;
-}
-
-std::string relative_path_from(const std::string& folder, const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  fs::path from = fs::absolute(folder.empty() ? "." : folder, error).lexically_normal();
-  fs::path to = fs::absolute(path, error).lexically_normal();
-  fs::path relative = to.lexically_relative(from);
-  return relative.empty() ? to.generic_string() : relative.generic_string();
 }

@@ -8,9 +8,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -46,12 +43,15 @@ process_result run_forked(const std::function<void()>& in_child) {
   close(pipe_fds[1]);
   process_result result;
   result.out = drain(pipe_fds[0]);
+  result.raw_out = result.out;
   close(pipe_fds[0]);
   int wait_status = 0;
   waitpid(pid, &wait_status, 0);
   result.status = shell_status(wait_status);
+  result.exit_code = result.status;
   lseek(fileno(errors), 0, SEEK_SET);
   result.err = drain(fileno(errors));
+  result.raw_err = result.err;
   std::fclose(errors);
   return result;
 }
@@ -72,6 +72,14 @@ process_result run_child(const std::function<int()>& body) {
 
 process_result run_program(const std::string& path, const std::vector<std::string>& arguments) {
   return run_forked([&] { exec_program(path, arguments); });
+}
+
+process_result run_program_in(const std::string& folder, const std::string& path,
+                              const std::vector<std::string>& arguments) {
+  return run_forked([&] {
+    if (chdir(folder.c_str()) != 0) _exit(127);
+    exec_program(path, arguments);
+  });
 }
 
 process_result run_program_in_terminal(const std::string& path,
@@ -98,6 +106,7 @@ process_result run_program_in_terminal(const std::string& path,
   waitpid(pid, &wait_status, 0);
   close(terminal);
   result.status = shell_status(wait_status);
+  result.exit_code = result.status;
   return result;
 }
 
@@ -115,20 +124,6 @@ timed_run run_program_timed(const std::string& path, const std::vector<std::stri
   wait4(pid, &wait_status, 0, &usage);
   std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
   return {elapsed.count(), usage.ru_maxrss, shell_status(wait_status)};
-}
-
-temp_dir::temp_dir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "palette-test-XXXXXX").string();
-  path = mkdtemp(pattern.data());
-}
-
-temp_dir::~temp_dir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
-}
-
-bool file_exists(const std::string& path) {
-  return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
 
 process_result run_shell(const std::string& script) {

@@ -37,6 +37,10 @@ bool is_terminal(standard_stream stream) {
   return isatty(stream == standard_stream::output ? STDOUT_FILENO : STDERR_FILENO) != 0;
 }
 
+bool console_takes_colour(standard_stream stream) {
+  return is_terminal(stream);
+}
+
 const char* environment_value(const char* name) {
   return std::getenv(name);
 }

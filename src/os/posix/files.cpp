@@ -8,20 +8,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "os/seam_errors.h"
 #include "os/system_calls.h"
 
 namespace {
 
 constexpr mode_t CREATED_FILE_PERMISSION = 0600;
-
-std::string system_reason(int error) {
-  return std::strerror(error);
-}
-
-bool failed(std::string* err, std::string reason) {
-  if (err != nullptr) *err = std::move(reason);
-  return false;
-}
 
 int platform_origin(int origin) {
   if (origin == SEEK_FROM_END) return SEEK_END;
@@ -70,24 +62,17 @@ void lock_exclusively(int handle) {
   }
 }
 
-void close_handle(int handle) {
-  close(handle);
+bool close_handle(int handle) {
+  return close(handle) == 0;
 }
 
 // The system moves at most about 2 GiB per call and may stop early on pipes or after a
-// signal, so every loop goes on until done, the end, or an error.
-std::size_t read_fully(int handle, void* destination, std::size_t length, int& error) {
-  auto* bytes = static_cast<std::uint8_t*>(destination);
-  std::size_t done = 0;
-  error = 0;
-  while (done < length) {
-    ssize_t got = io_system.read(handle, bytes + done, length - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) error = errno;
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
+// signal: the callers loop until done, the end, or an error.
+std::int64_t read_some(int handle, void* destination, std::size_t length) {
+  for (;;) {
+    ssize_t got = io_system.read(handle, destination, length);
+    if (got >= 0 || errno != EINTR) return got;
   }
-  return done;
 }
 
 int write_blocks(int handle, const void* first, std::size_t first_length, const void* second,
@@ -132,33 +117,10 @@ bool open_regular_file(const std::string& path, opened_file& file, std::string* 
   return true;
 }
 
-bool read_and_close(opened_file& file, std::vector<std::uint8_t>& bytes, std::string* err) {
-  bytes.resize(static_cast<std::size_t>(file.size));
-  int error = 0;
-  std::size_t done = read_fully(file.handle, bytes.data(), bytes.size(), error);
-  close_file(file);
-  if (error != 0) return failed(err, "cannot read: " + system_reason(error));
-  // The file shrank while it was read.
-  if (done != bytes.size()) return failed(err, "cannot read the whole file");
-  return true;
-}
-
-void close_file(opened_file& file) {
-  if (file.handle >= 0) close(file.handle);
-  file.handle = -1;
-}
-
 int create_new_file(const std::string& path, std::string* err) {
   int handle = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (handle < 0) failed(err, system_reason(errno));
   return handle;
-}
-
-bool write_and_close(int handle, const void* first, std::size_t first_length, const void* second,
-                     std::size_t second_length, std::string* err) {
-  int error = write_blocks(handle, first, first_length, second, second_length);
-  if (close(handle) != 0 && error == 0) error = errno;
-  return error == 0 || failed(err, system_reason(error));
 }
 
 bool replace_file(const std::string& from, const std::string& to, std::string* err) {
@@ -175,10 +137,4 @@ bool make_folders(const std::string& folder, std::string* err) {
   if (!make_folders(parent_of(folder), err)) return false;
   if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return true;
   return failed(err, system_reason(errno));
-}
-
-std::string parent_of(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return "";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }

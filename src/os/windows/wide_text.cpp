@@ -1,0 +1,40 @@
+#include "os/windows/wide_text.h"
+
+#include <io.h>
+
+std::wstring wide_text(const std::string& text) {
+  if (text.empty()) return {};
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::string utf8_text(const wchar_t* text) {
+  int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return {};
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
+  utf8.pop_back();  // the terminating zero
+  return utf8;
+}
+
+std::string windows_reason(DWORD error) {
+  wchar_t* message = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+  if (length == 0) return "system error " + std::to_string(error);
+  std::string reason = utf8_text(message);
+  LocalFree(message);
+  // The system ends its messages with a full stop and a line break.
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                             reason.back() == ' ' || reason.back() == '.'))
+    reason.pop_back();
+  return reason;
+}
+
+HANDLE system_handle(int handle) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(handle));
+}

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs two builds of palette-translate, palette-inspect and palette-batch on the demo image
+# and on every fixture made by a real image tool, and checks that they write the same bytes
+# and print the same text (line ends aside) with the same low 8 bits of status.
+# Usage: same_outputs.sh REFERENCE_BIN OTHER_BIN [wine]
+#   wine: the other build is the Windows one, its .exe files run under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+reference=$(cd "$1" && pwd) other=$(cd "$2" && pwd)
+runner=() suffix=""
+if [[ ${3:-} == wine ]]; then runner=(wine) suffix=.exe; fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export WINEDEBUG=-all
+
+run() {  # run BUILD NAME COMMAND ARGS...: stdout (CR LF as LF) and status to files
+  local build=$1 name=$2 command=$3
+  shift 3
+  local status=0 prefix=() ext=""
+  if [[ $build == "$other" ]]; then prefix=("${runner[@]}") ext=$suffix; fi
+  "${prefix[@]}" "$build/$command$ext" "$@" >"$work/$name.out" 2>&1 || status=$?
+  sed -i 's/\r$//' "$work/$name.out"
+  echo "$status" >>"$work/$name.out"
+}
+
+differences=0
+inputs=("$root/docs/sample.bmp" "$root"/tests/fixtures/*.bmp)
+mkdir -p "$work/in"
+cp "${inputs[@]}" "$work/in/"
+cd "$work"
+for input in in/*.bmp; do
+  name=$(basename "$input" .bmp)
+  for parameters in "40 40 40 30" "0 0 0 0" "255 255 255 100"; do
+    tag="$name-${parameters// /-}"
+    # shellcheck disable=SC2086
+    run "$reference" "$tag.ref" palette-translate "$input" "$tag.ref.bmp" $parameters
+    # shellcheck disable=SC2086
+    run "$other" "$tag.other" palette-translate "$input" "$tag.other.bmp" $parameters
+    for kind in out bmp; do
+      [[ -e $tag.ref.$kind ]] || continue
+      cmp -s "$tag.ref.$kind" "$tag.other.$kind" || { echo "differs: $tag .$kind"; differences=1; }
+    done
+  done
+  run "$reference" "$name.inspect.ref" palette-inspect --json "$input"
+  run "$other" "$name.inspect.other" palette-inspect --json "$input"
+  cmp -s "$name.inspect.ref.out" "$name.inspect.other.out" ||
+    { echo "differs: palette-inspect --json $name"; differences=1; }
+done
+run "$reference" batch.ref palette-batch -j2 in out-ref 40 40 40 30
+run "$other" batch.other palette-batch -j2 in out-other 40 40 40 30
+cmp -s batch.ref.out batch.other.out || { echo "differs: palette-batch's summary"; differences=1; }
+diff -r out-ref out-other >/dev/null || { echo "differs: palette-batch's outputs"; differences=1; }
+((differences == 0)) && echo "same outputs for ${#inputs[@]} images"
+exit $differences

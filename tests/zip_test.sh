@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the Windows zip from a build and checks what it holds: one folder with the three
+# commands, needing no DLL but Windows' own, the manual pages as CR LF text, the README
+# and the licence.
+# Usage: zip_test.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+(cd "$work" && cpack -G ZIP --config "$build/CPackConfig.cmake" >cpack.log) ||
+  { cat "$work/cpack.log"; exit 1; }
+package=$(ls "$work"/*.zip)
+fail() { echo "$package: $*"; exit 1; }
+[[ $(basename "$package") == quorl-palette-translation-*-win64.zip ]] || fail "wrong name"
+(cd "$work" && cmake -E tar xf "$package")
+root=$work/$(basename "$package" .zip)
+[[ -d $root ]] || fail "no top folder named like the zip"
+
+for command in palette-translate palette-inspect palette-batch; do
+  [[ -f $root/$command.exe ]] || fail "no $command.exe"
+  dlls=$(x86_64-w64-mingw32-objdump -p "$root/$command.exe" | sed -n 's/^\s*DLL Name: //p' | sort -u)
+  [[ $(tr '\n' ' ' <<<"$dlls") == "KERNEL32.dll msvcrt.dll " ]] ||
+    fail "$command.exe needs more than Windows' own DLLs: $dlls"
+  manual=$root/$command.txt
+  grep -q "^NAME" "$manual" || fail "no manual text for $command"
+  [[ $(grep -c $'\r$' "$manual") == $(wc -l <"$manual") ]] || fail "$command.txt has a bare LF"
+  ! grep -q $'\b' "$manual" || fail "$command.txt has overstrikes"
+done
+[[ -f $root/README.md && -f $root/LICENSE.txt ]] || fail "no README.md or LICENSE.txt"
+echo "zip holds what it should"
