@@ -28,9 +28,6 @@ void draw_portable(const std::uint8_t* in, std::uint8_t* out, std::size_t length
 
 constexpr pixel_kernels PORTABLE{map_portable, count_portable, draw_portable};
 
-// The build's cap, as a tier: the highest one it may use.
-constexpr auto HIGHEST_BUILT = static_cast<kernel_tier>(PALETTE_KERNEL_CAP);
-
 }  // namespace
 
 const char* tier_name(kernel_tier tier) {
@@ -39,18 +36,23 @@ const char* tier_name(kernel_tier tier) {
       return "avx512";
     case kernel_tier::avx2:
       return "avx2";
+    case kernel_tier::neon:
+      return "neon";
     default:
       return "portable";
   }
 }
 
 const pixel_kernels* kernels_of(kernel_tier tier) {
-  if (tier > HIGHEST_BUILT) return nullptr;
+  // The build's cap: the highest level it may use.
+  if (tier_level(tier) > PALETTE_KERNEL_CAP) return nullptr;
   switch (tier) {
     case kernel_tier::avx512:
       return avx512_kernels_if_supported();
     case kernel_tier::avx2:
       return avx2_kernels_if_supported();
+    case kernel_tier::neon:
+      return neon_kernels_if_supported();
     default:
       return &PORTABLE;
   }
@@ -58,7 +60,8 @@ const pixel_kernels* kernels_of(kernel_tier tier) {
 
 std::vector<kernel_tier> available_tiers() {
   std::vector<kernel_tier> tiers;
-  for (kernel_tier tier : {kernel_tier::avx512, kernel_tier::avx2, kernel_tier::portable}) {
+  for (kernel_tier tier :
+       {kernel_tier::avx512, kernel_tier::avx2, kernel_tier::neon, kernel_tier::portable}) {
     if (kernels_of(tier) != nullptr) tiers.push_back(tier);
   }
   return tiers;

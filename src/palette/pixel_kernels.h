@@ -1,6 +1,7 @@
 #pragma once
-// The inner loops of the pixel transform in three tiers: portable C++, AVX2 (32 pixels a
-// step) and AVX-512 with byte permutes (64 pixels a step). Every tier gives the same bytes;
+// The inner loops of the pixel transform in tiers: portable C++, AVX2 (32 pixels a step)
+// and AVX-512 with byte permutes (64 pixels a step) on x86-64, NEON table lookups (16
+// pixels a step) on 64-bit ARM. Every tier gives the same bytes;
 // the tests compare every tier the processor has with the portable one.
 
 #include <array>
@@ -40,9 +41,16 @@ struct pixel_kernels {
   void (*draw)(const std::uint8_t* in, std::uint8_t* out, std::size_t length, draw_tables& tables);
 };
 
-enum class kernel_tier { portable, avx2, avx512 };
+enum class kernel_tier { portable, avx2, avx512, neon };
 
 const char* tier_name(kernel_tier tier);
+
+// A tier's rank against the build's cap: 0 portable, 1 the 16- and 32-byte vector tiers
+// (NEON, AVX2), 2 AVX-512.
+constexpr int tier_level(kernel_tier tier) {
+  if (tier == kernel_tier::avx512) return 2;
+  return tier == kernel_tier::portable ? 0 : 1;
+}
 
 // Null where the processor lacks the tier's instructions or the build caps the tiers
 // below it (the PALETTE_KERNELS cache variable).
@@ -149,3 +157,4 @@ constexpr jump_arrays<N> make_jump_arrays() {
 // compiler cannot target them.
 const pixel_kernels* avx2_kernels_if_supported();
 const pixel_kernels* avx512_kernels_if_supported();
+const pixel_kernels* neon_kernels_if_supported();
