@@ -7,7 +7,9 @@
 #include <sstream>
 
 #include <nlohmann/json.hpp>
+#include "batch/input_scan.h"
 #include "bmp_builder.h"
+#include "os/files.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
 #include "whole_files.h"
@@ -387,6 +389,30 @@ TEST(Batch, ProgressOnlyOnATerminal) {
     process_result run = run_program_in_terminal("/bin/sh", shell);
     EXPECT_EQ(run.out.find(" of 8 files, ") != std::string::npos, c.progress) << c.redirect;
   }
+}
+
+// Folder arithmetic on the platform's separators: Windows users type backslashes and
+// drive letters.
+TEST(Paths, ParentsAndJoinsFollowThePlatformsSeparators) {
+  const struct {
+    std::string path;
+    std::string parent;
+  } parents[] = {
+      {"name.bmp", ""},           {"/name.bmp", "/"},
+      {"a/b/name.bmp", "a/b"},    {"a/b/", "a/b"},
+#ifdef _WIN32
+      {"a\\b\\name.bmp", "a\\b"}, {"a/b\\name.bmp", "a/b"},
+      {"C:\\name.bmp", "C:\\"},   {"C:\\in\\name.bmp", "C:\\in"},
+#else
+      {"a\\b", ""},
+#endif
+  };
+  for (const auto& c : parents) EXPECT_EQ(parent_of(c.path), c.parent) << c.path;
+  EXPECT_EQ(path_under("in/", "x.bmp"), "in/x.bmp");
+  EXPECT_EQ(path_under("in", "x.bmp"), "in/x.bmp");
+#ifdef _WIN32
+  EXPECT_EQ(path_under("C:\\in\\", "x.bmp"), "C:\\in\\x.bmp");
+#endif
 }
 
 }  // namespace

@@ -1,30 +1,11 @@
-// The seam's calls that are built only from its other calls, or from the standard
-// library: the same on every platform.
+// The seam's file calls that are built only from its other calls: the same on every
+// platform.
 
 #include <cerrno>
-#include <filesystem>
 
 #include "os/file_identity.h"
 #include "os/files.h"
-#include "os/folders.h"
 #include "os/seam_errors.h"
-
-namespace {
-
-namespace fs = std::filesystem;
-
-// Names travel as UTF-8 everywhere in the tool; std::filesystem takes the narrow
-// encoding of the platform unless told, which on Windows is a code page.
-fs::path path_of(const std::string& text) {
-  return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string text_of(const fs::path& path) {
-  std::u8string text = path.generic_u8string();
-  return std::string(text.begin(), text.end());
-}
-
-}  // namespace
 
 bool names_open_file(int handle, const char* path) {
   file_identity open_file;
@@ -73,32 +54,4 @@ bool write_and_close(int handle, const void* first, std::size_t first_length, co
   int error = write_blocks(handle, first, first_length, second, second_length);
   if (!close_handle(handle) && error == 0) error = errno;
   return error == 0 || failed(err, system_reason(error));
-}
-
-bool is_path_separator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\';
-#else
-  return c == '/';
-#endif
-}
-
-std::string parent_of(const std::string& path) {
-  std::size_t slash = path.size();
-  while (slash > 0 && !is_path_separator(path[slash - 1])) --slash;
-  if (slash == 0) return "";
-  --slash;
-#ifdef _WIN32
-  // "C:\name" lies in the drive's root, "C:\".
-  if (slash == 2 && path[1] == ':') return path.substr(0, 3);
-#endif
-  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
-}
-
-std::string relative_path_from(const std::string& folder, const std::string& path) {
-  std::error_code error;
-  fs::path from = fs::absolute(path_of(folder.empty() ? "." : folder), error).lexically_normal();
-  fs::path to = fs::absolute(path_of(path), error).lexically_normal();
-  fs::path relative = to.lexically_relative(from);
-  return relative.empty() ? text_of(to) : text_of(relative);
 }

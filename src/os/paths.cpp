@@ -1,0 +1,23 @@
+// Path arithmetic, the same on every platform but for the separators.
+
+#include "os/files.h"
+
+bool is_path_separator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+std::string parent_of(const std::string& path) {
+  std::size_t slash = path.size();
+  while (slash > 0 && !is_path_separator(path[slash - 1])) --slash;
+  if (slash == 0) return "";
+  --slash;
+#ifdef _WIN32
+  // "C:\name" lies in the drive's root, "C:\".
+  if (slash == 2 && path[1] == ':') return path.substr(0, 3);
+#endif
+  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
