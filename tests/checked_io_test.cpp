@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 
 #include "os/files.h"
@@ -86,14 +87,23 @@ int scripted_flock(int handle, int operation) {
   return ::flock(handle, operation);
 }
 
+// The handle is closed whatever the script says, so that a scripted failure leaks nothing.
+int scripted_close(int handle) {
+  int closed = ::close(handle);
+  const scripted_call* step = next_step();
+  ssize_t result = 0;
+  if (decided(step, result)) return static_cast<int>(result);
+  return closed;
+}
+
 // Runs the calls of one test under a script, and puts the system back after.
 struct scripted_system {
   explicit scripted_system(std::vector<scripted_call> steps) {
     script = std::move(steps);
     calls = 0;
-    io_system = {scripted_read, scripted_writev, scripted_flock};
+    io_system = {scripted_read, scripted_writev, scripted_flock, scripted_close};
   }
-  ~scripted_system() { io_system = {::read, ::writev, ::flock}; }
+  ~scripted_system() { io_system = {::read, ::writev, ::flock, ::close}; }
 };
 
 const std::string TWELVE = "abcdefghijkl";
@@ -160,6 +170,34 @@ TEST(CheckedIo, WriteLoopRetriesWhatMayBeRetriedAndStopsOnTheRest) {
     EXPECT_EQ(std::string(written.begin(), written.end()), TWELVE.substr(0, c.moved)) << c.name;
     EXPECT_EQ(error, c.error) << c.name;
     EXPECT_EQ(calls, c.calls) << c.name;
+  }
+}
+
+// A close that fails (a quota or a network file system that writes at the close) fails
+// the write; a write that failed keeps its own reason.
+TEST(CheckedIo, WriteAndCloseReportsTheFirstFailure) {
+  const struct {
+    const char* name;
+    std::vector<scripted_call> steps;  // the write, then the close
+    std::string reason;
+  } cases[] = {
+      {"both succeed", {{}, {}}, ""},
+      {"the close fails", {{}, {.error = EDQUOT}}, std::strerror(EDQUOT)},
+      {"the write fails, then the close",
+       {{.error = ENOSPC}, {.error = EIO}},
+       std::strerror(ENOSPC)},
+  };
+  temp_dir dir;
+  for (const auto& c : cases) {
+    int handle = open(dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::string reason;
+    bool written = false;
+    {
+      scripted_system system(c.steps);
+      written = write_and_close(handle, TWELVE.data(), 5, TWELVE.data() + 5, 7, &reason);
+    }
+    EXPECT_EQ(written, c.reason.empty()) << c.name;
+    EXPECT_EQ(reason, c.reason) << c.name;
   }
 }
 

@@ -10,6 +10,7 @@ struct system_calls {
   ssize_t (*read)(int handle, void* destination, size_t length);
   ssize_t (*writev)(int handle, const iovec* blocks, int count);
   int (*flock)(int handle, int operation);
+  int (*close)(int handle);
 };
 
 extern system_calls io_system;

@@ -63,7 +63,7 @@ void lock_exclusively(int handle) {
 }
 
 bool close_handle(int handle) {
-  return close(handle) == 0;
+  return io_system.close(handle) == 0;
 }
 
 // The system moves at most about 2 GiB per call and may stop early on pipes or after a

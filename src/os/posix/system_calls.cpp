@@ -3,4 +3,4 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-system_calls io_system = {::read, ::writev, ::flock};
+system_calls io_system = {::read, ::writev, ::flock, ::close};

@@ -85,8 +85,8 @@ void on_stop_request(void (*note)(int signal_number)) {
   SetConsoleCtrlHandler(console_event, TRUE);
 }
 
-// A console program stopped by Ctrl-C ends with this status on Windows.
+// A console program stopped by Ctrl-C ends with this status on Windows. exit, not
+// ExitProcess, so that the console gets its own code page back.
 void end_by_signal(int /*signal_number*/) {
-  std::fflush(nullptr);
-  ExitProcess(STATUS_CONTROL_C_EXIT);
+  std::exit(static_cast<int>(STATUS_CONTROL_C_EXIT));
 }
