@@ -2,19 +2,10 @@
 
 #include <string>
 
+#include "os/windows/wide_text.h"
 #include "subprocess.h"
 
 namespace {
-
-std::wstring wide(const std::string& text) {
-  if (text.empty()) return {};
-  int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                      length);
-  return result;
-}
 
 // One argument as the C runtime's parser reads it back: quoted, with the backslashes
 // before a quote doubled.
@@ -64,8 +55,8 @@ std::string read_back(HANDLE file) {
 
 running_program start_in(const std::string& folder, const std::string& path,
                          const std::vector<std::string>& arguments, bool new_group) {
-  std::wstring line = quoted(wide(path));
-  for (const std::string& argument : arguments) line += L" " + quoted(wide(argument));
+  std::wstring line = quoted(wide_text(path));
+  for (const std::string& argument : arguments) line += L" " + quoted(wide_text(argument));
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
                              OPEN_EXISTING, 0, nullptr);
@@ -79,7 +70,7 @@ running_program start_in(const std::string& folder, const std::string& path,
   startup.hStdOutput = program.out;
   startup.hStdError = program.err;
   PROCESS_INFORMATION child{};
-  std::wstring start_folder = wide(folder);
+  std::wstring start_folder = wide_text(folder);
   if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
                      new_group ? CREATE_NEW_PROCESS_GROUP : 0, nullptr,
                      folder.empty() ? nullptr : start_folder.c_str(), &startup, &child)) {

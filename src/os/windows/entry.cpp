@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "os/command_entry.h"
+#include "os/process.h"
 #include "os/windows/wide_text.h"
 
 namespace {
@@ -18,10 +19,7 @@ void restore_console_code_page() {
 // Messages carry names in UTF-8; a console shows them right only in its UTF-8 code page,
 // which is the console's and not the process's, so the user's own comes back at exit.
 void use_utf8_console() {
-  DWORD mode = 0;
-  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) &&
-      !GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode))
-    return;
+  if (!is_terminal(standard_stream::output) && !is_terminal(standard_stream::error)) return;
   console_code_page = GetConsoleOutputCP();
   if (console_code_page == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;
   std::atexit(restore_console_code_page);

@@ -22,11 +22,6 @@ constexpr int CREATED_FILE_PERMISSION = _S_IREAD | _S_IWRITE;
 // _read and _write count in int; stay well below its limit.
 constexpr std::size_t LARGEST_TRANSFER = std::size_t{1} << 30;
 
-int platform_origin(int origin) {
-  if (origin == SEEK_FROM_END) return SEEK_END;
-  return origin == SEEK_FROM_START ? SEEK_SET : SEEK_CUR;
-}
-
 bool has_kind(int handle, unsigned kind) {
   struct _stati64 info {};
   return _fstati64(handle, &info) == 0 && (info.st_mode & _S_IFMT) == kind;
@@ -63,15 +58,13 @@ int platform_open_flags(int mode) {
   return (mode & ~OPEN_TRUNCATE) | _O_BINARY;
 }
 
+// Windows never opens a folder as a file, so no check for one is needed here.
 int open_with_mode(const char* path, int mode) {
-  int handle = open_wide(path, platform_open_flags(mode));
-  if (handle == -1 || !has_kind(handle, _S_IFDIR)) return handle;
-  _close(handle);
-  return -1;
+  return open_wide(path, platform_open_flags(mode));
 }
 
 long seek_handle(int handle, long offset, int origin) {
-  return _lseek(handle, offset, platform_origin(origin));
+  return _lseek(handle, offset, origin);
 }
 
 bool is_regular_file(int handle) {
