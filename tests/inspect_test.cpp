@@ -19,10 +19,8 @@ std::vector<std::uint8_t> translated_image() {
   const std::vector<rgb> palette = {{0, 255, 255},   {200, 0, 0},   {0, 200, 0},   {0, 0, 200},
                                     {100, 100, 100}, {50, 50, 50},  {150, 0, 150}, {0, 150, 150},
                                     {20, 240, 250},  {60, 200, 230}};
-  memory_run run;
-  run.input = build_bmp(image_with(palette, 10, {{0, 8, 9, 3}, {8, 0, 9, 2}}));
-  run_in_memory(run, {40, 40, 40, 0.3f});
-  return run.written();
+  return translated_bytes(build_bmp(image_with(palette, 10, {{0, 8, 9, 3}, {8, 0, 9, 2}})),
+                          {40, 40, 40, 0.3f});
 }
 
 inspected_file inspected(const std::string& path, const std::vector<std::uint8_t>& bytes) {

@@ -18,6 +18,7 @@ namespace {
 const std::string INSPECT = PALETTE_INSPECT_PATH;
 const std::string BATCH = PALETTE_BATCH_PATH;
 const std::vector<std::string> PARAMETERS = {"40", "40", "40", "30"};
+const translation_parameters PARAMETER_VALUES = {40, 40, 40, 0.3f};
 
 // 10 x 26 pixels, so that the header holds 0x0A and 0x1A, and pixel values 10, 13 and 26:
 // every byte a text-mode write or read would change.
@@ -32,13 +33,6 @@ std::vector<unsigned char> text_hostile_image() {
     rows.push_back(pixels);
   }
   return build_bmp(image_with(distinct_palette(32), 32, rows));
-}
-
-std::vector<unsigned char> translated_in_memory(const std::vector<unsigned char>& input) {
-  memory_run run;
-  run.input = input;
-  run_in_memory(run, {40, 40, 40, 0.3f, false});
-  return run.written();
 }
 
 std::vector<std::string> with_parameters(std::vector<std::string> arguments) {
@@ -92,7 +86,7 @@ TEST(Windows, FilesAreWrittenByteForByteUnderAnyName) {
       "\xc3\xb1"
       "and\xc3\xba-\xe6\x97\xa5\xe6\x9c\xac.bmp";  // ñandú-日本
   std::vector<unsigned char> input = text_hostile_image();
-  std::vector<unsigned char> expected = translated_in_memory(input);
+  std::vector<unsigned char> expected = translated_bytes(input, PARAMETER_VALUES);
   for (unsigned char byte : {'\n', '\r', '\x1a'})
     ASSERT_NE(std::find(expected.begin(), expected.end(), byte), expected.end()) << int{byte};
   std::filesystem::create_directories(utf8_path(dir.file("in")));
@@ -145,7 +139,8 @@ TEST(Windows, ALockedOutputIsWaitedFor) {
   CloseHandle(held);
   process_result result = finish_program(run);
   EXPECT_EQ(result.status, 0) << result.out;
-  EXPECT_EQ(read_file(dir.file("out.bmp")), translated_in_memory(text_hostile_image()));
+  EXPECT_EQ(read_file(dir.file("out.bmp")),
+            translated_bytes(text_hostile_image(), PARAMETER_VALUES));
 }
 
 TEST(Windows, AReadOnlyOutputIsRefusedWithTheOpenMessage) {

@@ -49,6 +49,14 @@ void run_in_memory(memory_run& run, const translation_parameters& parameters, en
                    : reference_translate(memory, parameters, run.image, run.rows);
 }
 
+std::vector<std::uint8_t> translated_bytes(std::vector<std::uint8_t> input,
+                                           const translation_parameters& parameters) {
+  memory_run run;
+  run.input = std::move(input);
+  run_in_memory(run, parameters);
+  return run.written();
+}
+
 void run_on_tier(memory_run& run, const translation_parameters& parameters, kernel_tier tier) {
   run.report = translate_file(attach(run), parameters, run.image, *kernels_of(tier));
 }

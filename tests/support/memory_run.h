@@ -37,6 +37,10 @@ struct memory_run {
 void run_in_memory(memory_run& run, const translation_parameters& parameters,
                    engine which = engine::single_pass);
 
+// The bytes palette-translate writes for the file, run as above; empty when it refuses it.
+std::vector<std::uint8_t> translated_bytes(std::vector<std::uint8_t> input,
+                                           const translation_parameters& parameters);
+
 // The single pass on the given kernel tier, which must be available.
 void run_on_tier(memory_run& run, const translation_parameters& parameters, kernel_tier tier);
 
