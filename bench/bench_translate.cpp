@@ -35,13 +35,15 @@ struct summary {
 };
 
 // Runs the commands in turn, `times` rounds, so that a change in the machine's load
-// touches all of them alike; the median of each.
+// touches all of them alike; each round starts one command later, so that none always
+// follows the same one (whose output it may truncate). The median of each.
 std::vector<summary> run_interleaved(const std::vector<std::vector<std::string>>& commands,
                                      const std::vector<std::string>& stdout_paths, int times) {
   std::vector<std::vector<double>> seconds(commands.size());
   std::vector<summary> results(commands.size(), summary{0, 0});
   for (int round = 0; round < times; ++round) {
-    for (std::size_t c = 0; c < commands.size(); ++c) {
+    for (std::size_t k = 0; k < commands.size(); ++k) {
+      std::size_t c = (k + static_cast<std::size_t>(round)) % commands.size();
       timed_run m = run_command(commands[c], stdout_paths[c]);
       if (m.status != 0)
         std::fprintf(stderr, "  %s exited with %d\n", commands[c][0].c_str(), m.status);

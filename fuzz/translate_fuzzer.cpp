@@ -6,7 +6,8 @@
 // the search a hundredfold, against the portable per-pixel kernels, which the small ones
 // tie to the literal model; the tiers run with their rows cut into ranges, as threads take
 // them. A compacted translation is checked against the literal model
-// of the file rebuilt as compacted. The input's layout is in fuzz_input.h.
+// of the file rebuilt as compacted. Every output must hold the fixed colours in their
+// slots, and at percentage 0 the input's picture. The input's layout is in fuzz_input.h.
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 
 #include "fuzz_input.h"
 #include "memory_run.h"
+#include "output_checks.h"
 
 namespace {
 
@@ -58,5 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     });
     if (actual != expected) std::abort();
   }
+  // Every output keeps the fixed slots, and at percentage 0 the picture.
+  if (expected.refused == refusal::none &&
+      !output_fault(file, parameters, expected.written).empty())
+    std::abort();
   return 0;
 }

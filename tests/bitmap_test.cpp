@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "bitmap/byte_order.h"
+#include "bitmap/palette_entry.h"
 #include "bmp_builder.h"
 #include "memory_run.h"
 #include "whole_files.h"
@@ -43,6 +44,16 @@ bmp_recipe extremes_only(std::int32_t colors_used) {
   return recipe;
 }
 
+bmp_recipe with_pixels(bmp_recipe recipe, std::vector<std::vector<std::uint8_t>> rows) {
+  recipe.rows = std::move(rows);
+  return recipe;
+}
+
+bmp_recipe with_width(bmp_recipe recipe, std::int32_t width) {
+  recipe.width = width;
+  return recipe;
+}
+
 bmp_recipe black_top(int first_black, rgb last_used) {
   bmp_recipe recipe = palette_image(256, 0);
   for (int i = first_black; i < 256; ++i) recipe.palette[static_cast<std::size_t>(i)] = {};
@@ -61,7 +72,17 @@ TEST(UsedCount, FollowsTheColoursUsedFieldOrThePaletteScan) {
       {"scan: only entry 0 is a colour", black_top(1, {12, 34, 56}), 2},
       {"scan: gray at 255", with_entry(palette_image(256, 0), 255, {128, 128, 128}), 257},
       {"field 256 scans too", with_entry(palette_image(256, 256), 255, {128, 128, 128}), 257},
-      {"scan: only 0 and 255", extremes_only(0), 1},
+      {"scan: only 0 and 255, no pixels", with_width(extremes_only(0), 0), 1},
+      // The pixels keep their values: the highest one, its entry and the catch-all.
+      {"scan: only 0 and 255, pixels of 0", extremes_only(0), 2},
+      {"scan: only 0 and 255, pixels up to 7", with_pixels(extremes_only(0), {{0, 7, 3}}), 9},
+      {"field 256: pixels up to 200", with_pixels(extremes_only(256), {{200}}), 202},
+      {"scan: pixels below the guess change nothing", with_pixels(black_top(20, {5, 6, 7}), {{18}}),
+       21},
+      {"scan: a pixel at the catch-all raises it", with_pixels(black_top(20, {5, 6, 7}), {{20}}),
+       22},
+      {"scan: a pixel of 255 fills the palette", with_pixels(extremes_only(0), {{255}}), 257},
+      {"field 8: pixels past it are clamped", with_pixels(palette_image(16, 8), {{15}}), 9},
       {"scan: white and primaries on top",
        with_entry(black_top(100, {1, 2, 3}), 255, {255, 0, 255}), 101},
       // The window's entries 10 and 11 hold the (zero) pixel bytes, the rest lie past the end.
@@ -71,15 +92,15 @@ TEST(UsedCount, FollowsTheColoursUsedFieldOrThePaletteScan) {
     memory_run run;
     run.input = build_bmp(c.recipe);
     ASSERT_TRUE(load_in_memory(run)) << c.name;
-    EXPECT_EQ(count_used_colors(run.image), c.expected) << c.name;
+    EXPECT_EQ(run.report.counted, c.expected) << c.name;
   }
 }
 
 TEST(UsedCount, RoomCheckAllowsUpTo255) {
-  EXPECT_EQ(check_palette_room(1), 0);
-  EXPECT_EQ(check_palette_room(255), 0);
-  EXPECT_EQ(check_palette_room(256), -1);
-  EXPECT_EQ(check_palette_room(std::int64_t{INT32_MAX} + 1), -1);
+  EXPECT_EQ(check_palette_room(1), refusal::none);
+  EXPECT_EQ(check_palette_room(255), refusal::none);
+  EXPECT_EQ(check_palette_room(256), refusal::palette_full);
+  EXPECT_EQ(check_palette_room(std::int64_t{INT32_MAX} + 1), refusal::palette_full);
 }
 
 struct geometry_case {
@@ -291,16 +312,21 @@ TEST(Assembly, ClampsIndicesAndZeroesFillBytes) {
   EXPECT_EQ(run.image.index_map[255], 16);
 }
 
-TEST(Assembly, OnlyExtremesSendsEveryPixelToTheCatchAll) {
+// A palette of only black, white and pure colours (a black-and-white picture, pixel art in
+// the eight pure colours) keeps the entries its pixels use, and they keep their values.
+TEST(Assembly, OnlyExtremesKeepsTheEntriesThePixelsUse) {
   memory_run run;
   bmp_recipe recipe = extremes_only(0);
-  recipe.rows = {{0, 7, 200, 255}, {1, 2, 3, 4}};
+  recipe.rows = {{0, 7, 200, 3}, {1, 2, 3, 4}};
   run.input = build_bmp(recipe);
   ASSERT_TRUE(prepare_in_memory(run));
-  EXPECT_EQ(run.image.used_count, 1);
+  EXPECT_EQ(run.image.used_count, 202);
   remap_rows(run);
-  for (std::size_t at = 54; at < 1078; ++at) ASSERT_EQ(run.output[at], 0) << at;
-  for (std::size_t at = 0; at < 8; ++at) ASSERT_EQ(run.image.output_pixels[at], 0) << at;
+  for (int k = 0; k <= 200; ++k)
+    ASSERT_EQ(output_palette_color(run.image, k), recipe.palette[static_cast<std::size_t>(k)]) << k;
+  EXPECT_EQ(output_palette_color(run.image, 201), (rgb{0, 0, 0}));
+  EXPECT_EQ(std::vector<std::uint8_t>(run.image.output_pixels, run.image.output_pixels + 4),
+            recipe.rows[0]);
 }
 
 TEST(Assembly, TopDownImageKeepsItsHeightAndAllRows) {

@@ -10,6 +10,7 @@
 #include "bitmap/byte_order.h"
 #include "bmp_builder.h"
 #include "memory_run.h"
+#include "output_checks.h"
 #include "subprocess.h"
 #include "whole_files.h"
 
@@ -399,6 +400,11 @@ TEST(Formats, FilesFromRealToolsDecodeToTheirSourcePictures) {
     }
     run_in_memory(run, {40, 40, 40, 0.3f});
     EXPECT_EQ(run.report.refused, refusal::none) << f.file;
+    // At percentage 0 the output is the same picture, black-and-white ones too.
+    run.input.assign(file.begin(), file.end());
+    run_in_memory(run, {40, 40, 40, 0.0f});
+    ASSERT_EQ(run.report.refused, refusal::none) << f.file;
+    EXPECT_EQ(output_fault({file.begin(), file.end()}, {}, run.written()), "") << f.file;
   }
 }
 

@@ -403,6 +403,13 @@ std::vector<inspect_sample> inspect_samples() {
          return r;
        }()),
        false},
+      // Only black and white: the palette's guess keeps nothing, the pixels keep both.
+      {"black-and-white.bmp", build_bmp([] {
+         bmp_recipe r = image_with({{0, 0, 0}, {255, 255, 255}}, 2, {{0, 1, 1, 0, 1}, {1, 0}});
+         r.bits = 1;
+         return r;
+       }()),
+       true},
       {"rle8.bmp", sample_with([](bmp_recipe& r) { r.compression = 1; }), false},
       {"rle4.bmp", sample_with([](bmp_recipe& r) {
          r.bits = 4;

@@ -2,6 +2,7 @@
 
 #include "bmp_builder.h"
 #include "memory_run.h"
+#include "output_checks.h"
 #include "palette/slot_placement.h"
 
 namespace {
@@ -34,12 +35,18 @@ memory_run prepared(const bmp_recipe& recipe) {
   return run;
 }
 
+// The slot table on a prepared run, with the entries its pixels use marked.
+refusal placed(memory_run& run) {
+  held_entries held = entries_in_use(run.image);
+  return apply_slot_table(run.image, held);
+}
+
 TEST(SlotPlacement, EightOrMoreUsedEntriesMoveAsideIntoTheAppendedOnes) {
   std::vector<rgb> palette = distinct_palette(10);
   memory_run run = prepared(image_with(palette, 10, {{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 200}}));
   const int u = run.image.used_count;
   ASSERT_EQ(u, 11);
-  ASSERT_TRUE(apply_slot_table(run.image));
+  ASSERT_EQ(placed(run), refusal::none);
   remap_rows(run);
   EXPECT_EQ(run.image.used_count, u + 7);
   std::vector<rgb> expected = {
@@ -61,7 +68,7 @@ TEST(SlotPlacement, SevenUsedEntriesParkSlotFiveAtTheLastAppend) {
   std::vector<rgb> palette = distinct_palette(6);
   memory_run run = prepared(image_with(palette, 6, {{0, 1, 2}}));
   ASSERT_EQ(run.image.used_count, 7);
-  ASSERT_TRUE(apply_slot_table(run.image));
+  ASSERT_EQ(placed(run), refusal::none);
   remap_rows(run);
   EXPECT_EQ(output_palette_color(run.image, 7 + 6), palette[5]);
 }
@@ -71,7 +78,7 @@ TEST(SlotPlacement, TheHighestCopyOfAMarkerIsTheOneMoved) {
   palette[9] = YELLOW;
   palette[12] = YELLOW;
   memory_run run = prepared(image_with(palette, 14, {{0, 9, 12, 5}}));
-  ASSERT_TRUE(apply_slot_table(run.image));
+  ASSERT_EQ(placed(run), refusal::none);
   remap_rows(run);
   EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
   EXPECT_EQ(output_palette_color(run.image, 9), YELLOW);
@@ -86,52 +93,82 @@ TEST(SlotPlacement, AMarkerColourAtIndexZeroIsFound) {
   palette[3] = YELLOW;
   memory_run run = prepared(image_with(palette, 12, {{3, 1, 5, 3}}));
   int used_before = run.image.used_count;
-  ASSERT_TRUE(apply_slot_table(run.image));
+  ASSERT_EQ(placed(run), refusal::none);
   remap_rows(run);
   EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
   EXPECT_EQ(rows_of(run.image)[0][0], 5);
   EXPECT_EQ(run.image.used_count, used_before + 2 + 4) << "magenta, pink and the placeholders";
 }
 
-TEST(SlotPlacement, OneColourUsedLetsAppendsOverwriteTheMarkers) {
+// With fewer than 8 entries in use, the markers and placeholders take entries that slots
+// 4 and 5 already hold: each append skips the entries in use, so every slot keeps its
+// colour and the pixels theirs.
+TEST(SlotPlacement, OneColourUsedKeepsEverySlotsColour) {
   const rgb background{10, 20, 30};
   memory_run run = prepared(image_with({background, {40, 50, 60}}, 1, {{0, 1, 7, 0}}));
   ASSERT_EQ(run.image.used_count, 2);
-  ASSERT_TRUE(apply_slot_table(run.image));
+  ASSERT_EQ(placed(run), refusal::none);
   remap_rows(run);
-  std::vector<rgb> expected = {background, PINK,  PLACEHOLDER[0], PLACEHOLDER[1],
-                               BLACK,      BLACK, PLACEHOLDER[2], PLACEHOLDER[3]};
-  EXPECT_EQ(palette_of(run.image, 8), expected);
-  EXPECT_EQ(rows_of(run.image)[0], (std::vector<std::uint8_t>{0, 4, 4, 0}));
-  EXPECT_EQ(run.image.used_count, 9);
+  std::vector<rgb> expected = {background, PINK,   PLACEHOLDER[0], PLACEHOLDER[1],
+                               MAGENTA,    YELLOW, PLACEHOLDER[2], PLACEHOLDER[3],
+                               BLACK,      BLACK,  BLACK};
+  EXPECT_EQ(palette_of(run.image, 11), expected);
+  // The catch-all's pixels moved with it, twice: to 6 for the pink, to 9 for a placeholder.
+  EXPECT_EQ(rows_of(run.image)[0], (std::vector<std::uint8_t>{0, 9, 9, 0}));
+  EXPECT_EQ(run.image.used_count, 11);
 }
 
 TEST(SlotPlacement, FiveByTwoExample) {
   memory_run run =
       prepared(image_with({{10, 20, 30}, YELLOW, MAGENTA}, 3, {{0, 1, 2, 0, 1}, {2, 2, 1, 0, 0}}));
-  ASSERT_TRUE(apply_slot_table(run.image));
+  ASSERT_EQ(placed(run), refusal::none);
   remap_rows(run);
   EXPECT_EQ(rows_of(run.image),
-            (std::vector<std::vector<std::uint8_t>>{{0, 2, 1, 0, 2}, {1, 1, 2, 0, 0}}));
-  EXPECT_EQ(output_palette_color(run.image, 1), PINK);
-  EXPECT_EQ(output_palette_color(run.image, 2), PLACEHOLDER[0]);
-  EXPECT_EQ(output_palette_color(run.image, 4), BLACK);
-  EXPECT_EQ(output_palette_color(run.image, 5), BLACK);
+            (std::vector<std::vector<std::uint8_t>>{{0, 5, 4, 0, 5}, {4, 4, 5, 0, 0}}));
+  std::vector<rgb> expected = {{10, 20, 30}, PINK,   PLACEHOLDER[0], PLACEHOLDER[1],
+                               MAGENTA,      YELLOW, PLACEHOLDER[2], PLACEHOLDER[3]};
+  EXPECT_EQ(palette_of(run.image, 8), expected);
+  EXPECT_EQ(run.image.used_count, 11);
 }
 
-TEST(SlotPlacement, BackgroundIndexAtTheUsedCountIsOverwrittenByYellow) {
+// The first pixel, 11, points at an entry counted as unused; the background is that
+// all-zero entry, and the colour of slot 0, which pixels use, is parked at 11. The
+// appends go past it.
+TEST(SlotPlacement, BackgroundIndexAtTheUsedCountKeepsTheColourParkedThere) {
   std::vector<rgb> palette = distinct_palette(12);
-  // The first pixel, 11, points at an entry counted as unused; 0 is a picture colour.
   memory_run run = prepared(image_with(palette, 10, {{11, 0, 3, 0}}));
   ASSERT_EQ(run.image.used_count, 11);
   ASSERT_EQ(run.image.index_map[11], 10) << "clamped to the catch-all";
-  ASSERT_TRUE(apply_slot_table(run.image));
+  ASSERT_EQ(placed(run), refusal::none);
   remap_rows(run);
   EXPECT_EQ(output_palette_color(run.image, 0), BLACK);
   EXPECT_EQ(output_palette_color(run.image, 5), YELLOW);
-  std::vector<std::uint8_t> row = rows_of(run.image)[0];
-  EXPECT_EQ(row[1], 5);
-  EXPECT_EQ(row[3], 5);
+  EXPECT_EQ(output_palette_color(run.image, 11), palette[0]);
+  EXPECT_EQ(output_palette_color(run.image, 12), palette[5]) << "yellow went in at 12";
+  EXPECT_EQ(rows_of(run.image)[0], (std::vector<std::uint8_t>{10, 11, 16, 11}));
+  EXPECT_EQ(run.image.used_count, 19);
+}
+
+// Where no swap parks a colour in use above the used count, which entries the pixels use
+// cannot change the outcome, and the translation does not count them for it.
+TEST(SlotPlacement, HeldEntriesMatterOnlyWhereASwapCanParkAColourInUse) {
+  const struct {
+    const char* name;
+    std::int32_t colors_used;
+    std::uint8_t first_pixel;
+    bool matter;
+  } cases[] = {
+      {"8 used entries, background inside", 7, 3, false},
+      {"7 used entries", 6, 0, true},
+      {"background at the used count", 20, 21, true},
+      {"background on the catch-all", 20, 20, false},
+  };
+  for (const auto& c : cases) {
+    memory_run run;
+    run.input = build_bmp(image_with(distinct_palette(30), c.colors_used, {{c.first_pixel, 1}}));
+    ASSERT_TRUE(load_in_memory(run)) << c.name;
+    EXPECT_EQ(held_entries_matter(run.image), c.matter) << c.name;
+  }
 }
 
 TEST(SlotPlacement, AFullPaletteStopsAtTheAppendThatFindsNoRoom) {
@@ -157,8 +194,9 @@ TEST(SlotPlacement, PlaceColorSwapsAndRemapsOnlyImagePixels) {
   memory_run run = prepared(recipe);
   std::uint8_t* fill = input_pixels(run.image) + 3;
   *fill = 7;  // a fill byte is not part of the picture
-  EXPECT_EQ(place_color(run.image, 7, 7, 0, 0, 0), 0);
-  EXPECT_EQ(place_color(run.image, 7, 3, 0, 0, 0), 0);
+  held_entries held = entries_in_use(run.image);
+  EXPECT_EQ(place_color(run.image, held, 7, 7, {}), refusal::none);
+  EXPECT_EQ(place_color(run.image, held, 7, 3, {}), refusal::none);
   remap_rows(run);
   EXPECT_EQ(rows_of(run.image), (std::vector<std::vector<std::uint8_t>>{{7, 3, 1}, {3, 7, 7}}));
   EXPECT_EQ(output_palette_color(run.image, 3), recipe.palette[7]);
@@ -170,13 +208,54 @@ TEST(SlotPlacement, PlaceColorSwapsAndRemapsOnlyImagePixels) {
 
 TEST(SlotPlacement, AppendOnAFullPaletteChangesNothing) {
   memory_run run = prepared(image_with(distinct_palette(256), 254, {{0, 1}}));
-  ASSERT_EQ(place_color(run.image, PLACE_APPEND, 2, 1, 1, 255), 0);
+  held_entries held = entries_in_use(run.image);
+  ASSERT_EQ(place_color(run.image, held, PLACE_APPEND, 2, {1, 1, 255}), refusal::none);
   ASSERT_EQ(run.image.used_count, 256);
   std::vector<std::uint8_t> before = run.output;
-  EXPECT_EQ(place_color(run.image, PLACE_APPEND, 3, 1, 2, 255), -1);
-  EXPECT_EQ(place_color(run.image, PLACE_FIND_OR_APPEND, 3, 1, 2, 255), -1);
+  EXPECT_EQ(place_color(run.image, held, PLACE_APPEND, 3, {1, 2, 255}), refusal::palette_full);
+  EXPECT_EQ(place_color(run.image, held, PLACE_FIND_OR_APPEND, 3, {1, 2, 255}),
+            refusal::palette_full);
   EXPECT_EQ(run.output, before);
   EXPECT_EQ(run.image.used_count, 256);
 }
 
 }  // namespace
+
+// Pictures of few or pure colours, as black-and-white scans and pixel art store them: at
+// percentage 0 each comes out as the same picture with the fixed colours in their slots.
+TEST(SmallPalettes, KeepTheirPicturesAndTheFixedSlots) {
+  std::vector<rgb> pure;
+  for (int i = 0; i < 256; ++i) {
+    auto c = [&](int bit) { return static_cast<std::uint8_t>((i >> bit) & 1 ? 255 : 0); };
+    pure.push_back({c(0), c(1), c(2)});
+  }
+  bmp_recipe black_and_white = image_with({BLACK, {255, 255, 255}}, 2, {{0, 1, 1, 0, 1}, {1, 0}});
+  black_and_white.bits = 1;
+  const struct {
+    const char* name;
+    bmp_recipe recipe;
+    refusal outcome;
+    std::int64_t counted;
+  } cases[] = {
+      {"1-bit black and white", black_and_white, refusal::none, 3},
+      {"the eight pure colours, colours used 0",
+       image_with(pure, 0, {{0, 1, 2, 3, 4, 5, 6, 7}, {7, 6, 5, 4, 3, 2, 1, 0}}), refusal::none, 9},
+      {"pure colours, a pixel of 255: the palette is full", image_with(pure, 0, {{0, 255}}),
+       refusal::palette_full, 257},
+      {"three colours, yellow found",
+       image_with({{10, 20, 30}, YELLOW, {50, 60, 70}}, 3, {{0, 1, 2, 1}, {2, 2, 0, 1}}),
+       refusal::none, 4},
+      {"two colours, background last", image_with({{10, 20, 30}, {40, 50, 60}}, 2, {{1, 0, 0}}),
+       refusal::none, 3},
+  };
+  for (const auto& c : cases) {
+    memory_run run;
+    run.input = build_bmp(c.recipe);
+    run_in_memory(run, {40, 40, 40, 0.0f});
+    EXPECT_EQ(run.report.refused, c.outcome) << c.name;
+    EXPECT_EQ(run.report.counted, c.counted) << c.name;
+    if (run.report.done()) {
+      EXPECT_EQ(output_fault(build_bmp(c.recipe), {}, run.written()), "") << c.name;
+    }
+  }
+}

@@ -1,7 +1,5 @@
 #include "bitmap/compaction.h"
 
-#include <utility>
-
 #include "bitmap/work_image.h"
 
 int count_distinct(const value_counts& counts) {
@@ -10,14 +8,10 @@ int count_distinct(const value_counts& counts) {
   return distinct;
 }
 
-void compact_values(work_image& image, std::vector<value_counts> parts) {
+void compact_values(work_image& image) {
   value_compaction& compaction = image.compaction;
   compaction = value_compaction{};
-  for (const value_counts& part : parts) {
-    for (std::size_t v = 0; v < bmp::PALETTE_ENTRIES; ++v) compaction.counts[v] += part[v];
-  }
-  compaction.part_counts = std::move(parts);
-  const value_counts& counts = compaction.counts;
+  const value_counts& counts = image.census.total;
   // Values past the stored entries have no colour of their own: the clamp showed them black.
   std::uint32_t stored = stored_entry_count(image.header);
   int rank = 0;
@@ -38,10 +32,15 @@ void compact_values(work_image& image, std::vector<value_counts> parts) {
   compaction.active = true;
 }
 
-value_counts counts_by_rank(const value_compaction& compaction) {
+value_counts counts_by_rank(const value_compaction& compaction, const value_counts& counts) {
   value_counts by_rank{};
   for (std::size_t v = 0; v < bmp::PALETTE_ENTRIES; ++v) {
-    if (compaction.counts[v] != 0) by_rank[compaction.rank[v]] = compaction.counts[v];
+    if (counts[v] != 0) by_rank[compaction.rank[v]] = counts[v];
   }
   return by_rank;
+}
+
+value_counts picture_counts(const work_image& image) {
+  const value_counts& counts = image.census.total;
+  return image.compaction.active ? counts_by_rank(image.compaction, counts) : counts;
 }

@@ -19,16 +19,13 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 #include "bitmap/bmp_layout.h"
 #include "bitmap/value_counts.h"
 
 struct value_compaction {
   bool active = false;
-  int distinct = 0;                       // |S|
-  value_counts counts{};                  // of the file's own values
-  std::vector<value_counts> part_counts;  // the same per row range, kept for the pixel pass
+  int distinct = 0;                                       // |S|
   std::array<std::uint8_t, bmp::PALETTE_ENTRIES> rank{};  // meaningful for the values in S
   std::array<std::uint8_t, bmp::PALETTE_SIZE> palette{};
   std::uint8_t first_pixel = 0;  // the first stored pixel's rank; 0 for a picture without one
@@ -39,9 +36,12 @@ struct work_image;
 // The number of values that occur at least once.
 int count_distinct(const value_counts& counts);
 
-// Takes the image as compacted from here on; `parts` count its picture pixels per value in
-// each of its row ranges.
-void compact_values(work_image& image, std::vector<value_counts> parts);
+// Takes the image as compacted from here on; its rows must be counted (image.census).
+void compact_values(work_image& image);
 
-// The compacted picture's counts, indexed by rank.
-value_counts counts_by_rank(const value_compaction& compaction);
+// The picture's counts by the values the translation sees (image.census must be known):
+// the file's own, or by rank when compacted.
+value_counts picture_counts(const work_image& image);
+
+// The compacted picture's counts, indexed by rank, from the counts of the file's values.
+value_counts counts_by_rank(const value_compaction& compaction, const value_counts& counts);

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "bitmap/palette_entry.h"
 #include "bitmap/work_image.h"
 
@@ -18,15 +20,23 @@ std::int64_t colors_used_read(const work_image& image) {
   return image.compaction.active ? image.compaction.distinct : image.header.colors_used;
 }
 
-std::int64_t count_used_colors(const work_image& image) {
+bool used_count_guessed(const work_image& image) {
   std::int64_t colors_used = colors_used_read(image);
-  if (colors_used != 0 && colors_used != bmp::PALETTE_ENTRIES) return colors_used + 1;
+  return colors_used == 0 || colors_used == bmp::PALETTE_ENTRIES;
+}
+
+std::int64_t palette_guess(const work_image& image) {
   for (int index = bmp::PALETTE_ENTRIES - 1; index >= 0; --index) {
     if (!only_extremes(input_palette_color(image, index))) return index + 2;
   }
   return 1;
 }
 
-int check_palette_room(std::int64_t used_count) {
-  return used_count <= bmp::PALETTE_ENTRIES - 1 ? 0 : -1;
+std::int64_t count_used_colors(const work_image& image, int highest_pixel) {
+  if (!used_count_guessed(image)) return colors_used_read(image) + 1;
+  return std::max<std::int64_t>(palette_guess(image), highest_pixel + 2);
+}
+
+refusal check_palette_room(std::int64_t used_count) {
+  return used_count <= bmp::PALETTE_ENTRIES - 1 ? refusal::none : refusal::palette_full;
 }

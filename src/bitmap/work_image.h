@@ -33,6 +33,12 @@ struct work_image {
   // Set when the picture is taken as compacted: index_map and every palette read then
   // speak of ranks, not of the file's own values.
   value_compaction compaction;
+  // The file's values among the picture's pixels, once counted.
+  value_census census;
+  // The plan holds only while every pixel lies below this value: the used count came from
+  // the palette guess before the pixels were counted, and the pixel pass checks it as it
+  // goes. 256: the plan always holds.
+  int pixel_limit = bmp::PALETTE_ENTRIES;
 };
 
 // Size limits, checked before anything is allocated.
@@ -41,11 +47,21 @@ refusal check_input_size(std::int64_t file_size);
 // The colours-used value the used-count rule reads: the field, or |S| when compacted.
 std::int64_t colors_used_read(const work_image& image);
 
-// The number of output palette entries in use, catch-all included. May exceed 256.
-std::int64_t count_used_colors(const work_image& image);
+// Whether the used count is guessed from the palette: a colours-used value of 0 or 256.
+bool used_count_guessed(const work_image& image);
 
-// 0 while the palette has a free entry for used_count, -1 when it is full.
-int check_palette_room(std::int64_t used_count);
+// The palette's guess: every entry up to the last one not made only of 0 and 255
+// components, and the catch-all after them. Padding at the top of a palette is black or
+// white; pure colours lower down are only kept by the pixels that use them.
+std::int64_t palette_guess(const work_image& image);
+
+// The number of output palette entries in use, catch-all included; may exceed 256. A
+// guessed count keeps every value a pixel uses: at least `highest_pixel` + 2, the value's
+// own entry and the catch-all (-1: a picture without pixels).
+std::int64_t count_used_colors(const work_image& image, int highest_pixel);
+
+// palette_full once used_count leaves no entry free.
+refusal check_palette_room(std::int64_t used_count);
 
 // The output's headers and palette: the used entries and the black catch-all.
 void assemble_prefix(work_image& image);

@@ -52,8 +52,8 @@ void read_palette_and_pixels(work_image& image, inspection& found) {
   for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
     found.palette[static_cast<std::size_t>(k)].color = input_palette_color(image, k);
   }
-  const value_compaction& compaction = image.compaction;
-  value_counts counts = compaction.active ? counts_by_rank(compaction) : count_values(image);
+  count_rows(image);
+  value_counts counts = picture_counts(image);
   for (std::size_t k = 0; k < counts.size(); ++k) found.palette[k].pixels = counts[k];
   found.distinct_values = count_distinct(counts);
 }
@@ -100,6 +100,8 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   found.measured = true;
   found.stride = image.header.stride;
   found.used_count = found.outcome.counted;
+  if (found.outcome.guessed != 0 && found.outcome.guessed < found.used_count)
+    found.guessed_used_count = found.outcome.guessed;
   found.first_pixel = first_input_pixel(image);
   found.compacted = compact;
   read_palette_and_pixels(image, found);

@@ -38,7 +38,8 @@ struct inspection {
   // 8-bit equivalent:
   bool measured = false;
   std::uint32_t stride = 0;
-  std::int64_t used_count = 0;  // before the slot table, the catch-all included
+  std::int64_t used_count = 0;          // before the slot table, the catch-all included
+  std::int64_t guessed_used_count = 0;  // the palette's guess where the pixels raised it, else 0
   int first_pixel = 0;
   int distinct_values = 0;  // among the picture's pixels
   bool compacted = false;   // described as --compact-palette takes it

@@ -44,8 +44,11 @@ std::string header_lines(const inspection& found) {
 
 std::string translation_lines(const inspection& found) {
   std::string text = format("  stride             %u\n", found.stride);
-  text += format("  used count         %lld (the catch-all entry included)\n",
-                 static_cast<long long>(found.used_count));
+  text += format("  used count         %lld", static_cast<long long>(found.used_count));
+  if (found.guessed_used_count != 0)
+    text += format(", raised from %lld by the pixels",
+                   static_cast<long long>(found.guessed_used_count));
+  text += " (the catch-all entry included)\n";
   text += format("  first pixel        %d\n", found.first_pixel);
   text += format("  distinct values    %d", found.distinct_values);
   if (found.compacted && found.distinct_values > 0)
@@ -166,8 +169,12 @@ std::string json_file(const inspected_file& file) {
   text += format(", \"file_size\": %lld", static_cast<long long>(found.file_size));
   if (found.has_headers) text += ", " + json_header(found);
   if (!found.measured) return text + "}";
-  text += format(", \"stride\": %u, \"used_count\": %lld, \"first_pixel\": %d, ", found.stride,
-                 static_cast<long long>(found.used_count), found.first_pixel);
+  text += format(", \"stride\": %u, \"used_count\": %lld, ", found.stride,
+                 static_cast<long long>(found.used_count));
+  if (found.guessed_used_count != 0)
+    text += format("\"used_count_raised_from\": %lld, ",
+                   static_cast<long long>(found.guessed_used_count));
+  text += format("\"first_pixel\": %d, ", found.first_pixel);
   text += format("\"distinct_values\": %d, ", found.distinct_values);
   if (found.compacted) text += "\"compacted\": true, ";
   return text + json_palette(found) + "}";

@@ -54,14 +54,14 @@ pixel_plan plan_without_draws(const std::array<std::uint8_t, bmp::PALETTE_ENTRIE
   return plan;
 }
 
-int near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
-                         int blue_tolerance, float background_share, pixel_plan& plan) {
+refusal near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
+                             int blue_tolerance, float background_share, pixel_plan& plan) {
   plan = plan_without_draws(image.index_map);
-  if (!near_background_step_on(background_share)) return 0;
-  if (image.used_count > MAX_USED_FOR_GRAYS) return -2;
+  if (!near_background_step_on(background_share)) return refusal::none;
+  if (image.used_count > MAX_USED_FOR_GRAYS) return refusal::no_room_for_grays;
   append_gray_ramp(image);
   tolerances limit{red_tolerance, green_tolerance, blue_tolerance};
-  if (limit.largest() <= 0) return 0;
+  if (limit.largest() <= 0) return refusal::none;
   rgb background = output_palette_color(image, 0);
   for (std::size_t k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
     // Test the colour these pixels show now, wherever the clamp and the swaps sent them.
@@ -71,7 +71,7 @@ int near_background_pass(work_image& image, int red_tolerance, int green_toleran
     plan_matched_value(image, k, background_threshold(distance, limit.largest(), background_share),
                        plan);
   }
-  return 0;
+  return refusal::none;
 }
 
 int nearest_gray(const work_image& image, int k) {

@@ -26,10 +26,9 @@ inline bool near_background_step_on(float background_share) {
 constexpr int MAX_USED_FOR_GRAYS = bmp::PALETTE_ENTRIES - static_cast<int>(gray_ramp.size()) - 1;
 
 // Appends the gray ramp and decides, per input value, what its pixels become; the pixel
-// transform applies the decisions. 0 when the output may be written, -2 when the palette
-// has no room for the grays.
-int near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
-                         int blue_tolerance, float background_share, pixel_plan& plan);
+// transform applies the decisions. no_room_for_grays when the used count leaves no room.
+refusal near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
+                             int blue_tolerance, float background_share, pixel_plan& plan);
 
 // The ramp level nearest the brightest component of input palette entry k; ties go low.
 int nearest_gray(const work_image& image, int k);

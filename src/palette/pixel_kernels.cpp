@@ -1,5 +1,7 @@
 #include "palette/pixel_kernels.h"
 
+#include <algorithm>
+
 #ifndef PALETTE_KERNEL_CAP
 #define PALETTE_KERNEL_CAP 2
 #endif
@@ -26,7 +28,13 @@ void draw_portable(const std::uint8_t* in, std::uint8_t* out, std::size_t length
   }
 }
 
-constexpr pixel_kernels PORTABLE{map_portable, count_portable, draw_portable};
+std::uint8_t highest_portable(const std::uint8_t* in, std::size_t length) {
+  std::uint8_t highest = 0;
+  for (std::size_t i = 0; i < length; ++i) highest = std::max(highest, in[i]);
+  return highest;
+}
+
+constexpr pixel_kernels PORTABLE{map_portable, count_portable, draw_portable, highest_portable};
 
 }  // namespace
 

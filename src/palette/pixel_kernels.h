@@ -39,6 +39,8 @@ struct pixel_kernels {
               const value_table& table);
   void (*count)(const std::uint8_t* in, std::size_t length, value_counts& counts);
   void (*draw)(const std::uint8_t* in, std::uint8_t* out, std::size_t length, draw_tables& tables);
+  // The highest of `length` pixels; 0 for none.
+  std::uint8_t (*highest)(const std::uint8_t* in, std::size_t length);
 };
 
 enum class kernel_tier { portable, avx2, avx512, neon };

@@ -4,6 +4,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -310,10 +311,28 @@ AVX2_TARGET void draw_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_
                      AVX2_TARGET { draw_block(from, to, pixels, fixed, decided, tables); });
 }
 
+// Four blocks a step, so that the maxima do not wait on one another.
+AVX2_TARGET std::uint8_t highest_avx2(const std::uint8_t* in, std::size_t length) {
+  __m256i most[4] = {};
+  std::size_t i = 0;
+  for (; i + 4 * LANES <= length; i += 4 * LANES) {
+    for (std::size_t k = 0; k < 4; ++k)
+      most[k] = _mm256_max_epu8(most[k], load_block(in + i + k * LANES));
+  }
+  __m256i all =
+      _mm256_max_epu8(_mm256_max_epu8(most[0], most[1]), _mm256_max_epu8(most[2], most[3]));
+  alignas(32) std::uint8_t lanes[LANES];
+  store_block(lanes, all);
+  std::uint8_t highest = 0;
+  for (std::uint8_t lane : lanes) highest = std::max(highest, lane);
+  for (; i < length; ++i) highest = std::max(highest, in[i]);
+  return highest;
+}
+
 }  // namespace
 
 const pixel_kernels* avx2_kernels_if_supported() {
-  static const pixel_kernels kernels{map_avx2, count_avx2, draw_avx2};
+  static const pixel_kernels kernels{map_avx2, count_avx2, draw_avx2, highest_avx2};
   static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
   return supported ? &kernels : nullptr;
 }

@@ -177,10 +177,33 @@ VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::s
   }
 }
 
+// Four blocks a step, so that the maxima do not wait on one another; the last partial
+// block loads zeros past the end.
+VECTOR_TARGET std::uint8_t highest_vector(const std::uint8_t* in, std::size_t length) {
+  __m512i most[4] = {};
+  std::size_t i = 0;
+  for (; i + 4 * LANES <= length; i += 4 * LANES) {
+    for (std::size_t k = 0; k < 4; ++k)
+      most[k] = _mm512_max_epu8(most[k], _mm512_loadu_si512(in + i + k * LANES));
+  }
+  for (; i < length; i += LANES)
+    most[0] = _mm512_max_epu8(most[0], _mm512_maskz_loadu_epi8(first_lanes(length - i), in + i));
+  __m512i all =
+      _mm512_max_epu8(_mm512_max_epu8(most[0], most[1]), _mm512_max_epu8(most[2], most[3]));
+  // Halve the vector until one byte holds the maximum of all 64.
+  __m256i half = _mm256_max_epu8(_mm512_castsi512_si256(all), _mm512_extracti64x4_epi64(all, 1));
+  __m128i quarter = _mm_max_epu8(_mm256_castsi256_si128(half), _mm256_extracti128_si256(half, 1));
+  quarter = _mm_max_epu8(quarter, _mm_srli_si128(quarter, 8));
+  quarter = _mm_max_epu8(quarter, _mm_srli_si128(quarter, 4));
+  quarter = _mm_max_epu8(quarter, _mm_srli_si128(quarter, 2));
+  quarter = _mm_max_epu8(quarter, _mm_srli_si128(quarter, 1));
+  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(quarter));
+}
+
 }  // namespace
 
 const pixel_kernels* avx512_kernels_if_supported() {
-  static const pixel_kernels kernels{map_vector, count_vector, draw_vector};
+  static const pixel_kernels kernels{map_vector, count_vector, draw_vector, highest_vector};
   static const bool supported =
       __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
       __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");

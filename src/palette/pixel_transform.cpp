@@ -1,6 +1,7 @@
 #include "palette/pixel_transform.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "palette/random_sequence.h"
 #include "palette/row_ranges.h"
@@ -25,16 +26,16 @@ std::vector<row_range> ranges_of(const work_image& image) {
 }
 
 // Calls f(offset, length) for the picture bytes of every row of the range, as offsets into
-// the rows; rows without fill bytes form one span.
+// the rows; rows without fill bytes form one span. Stops where f returns false.
 template <typename F>
-void for_each_span(const work_image& image, row_range range, F f) {
+bool for_each_span(const work_image& image, row_range range, F f) {
   std::size_t width = static_cast<std::size_t>(image.header.width);
   std::size_t stride = image.header.stride;
-  if (width == stride) {
-    f(range.first * stride, width * (range.end - range.first));
-    return;
+  if (width == stride) return f(range.first * stride, width * (range.end - range.first));
+  for (std::size_t row = range.first; row < range.end; ++row) {
+    if (!f(row * stride, width)) return false;
   }
-  for (std::size_t row = range.first; row < range.end; ++row) f(row * stride, width);
+  return true;
 }
 
 void zero_fill_bytes(work_image& image, row_range range) {
@@ -130,10 +131,11 @@ value_counts count_values(const work_image& image, const pixel_kernels& kernels)
   return sum_counts(count_parts(image, kernels));
 }
 
-pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& compaction) {
+pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& compaction,
+                                const value_counts& counts) {
   pixel_plan by_value;
   for (std::size_t v = 0; v < bmp::PALETTE_ENTRIES; ++v) {
-    if (compaction.counts[v] == 0) continue;
+    if (counts[v] == 0) continue;
     std::size_t rank = compaction.rank[v];
     by_value.fixed[v] = plan.fixed[rank];
     by_value.takes_draw[v] = plan.takes_draw[rank];
@@ -144,37 +146,130 @@ pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& 
   return by_value;
 }
 
-void transform_pixels(work_image& image, const pixel_plan& ranked_plan,
+void count_rows(work_image& image, const pixel_kernels& kernels) {
+  if (image.census.known) return;
+  image.census.parts = count_parts(image, kernels);
+  image.census.total = sum_counts(image.census.parts);
+  image.census.known = true;
+}
+
+namespace {
+
+// Whether the checked pass can be undone: below the limit, the map must tell every value
+// apart.
+bool map_tells_values_apart(const work_image& image, const value_table& table) {
+  std::array<bool, bmp::PALETTE_ENTRIES> taken{};
+  for (int v = 0; v < image.pixel_limit; ++v) {
+    bool& seen = taken[table[static_cast<std::size_t>(v)]];
+    if (seen) return false;
+    seen = true;
+  }
+  return true;
+}
+
+// Small enough to stay in the first-level cache between its check and its map, so that the
+// check costs no extra trip to memory.
+constexpr std::size_t CHECKED_CHUNK = 4 * 1024;
+
+// Maps the range chunk by chunk while every chunk lies below the limit (and no other range
+// has found one that does not); returns the picture bytes mapped. The fill bytes wait for
+// every range to pass: the input palette may reach into the rows, and a plan made again
+// reads it.
+std::size_t map_checked(work_image& image, row_range range, const value_table& table,
+                        const pixel_kernels& kernels, std::atomic<bool>& broken) {
+  std::uint8_t* rows = image.output_pixels;
+  auto limit = static_cast<std::uint8_t>(image.pixel_limit);
+  std::size_t mapped = 0;
+  for_each_span(image, range, [&](std::size_t offset, std::size_t length) {
+    for (std::size_t done = 0; done < length; done += CHECKED_CHUNK) {
+      std::size_t chunk = std::min(CHECKED_CHUNK, length - done);
+      std::uint8_t* at = rows + offset + done;
+      if (broken.load(std::memory_order_relaxed) || kernels.highest(at, chunk) >= limit) {
+        broken.store(true, std::memory_order_relaxed);
+        return false;
+      }
+      kernels.map(at, at, chunk, table);
+      mapped += chunk;
+    }
+    return true;
+  });
+  return mapped;
+}
+
+// Maps back the first `mapped` picture bytes of the range.
+void unmap(work_image& image, row_range range, std::size_t mapped, const value_table& inverse,
+           const pixel_kernels& kernels) {
+  std::uint8_t* rows = image.output_pixels;
+  for_each_span(image, range, [&](std::size_t offset, std::size_t length) {
+    std::size_t part = std::min(length, mapped);
+    kernels.map(rows + offset, rows + offset, part, inverse);
+    mapped -= part;
+    return mapped != 0;
+  });
+}
+
+// The checked pass: false, with the rows as read, where a pixel breaks the plan.
+bool map_while_below_limit(work_image& image, const std::vector<row_range>& ranges,
+                           const value_table& table, const pixel_kernels& kernels) {
+  std::vector<std::size_t> mapped(ranges.size());
+  std::atomic<bool> broken{false};
+  run_parts(ranges.size(), [&](std::size_t part) {
+    mapped[part] = map_checked(image, ranges[part], table, kernels, broken);
+  });
+  if (!broken.load()) {
+    for (row_range range : ranges) zero_fill_bytes(image, range);
+    return true;
+  }
+  value_table inverse{};
+  for (int v = 0; v < image.pixel_limit; ++v)
+    inverse[table[static_cast<std::size_t>(v)]] = static_cast<std::uint8_t>(v);
+  run_parts(ranges.size(),
+            [&](std::size_t part) { unmap(image, ranges[part], mapped[part], inverse, kernels); });
+  return false;
+}
+
+}  // namespace
+
+bool transform_pixels(work_image& image, const pixel_plan& ranked_plan,
                       const pixel_kernels& kernels, near_background_tally* tally) {
+  const bool draws = any_decided_by_draw(ranked_plan);
+  const bool assumed = image.pixel_limit < bmp::PALETTE_ENTRIES;
+  // The counts come first where the draws or the tally need them, or where a map that
+  // breaks the plan could not be undone; they settle the limit at once.
+  if (draws || tally != nullptr || (assumed && !map_tells_values_apart(image, ranked_plan.fixed)))
+    count_rows(image, kernels);
+  if (image.census.known && highest_value(image.census.total) >= image.pixel_limit) return false;
   // Compaction renumbers in the same pass: the plan is rewritten for the file's values.
   const bool compacted = image.compaction.active;
   const pixel_plan plan =
-      compacted ? plan_for_file_values(ranked_plan, image.compaction) : ranked_plan;
+      compacted ? plan_for_file_values(ranked_plan, image.compaction, image.census.total)
+                : ranked_plan;
   const std::uint8_t* in = input_pixels(image);
   image.output_pixels = input_pixels(image);
   std::uint8_t* out = image.output_pixels;
   std::vector<row_range> ranges = ranges_of(image);
-  const bool draws = any_decided_by_draw(plan);
-  // The compaction counted the rows already, in the same ranges.
-  std::vector<value_counts> parts;
-  if (draws || tally != nullptr)
-    parts = compacted ? image.compaction.part_counts : count_parts(image, kernels);
+  const std::vector<value_counts>& parts = image.census.parts;
   if (draws) {
-    const draw_tables first = make_draw_tables(sum_counts(parts), plan);
+    const draw_tables first = make_draw_tables(image.census.total, plan);
     run_parts(ranges.size(), [&](std::size_t part) {
       draw_tables tables = tables_for_part(first, parts, part);
       for_each_span(image, ranges[part], [&](std::size_t offset, std::size_t length) {
         kernels.draw(in + offset, out + offset, length, tables);
+        return true;
       });
       zero_fill_bytes(image, ranges[part]);
     });
+  } else if (assumed && !image.census.known) {
+    if (!map_while_below_limit(image, ranges, plan.fixed, kernels)) return false;
   } else {
     run_parts(ranges.size(), [&](std::size_t part) {
       for_each_span(image, ranges[part], [&](std::size_t offset, std::size_t length) {
         kernels.map(in + offset, out + offset, length, plan.fixed);
+        return true;
       });
       zero_fill_bytes(image, ranges[part]);
     });
   }
-  if (tally != nullptr) *tally = tally_of(image, plan, sum_counts(parts), kernels);
+  if (tally != nullptr) *tally = tally_of(image, plan, image.census.total, kernels);
+  return true;
 }

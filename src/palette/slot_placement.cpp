@@ -1,16 +1,17 @@
 #include "palette/slot_placement.h"
 
+#include <utility>
+
 #include "bitmap/palette_entry.h"
 
 namespace {
 
-int resolve_source(work_image& image, int source, rgb color) {
+std::optional<int> resolve_source(work_image& image, held_entries& held, int source, rgb color) {
   if (source == PLACE_FIND_OR_APPEND) {
-    int found = find_palette_color(image, color.red, color.green, color.blue);
-    return found >= 0 ? found : append_palette_color(image, color.red, color.green, color.blue);
+    std::optional<int> found = find_palette_color(image, color);
+    return found ? found : append_palette_color(image, held, color);
   }
-  if (source == PLACE_APPEND)
-    return append_palette_color(image, color.red, color.green, color.blue);
+  if (source == PLACE_APPEND) return append_palette_color(image, held, color);
   return source;
 }
 
@@ -27,37 +28,66 @@ void remap_index_map(work_image& image, std::uint8_t a, std::uint8_t b) {
 
 }  // namespace
 
-int find_palette_color(const work_image& image, std::uint8_t red, std::uint8_t green,
-                       std::uint8_t blue) {
-  for (int index = bmp::PALETTE_ENTRIES - 1; index >= 0; --index) {
-    if (output_palette_color(image, index) == rgb{red, green, blue}) return index;
+bool held_entries_matter(const work_image& image) {
+  return image.used_count < FIXED_SLOTS || first_input_pixel(image) >= image.used_count;
+}
+
+held_entries entries_in_use(const work_image& image) {
+  held_entries held{};
+  if (!image.census.known) {
+    for (int k = 0; k < image.used_count && k < bmp::PALETTE_ENTRIES; ++k)
+      held[static_cast<std::size_t>(k)] = true;
+    return held;
   }
-  return -1;
+  value_counts picture = picture_counts(image);
+  for (std::size_t v = 0; v < bmp::PALETTE_ENTRIES; ++v) {
+    if (picture[v] != 0) held[image.index_map[v]] = true;
+  }
+  return held;
 }
 
-int append_palette_color(work_image& image, std::uint8_t red, std::uint8_t green,
-                         std::uint8_t blue) {
-  if (check_palette_room(image.used_count) != 0) return -1;
-  set_output_palette_color(image, image.used_count, {red, green, blue});
-  return image.used_count++;
+std::optional<int> find_palette_color(const work_image& image, rgb color) {
+  for (int index = bmp::PALETTE_ENTRIES - 1; index >= 0; --index) {
+    if (output_palette_color(image, index) == color) return index;
+  }
+  return std::nullopt;
 }
 
-int place_color(work_image& image, int source, int slot, std::uint8_t red, std::uint8_t green,
-                std::uint8_t blue) {
-  source = resolve_source(image, source, {red, green, blue});
-  if (source < 0) return -1;
-  if (source == slot) return 0;
-  swap_output_palette_colors(image, source, slot);
-  remap_index_map(image, static_cast<std::uint8_t>(source), static_cast<std::uint8_t>(slot));
-  return 0;
+std::optional<int> append_palette_color(work_image& image, held_entries& held, rgb color) {
+  int entry = image.used_count;
+  while (entry < bmp::PALETTE_ENTRIES && held[static_cast<std::size_t>(entry)]) ++entry;
+  if (entry >= bmp::PALETTE_ENTRIES) return std::nullopt;
+  set_output_palette_color(image, entry, color);
+  held[static_cast<std::size_t>(entry)] = true;
+  image.used_count = entry + 1;
+  return entry;
 }
 
-bool apply_slot_table(work_image& image) {
+refusal place_color(work_image& image, held_entries& held, int source, int slot, rgb color) {
+  std::optional<int> from = resolve_source(image, held, source, color);
+  if (!from) return refusal::palette_full;
+  auto a = static_cast<std::size_t>(*from);
+  auto b = static_cast<std::size_t>(slot);
+  if (a != b) {
+    swap_output_palette_colors(image, *from, slot);
+    std::swap(held[a], held[b]);
+    remap_index_map(image, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b));
+  }
+  held[b] = true;
+  return refusal::none;
+}
+
+refusal apply_slot_table(work_image& image, held_entries& held) {
   for (const slot_step& step : SLOT_TABLE) {
     int source = step.source == BACKGROUND_SOURCE ? first_input_pixel(image) : step.source;
-    if (place_color(image, source, step.slot, step.color.red, step.color.green, step.color.blue) !=
-        0)
-      return false;
+    refusal outcome = place_color(image, held, source, step.slot, step.color);
+    if (outcome != refusal::none) return outcome;
   }
-  return true;
+  for (int k = bmp::PALETTE_ENTRIES - 1; k >= image.used_count; --k) {
+    if (held[static_cast<std::size_t>(k)]) {
+      image.used_count = k + 1;
+      break;
+    }
+  }
+  return refusal::none;
 }

@@ -2,9 +2,17 @@
 // Fixed colours in fixed palette slots: every move swaps two palette entries and the
 // pixel values with them, so the picture keeps its look. The pixel side of every swap is
 // recorded in index_map and applied to the rows once, at the end.
+//
+// A colour in use is never written over: the entries that hold one are marked (those the
+// pixels point to, each appended colour, each filled slot), a swap moves the marks with
+// the colours, and an appended colour takes the first unmarked entry from the used count
+// on. A swap can park a colour in use above the used count only in a palette of fewer than
+// 8 used entries or for a background index at or above it; elsewhere every append lands on
+// the used count itself.
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "bitmap/palette_entry.h"
 #include "bitmap/work_image.h"
@@ -35,20 +43,33 @@ constexpr std::array<slot_step, 8> SLOT_TABLE = {{
     {PLACE_APPEND, 7, {1, 4, 255}},
 }};
 
-// Moves the source entry (or the colour, found or appended) into slot.
-// 0 on success, -1 when an append finds the palette full (nothing changed then).
-int place_color(work_image& image, int source, int slot, std::uint8_t red, std::uint8_t green,
-                std::uint8_t blue);
+// The slots 0 to 7 that the table fills.
+constexpr int FIXED_SLOTS = static_cast<int>(SLOT_TABLE.size());
 
-// The highest entry holding the colour, or -1. Every entry is searched, used or not.
-int find_palette_color(const work_image& image, std::uint8_t red, std::uint8_t green,
-                       std::uint8_t blue);
+// Which output palette entries hold a colour in use.
+using held_entries = std::array<bool, bmp::PALETTE_ENTRIES>;
 
-// Writes the colour into entry used_count, whatever it holds, and counts it as used.
-// The new entry's index, or -1 when the palette is full.
-int append_palette_color(work_image& image, std::uint8_t red, std::uint8_t green,
-                         std::uint8_t blue);
+// Whether the slot table must know which entries the pixels use: whether an append can
+// reach an entry that a swap moved up from below the used count.
+bool held_entries_matter(const work_image& image);
+
+// The entries the pixels point to after the clamp, from the counts (image.census). Without
+// them, where held_entries_matter says which ones changes nothing: every entry below the
+// used count.
+held_entries entries_in_use(const work_image& image);
+
+// Moves the source entry (or the colour, found or appended) into slot and marks the slot
+// held. palette_full when an append finds no free entry (nothing changed then).
+refusal place_color(work_image& image, held_entries& held, int source, int slot, rgb color);
+
+// The highest entry holding the colour. Every entry is searched, used or not.
+std::optional<int> find_palette_color(const work_image& image, rgb color);
+
+// Writes the colour into the first entry from used_count on that holds no colour in use,
+// marks it, and counts the used entries up to it; none when the palette is full.
+std::optional<int> append_palette_color(work_image& image, held_entries& held, rgb color);
 
 // Background to slot 0, markers to 5, 4 and 1, placeholders to 2, 3, 6 and 7, in that
-// order. False at the first append that finds the palette full.
-bool apply_slot_table(work_image& image);
+// order; then the used count reaches past every entry in use, so that the grays go above
+// them. palette_full at the first append that finds the palette full.
+refusal apply_slot_table(work_image& image, held_entries& held);

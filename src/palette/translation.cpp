@@ -7,11 +7,6 @@
 
 namespace {
 
-translation_report refused(translation_report report, refusal reason) {
-  report.refused = reason;
-  return report;
-}
-
 // The caller's cuts where they fit the rows, else as many even ranges as the picture's
 // size and the processors allow.
 std::vector<std::uint32_t> row_cuts_for(const translation_memory& memory,
@@ -63,31 +58,88 @@ translation_report check_file_size(std::int64_t file_size) {
   return report;
 }
 
+eight_bit_form read_eight_bit_form(const std::vector<std::uint8_t>& file) {
+  eight_bit_form form;
+  std::vector<std::uint8_t> bytes = file;
+  std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
+  work_image image;
+  translation_report report = load_rows(memory_in_vectors(bytes, prefix, form.bytes), image);
+  form.refused = report.refused;
+  if (!report.done()) return form;
+  form.header = image.header;
+  if (report.header.in_place) form.bytes = std::move(bytes);
+  return form;
+}
+
+namespace {
+
+// The used count, the room check, the prefix and the clamp. Without the counts, a guessed
+// used count is taken as it stands, to be checked by the pixel pass (image.pixel_limit).
+void settle_used_count(translation_report& report, work_image& image) {
+  bool known = image.census.known;
+  report.guessed = used_count_guessed(image) ? palette_guess(image) : 0;
+  report.counted = count_used_colors(image, known ? highest_value(picture_counts(image)) : -1);
+  report.used_count = report.counted;
+  report.refused = check_palette_room(report.counted);
+  if (!report.done()) return;
+  image.used_count = static_cast<int>(report.counted);
+  bool assumed = report.guessed != 0 && !known;
+  image.pixel_limit = assumed ? image.used_count - 1 : bmp::PALETTE_ENTRIES;
+  assemble_prefix(image);
+  clamp_index_map(image);
+}
+
+// Whether the settled used count or the slot table to come needs the counts it lacks.
+bool counts_needed(const work_image& image, bool may_assume) {
+  if (image.census.known) return false;
+  bool assumed = image.pixel_limit < bmp::PALETTE_ENTRIES;
+  // A first pixel at or above the limit breaks the guess at once.
+  if (assumed && (!may_assume || first_input_pixel(image) >= image.pixel_limit)) return true;
+  return held_entries_matter(image);
+}
+
+translation_report prepare(const translation_memory& memory,
+                           const translation_parameters& parameters, work_image& image,
+                           const pixel_kernels& kernels, bool may_assume) {
+  translation_report report = load_rows(memory, image);
+  if (!report.done()) return report;
+  if (parameters.compact_palette) {
+    count_rows(image, kernels);
+    compact_values(image);
+  }
+  settle_used_count(report, image);
+  if (report.done() && counts_needed(image, may_assume)) {
+    count_rows(image, kernels);
+    settle_used_count(report, image);
+  }
+  return report;
+}
+
+// The slot table and the near-background decisions, after the prefix and the clamp.
+void plan_after_prefix(translation_report& report, const translation_parameters& parameters,
+                       work_image& image, pixel_plan& plan) {
+  held_entries held = entries_in_use(image);
+  report.refused = apply_slot_table(image, held);
+  if (!report.done()) return;
+  report.used_count = image.used_count;
+  report.refused =
+      near_background_pass(image, parameters.red_tolerance, parameters.green_tolerance,
+                           parameters.blue_tolerance, parameters.background_share, plan);
+}
+
+}  // namespace
+
 translation_report prepare_translation(const translation_memory& memory,
                                        const translation_parameters& parameters, work_image& image,
                                        const pixel_kernels& kernels) {
-  translation_report report = load_rows(memory, image);
-  if (!report.done()) return report;
-  if (parameters.compact_palette) compact_values(image, count_parts(image, kernels));
-  report.counted = count_used_colors(image);
-  report.used_count = report.counted;
-  if (check_palette_room(report.counted) != 0) return refused(report, refusal::palette_full);
-  image.used_count = static_cast<int>(report.counted);
-  assemble_prefix(image);
-  clamp_index_map(image);
-  return report;
+  return prepare(memory, parameters, image, kernels, false);
 }
 
 translation_report plan_translation(const translation_memory& memory,
                                     const translation_parameters& parameters, work_image& image,
                                     pixel_plan& plan, const pixel_kernels& kernels) {
-  translation_report report = prepare_translation(memory, parameters, image, kernels);
-  if (!report.done()) return report;
-  if (!apply_slot_table(image)) return refused(report, refusal::palette_full);
-  report.used_count = image.used_count;
-  if (near_background_pass(image, parameters.red_tolerance, parameters.green_tolerance,
-                           parameters.blue_tolerance, parameters.background_share, plan) != 0)
-    return refused(report, refusal::no_room_for_grays);
+  translation_report report = prepare(memory, parameters, image, kernels, false);
+  if (report.done()) plan_after_prefix(report, parameters, image, plan);
   return report;
 }
 
@@ -95,8 +147,17 @@ translation_report translate_file(const translation_memory& memory,
                                   const translation_parameters& parameters, work_image& image,
                                   const pixel_kernels& kernels) {
   pixel_plan plan;
-  translation_report report = plan_translation(memory, parameters, image, plan, kernels);
-  if (report.done()) transform_pixels(image, plan, kernels, memory.tally ? &report.tally : nullptr);
+  translation_report report = prepare(memory, parameters, image, kernels, true);
+  if (report.done()) plan_after_prefix(report, parameters, image, plan);
+  near_background_tally* tally = memory.tally ? &report.tally : nullptr;
+  bool assumed = image.pixel_limit < bmp::PALETTE_ENTRIES;
+  if (report.done() ? transform_pixels(image, plan, kernels, tally) : !assumed) return report;
+  // A refusal made on a guessed used count, or a pixel that breaks the guess: the plan
+  // again, from the counts. The pass left the rows as read.
+  count_rows(image, kernels);
+  settle_used_count(report, image);
+  if (report.done()) plan_after_prefix(report, parameters, image, plan);
+  if (report.done()) transform_pixels(image, plan, kernels, tally);
   return report;
 }
 

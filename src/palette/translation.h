@@ -10,6 +10,12 @@
 //   plan_translation     + the slot table and the near-background decisions: everything
 //                        but the pixel rows, which palette-inspect stops before
 //   translate_file       + the one pass over the rows, in place
+//
+// The rows are counted where a rule needs to know the pixels: where the used count comes
+// from the palette guess (it keeps every value a pixel uses), and where the slot table can
+// reach an entry a swap moved (it never writes over one in use). translate_file alone may
+// take the guess as it stands where nothing else needs the counts, and has the pixel pass
+// check it as it goes, so that the commonest pictures are read once.
 
 #include <cstdint>
 #include <functional>
@@ -35,6 +41,7 @@ struct translation_report {
   bmp_header header;            // the file's own, as far as it was read: what a refusal names
   bool loaded = false;          // the header was usable and the image describes the rows
   std::int64_t counted = 0;     // the used-count rule's count, the catch-all included
+  std::int64_t guessed = 0;     // the palette's guess where the rule took it, else 0
   std::int64_t used_count = 0;  // where it stopped: at the room check, or after the slot table
   near_background_tally tally;  // when the memory asked for it
   bool done() const { return refused == refusal::none; }
@@ -83,11 +90,22 @@ inline translation_memory memory_in_vectors(std::vector<std::uint8_t>& file, std
 
 translation_report check_file_size(std::int64_t file_size);
 
+// A file as the translation reads it, before any of its rules: the file itself when it is
+// 8-bit uncompressed, else its decoded 8-bit equivalent; with the header of those bytes.
+struct eight_bit_form {
+  refusal refused = refusal::none;
+  bmp_header header;
+  std::vector<std::uint8_t> bytes;
+};
+
+eight_bit_form read_eight_bit_form(const std::vector<std::uint8_t>& file);
+
 translation_report prepare_translation(const translation_memory& memory,
                                        const translation_parameters& parameters, work_image& image,
                                        const pixel_kernels& kernels = best_kernels());
 
-// The pixel rows are left as read.
+// The pixel rows are left as read; they are counted where the used count or the slot table
+// needs them.
 translation_report plan_translation(const translation_memory& memory,
                                     const translation_parameters& parameters, work_image& image,
                                     pixel_plan& plan,

@@ -1,15 +1,33 @@
 #pragma once
-// The literal translation, kept as the oracle for the single-pass engine: a separate
-// output buffer, a full pixel pass for every palette swap, and one scan of the image for
-// every palette value that passes the near-background test, drawing from the shared
-// sequence pixel by pixel.
+// The literal translation, kept as the oracle for the single-pass engine. It shares with
+// the engine only the reading of a file into its 8-bit form (the size and header checks
+// and the decoding, which the real tools' files test on their own) and the layout
+// constants; every rule after that is its own, written from the rules for clarity: a
+// separate output buffer, a full pixel pass for every palette swap, one scan of the
+// picture for every palette value that passes the near-background test, and a generator
+// stepped draw by draw.
 
+#include <cstdint>
 #include <vector>
 
 #include "palette/translation.h"
 
-// The pipeline's preparation, then the literal steps. The output's rows go to `rows`; the
-// loaded file is left unchanged.
-translation_report reference_translate(const translation_memory& memory,
-                                       const translation_parameters& parameters, work_image& image,
-                                       std::vector<std::uint8_t>& rows);
+struct reference_result {
+  refusal refused = refusal::none;
+  std::vector<std::uint8_t> output;  // the bytes palette-translate writes; empty when refused
+  std::uint64_t draws = 0;           // random numbers drawn
+  int used_count = 0;                // where the translation stopped
+};
+
+// Translates the file as it is (compaction is the caller's to apply literally first).
+reference_result reference_translate(const std::vector<std::uint8_t>& file,
+                                     const translation_parameters& parameters);
+
+// The fixed pseudo-random sequence, one step a draw.
+struct stepping_generator {
+  std::uint32_t state = 1;
+  int next() {
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFF);
+  }
+};

@@ -6,6 +6,7 @@
 #include "bitmap/bmp_header.h"
 #include "bitmap/byte_order.h"
 #include "bitmap/work_image.h"
+#include "palette/translation.h"
 
 namespace {
 
@@ -134,17 +135,10 @@ bmp_recipe full_palette_image(std::vector<std::vector<std::uint8_t>> rows) {
 }
 
 std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file) {
-  auto size = static_cast<std::int32_t>(file.size());
-  bmp_header header;
-  if (check_input_size(static_cast<std::int64_t>(file.size())) != refusal::none ||
-      read_bmp_header(file.data(), size, header) != refusal::none)
-    return file;
-  std::vector<std::uint8_t> eight = file;
-  if (!header.in_place) {
-    eight.assign(static_cast<std::size_t>(equivalent_size(header)), 0);
-    write_equivalent(file.data(), size, header, eight.data());
-    header = equivalent_header(header);
-  }
+  eight_bit_form form = read_eight_bit_form(file);
+  if (form.refused != refusal::none) return file;
+  const std::vector<std::uint8_t>& eight = form.bytes;
+  const bmp_header& header = form.header;
   auto at = [&](std::uint64_t offset) -> std::uint8_t {
     return offset < eight.size() ? eight[offset] : 0;
   };

@@ -9,7 +9,8 @@
 #include "reference_model.h"
 
 std::vector<std::uint8_t> memory_run::written() const {
-  return report.done() ? output_file(image) : std::vector<std::uint8_t>{};
+  if (!report.done()) return {};
+  return literal ? literal_output : output_file(image);
 }
 
 namespace {
@@ -43,10 +44,17 @@ void run_in_memory(memory_run& run, const translation_parameters& parameters, en
     run_in_memory(run, plain, which);
     return;
   }
-  translation_memory memory = attach(run);
-  run.report = which == engine::single_pass
-                   ? translate_file(memory, parameters, run.image)
-                   : reference_translate(memory, parameters, run.image, run.rows);
+  if (which == engine::reference) {
+    reference_result result = reference_translate(run.input, parameters);
+    run.report = {};
+    run.report.refused = result.refused;
+    run.report.used_count = result.used_count;
+    run.literal = true;
+    run.literal_output = std::move(result.output);
+    run.draws = result.draws;
+    return;
+  }
+  run.report = translate_file(attach(run), parameters, run.image);
 }
 
 std::vector<std::uint8_t> translated_bytes(std::vector<std::uint8_t> input,

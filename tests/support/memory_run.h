@@ -22,11 +22,15 @@ struct memory_run {
   std::vector<std::uint8_t> input;
   std::vector<std::uint8_t> output;      // the output's prefix
   std::vector<std::uint8_t> equivalent;  // the 8-bit equivalent of a decoded form
-  std::vector<std::uint8_t> rows;        // the reference's output rows
-  work_image image;
+  work_image image;                      // the engine's; the reference keeps its own
   translation_report report;
   // Where the single pass starts a thread's row range: none, one thread.
   std::vector<std::uint32_t> row_cuts;
+
+  // The reference's run: its output and how many numbers it drew.
+  bool literal = false;
+  std::vector<std::uint8_t> literal_output;
+  std::uint64_t draws = 0;
 
   // The bytes the tool would write; empty unless the translation is done.
   std::vector<std::uint8_t> written() const;
