@@ -1,15 +1,17 @@
 #pragma once
 // What both fuzz targets read from an input: 8 bytes of parameters (three tolerances and
-// the percentage, each a little-endian signed 16-bit number), then the bitmap file. Bit 14
-// of the percentage asks for --compact-palette; the percentage itself takes bit 15 in its
-// place, so every percentage from -16384 to 16383 comes with and without compaction (all
-// beyond 100 act alike anyway). They share the seeds, the dictionary and the regressions.
+// the percentage, each a little-endian signed 16-bit number), then the bitmap file. Of the
+// percentage's bits, 14 asks for --compact-palette and 9 to 13 choose the row cuts (see
+// fuzz_row_cuts); the percentage itself takes bit 15 in their place, so every percentage
+// from -512 to 511 comes with and without compaction and with every cut (all beyond 100
+// act alike anyway). They share the seeds, the dictionary and the regressions.
 
 #include <cstdint>
 #include <vector>
 
 #include "bitmap/bmp_header.h"
 #include "kit/number_parse.h"
+#include "palette/row_ranges.h"
 #include "palette/translation.h"
 
 constexpr std::size_t PARAMETER_BYTES = 8;
@@ -20,6 +22,8 @@ inline int fuzz_parameter(const std::uint8_t* data, std::size_t size, std::size_
 }
 
 constexpr int COMPACT_BIT = 1 << 14;
+constexpr int CUT_SHIFT = 9;
+constexpr int CUT_BITS = 0x1F << CUT_SHIFT;
 
 inline bool fuzz_compacts(const std::uint8_t* data, std::size_t size) {
   return (fuzz_parameter(data, size, 3) & COMPACT_BIT) != 0;
@@ -27,7 +31,18 @@ inline bool fuzz_compacts(const std::uint8_t* data, std::size_t size) {
 
 inline int fuzz_percentage(const std::uint8_t* data, std::size_t size) {
   int raw = fuzz_parameter(data, size, 3);
-  return raw < 0 ? raw | COMPACT_BIT : raw & ~COMPACT_BIT;
+  return raw < 0 ? raw | COMPACT_BIT | CUT_BITS : raw & ~(COMPACT_BIT | CUT_BITS);
+}
+
+// Where the rows of a picture of `rows` rows are cut into ranges, as threads would take
+// them: 0 none; 1 to 15 that many even cuts; 16 to 31 one cut, after row 1 to 16. Fuzzed
+// pictures are too small for the translation to cut them of itself.
+inline std::vector<std::uint32_t> fuzz_row_cuts(const std::uint8_t* data, std::size_t size,
+                                                std::uint32_t rows) {
+  int selector = (fuzz_parameter(data, size, 3) & CUT_BITS) >> CUT_SHIFT;
+  if (selector == 0) return {};
+  if (selector < 16) return even_row_cuts(rows, static_cast<unsigned>(selector) + 1);
+  return {static_cast<std::uint32_t>(selector - 15)};
 }
 
 inline translation_parameters fuzz_parameters(const std::uint8_t* data, std::size_t size) {

@@ -102,12 +102,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::filesystem::create_directories(argv[1]);
-  // The last asks for compaction (bit 14 of the percentage, see fuzz_input.h).
-  const seed_parameters parameter_sets[] = {{40, 40, 40, 30},
-                                            {0, 0, 0, 30},
-                                            {-1, 40, 40, 16},
-                                            {255, 255, 255, 100},
-                                            {40, 40, 40, 30 | COMPACT_BIT}};
+  // The last two ask for compaction and for row cuts (bits 14 and 9 to 13 of the
+  // percentage, see fuzz_input.h).
+  const seed_parameters parameter_sets[] = {
+      {40, 40, 40, 30},
+      {0, 0, 0, 30},
+      {-1, 40, 40, 16},
+      {255, 255, 255, 100},
+      {40, 40, 40, 30 | COMPACT_BIT},
+      {255, 255, 255, 30 | (2 << CUT_SHIFT)},
+      {255, 255, 255, 30 | (17 << CUT_SHIFT)},
+  };
   int written = 0;
   for (const bmp_recipe& recipe : seed_images()) {
     for (const seed_parameters& parameters : parameter_sets) {

@@ -5,7 +5,7 @@
 // every palette swap and every near-background colour; larger ones, where that would slow
 // the search a hundredfold, against the portable per-pixel kernels, which the small ones
 // tie to the literal model; the tiers run with their rows cut into ranges, as threads take
-// them. A compacted translation is checked against the literal model
+// them (fuzz_row_cuts). A compacted translation is checked against the literal model
 // of the file rebuilt as compacted. Every output must hold the fixed colours in their
 // slots, and at percentage 0 the input's picture. The input's layout is in fuzz_input.h.
 
@@ -49,13 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     else
       run_on_tier(run, parameters, kernel_tier::portable);
   });
-  // Every tier runs with its rows cut into ranges as threads take them: a range of one row,
-  // and a cut mid-picture, where a run of one value may cross it.
+  // Every tier runs with its rows cut into ranges as the input says, as threads take them.
   bmp_header header;
   std::uint32_t rows = usable_header(file, header) ? header.rows : 0;
   for (kernel_tier tier : tiers_under_test()) {
     outcome actual = translated(file, [&](memory_run& run) {
-      run.row_cuts = {1, rows / 2 + 1};
+      run.row_cuts = fuzz_row_cuts(data, size, rows);
       run_on_tier(run, parameters, tier);
     });
     if (actual != expected) std::abort();

@@ -175,14 +175,19 @@ void expect_same_as_portable(const pixel_kernels& tier, const std::vector<std::u
     ASSERT_EQ(tables_tier.entries[k].state, tables_portable.entries[k].state) << "value " << k;
 }
 
+// Each way through a block alone gives the same bytes: the tier's own choice, and every
+// block run by run, value by value, lane by lane.
 TEST(Engine, EveryTierGivesThePortableBytes) {
   for (kernel_tier tier : tiers_under_test()) {
-    std::mt19937 random(11);
-    for (int trial = 0; trial < 2000; ++trial) {
-      std::vector<std::uint8_t> span = random_span(random);
-      draw_tables tables = random_draw_tables(random);
-      expect_same_as_portable(*kernels_of(tier), span, tables, trial % 2 == 0);
-      ASSERT_FALSE(HasFatalFailure()) << tier_name(tier) << " trial " << trial;
+    for (block_way way : BLOCK_WAYS) {
+      std::mt19937 random(11);
+      for (int trial = 0; trial < 2000; ++trial) {
+        std::vector<std::uint8_t> span = random_span(random);
+        draw_tables tables = random_draw_tables(random);
+        expect_same_as_portable(*kernels_of(tier, way), span, tables, trial % 2 == 0);
+        ASSERT_FALSE(HasFatalFailure())
+            << tier_name(tier) << " way " << static_cast<int>(way) << " trial " << trial;
+      }
     }
   }
 }
@@ -192,16 +197,19 @@ TEST(Engine, EveryTierGivesThePortableBytes) {
 TEST(Engine, EveryTierHandlesALonePixelAtEveryLane) {
   std::mt19937 random(5);
   for (kernel_tier tier : tiers_under_test()) {
-    for (std::size_t lone = 0; lone < 130; ++lone) {
-      std::vector<std::uint8_t> span(130, 7);
-      span[lone] = 9;
-      draw_tables tables = random_draw_tables(random);
-      for (std::size_t value : {7, 9}) {
-        tables.decided_flags[value] = 0xFF;
-        tables.fixed[value] = tables.entries[value].gray;
+    for (block_way way : BLOCK_WAYS) {
+      for (std::size_t lone = 0; lone < 130; ++lone) {
+        std::vector<std::uint8_t> span(130, 7);
+        span[lone] = 9;
+        draw_tables tables = random_draw_tables(random);
+        for (std::size_t value : {7, 9}) {
+          tables.decided_flags[value] = 0xFF;
+          tables.fixed[value] = tables.entries[value].gray;
+        }
+        expect_same_as_portable(*kernels_of(tier, way), span, tables, lone % 2 == 0);
+        ASSERT_FALSE(HasFatalFailure())
+            << tier_name(tier) << " way " << static_cast<int>(way) << " lone pixel at " << lone;
       }
-      expect_same_as_portable(*kernels_of(tier), span, tables, lone % 2 == 0);
-      ASSERT_FALSE(HasFatalFailure()) << tier_name(tier) << " lone pixel at " << lone;
     }
   }
 }
@@ -293,6 +301,55 @@ TEST(Engine, SwapsComposeIntoTheIndexMap) {
       ASSERT_EQ(fast.image.index_map[input_pixels(fast.image)[at]], literal_rows[at])
           << "trial " << trial << " pixel " << at;
     }
+  }
+}
+
+// The rows are counted only where a rule or the draws need the counts: a guessed used
+// count that no rule needs checked first is checked by the pass itself, and a guess that
+// fills the palette is refused without a look at the pixels.
+TEST(Engine, CountsTheRowsOnlyWhereARuleNeedsThem) {
+  std::vector<rgb> padded = distinct_palette(20);
+  padded.resize(256);  // black above: the guess keeps 20 entries and the catch-all
+  const struct {
+    const char* name;
+    bmp_recipe recipe;
+    translation_parameters parameters;
+    refusal outcome;
+    bool counted;
+  } cases[] = {
+      {"a guess the pixels keep, percentage 0",
+       image_with(padded, 0, {{0, 5, 19, 3}}),
+       {},
+       refusal::none,
+       false},
+      {"a guess the pixels raise",
+       image_with(padded, 0, {{0, 5, 200, 3}}),
+       {},
+       refusal::none,
+       true},
+      {"a guess that fills the palette",
+       full_palette_image({{0, 1}}),
+       {},
+       refusal::palette_full,
+       false},
+      {"colours used 12", image_with(padded, 12, {{0, 5, 11, 3}}), {}, refusal::none, false},
+      {"fewer than 8 entries in use", image_with(padded, 5, {{0, 1}}), {}, refusal::none, true},
+      {"draws",
+       image_with(padded, 12, {{0, 5, 11, 3}}),
+       {255, 255, 255, 0.1f},
+       refusal::none,
+       true},
+  };
+  for (const auto& c : cases) {
+    memory_run run;
+    run.input = build_bmp(c.recipe);
+    run_in_memory(run, c.parameters);
+    EXPECT_EQ(run.report.refused, c.outcome) << c.name;
+    EXPECT_EQ(run.image.census.known, c.counted) << c.name;
+    memory_run literal;
+    literal.input = build_bmp(c.recipe);
+    run_in_memory(literal, c.parameters, engine::reference);
+    EXPECT_EQ(run.written(), literal.written()) << c.name;
   }
 }
 

@@ -21,13 +21,7 @@ namespace {
 
 // 4 x 2, 16 colours used, pixel rows at 118, 126 bytes.
 std::vector<unsigned char> base_image() {
-  bmp_recipe recipe;
-  recipe.width = 4;
-  recipe.height = 2;
-  recipe.palette = distinct_palette(16);
-  recipe.colors_used = 16;
-  recipe.rows = {{0, 3, 7, 15}, {1, 2, 40, 9}};
-  return build_bmp(recipe);
+  return build_bmp(image_with(distinct_palette(16), 16, {{0, 3, 7, 15}, {1, 2, 40, 9}}));
 }
 
 std::vector<unsigned char> with_field(std::size_t at, std::uint32_t value) {

@@ -9,6 +9,7 @@
 
 #include "bitmap/byte_order.h"
 #include "bmp_builder.h"
+#include "case_names.h"
 #include "memory_run.h"
 #include "output_checks.h"
 #include "subprocess.h"
@@ -363,49 +364,59 @@ struct fixture {
   bool core;
 };
 
-TEST(Formats, FilesFromRealToolsDecodeToTheirSourcePictures) {
-  const fixture fixtures[] = {
-      {"imagemagick-default.bmp", "source-40.ppm", 8, 1, false},
-      {"imagemagick-16-colours.bmp", "source-12.ppm", 4, 0, false},
-      {"imagemagick-bmp3-4bit.bmp", "source-12.ppm", 4, 0, false},
-      {"imagemagick-bmp2.bmp", "source-40.ppm", 8, 0, true},
-      {"imagemagick-monochrome.bmp", "source-2.ppm", 1, 0, false},
-      {"netpbm-os2-1bit.bmp", "source-2.ppm", 1, 0, true},
-      {"netpbm-os2-4bit.bmp", "source-12.ppm", 4, 0, true},
-      {"netpbm-os2-8bit.bmp", "source-40.ppm", 8, 0, true},
-      {"netpbm-windows-4bit.bmp", "source-12.ppm", 4, 0, false},
-      {"pillow-1bit.bmp", "source-2.ppm", 1, 0, false},
-  };
-  for (const fixture& f : fixtures) {
-    std::vector<std::vector<rgb>> picture = read_plain_ppm(FIXTURE_DIR "/" + std::string(f.source));
-    ASSERT_EQ(picture.size(), 7u) << f.source;
-    memory_run run;
-    std::vector<unsigned char> file = read_file(FIXTURE_DIR "/" + std::string(f.file));
-    run.input.assign(file.begin(), file.end());
-    bmp_header header;
-    ASSERT_EQ(
-        read_bmp_header(run.input.data(), static_cast<std::int32_t>(run.input.size()), header),
-        refusal::none)
-        << f.file;
-    EXPECT_EQ(header.bits, f.bits) << f.file;
-    EXPECT_EQ(header.compression, f.compression) << f.file;
-    EXPECT_EQ(header.core, f.core) << f.file;
-    ASSERT_TRUE(load_in_memory(run)) << f.file;
-    const std::uint8_t* pixels = run.equivalent.data() + 1078;
-    for (std::size_t y = 0; y < 7; ++y) {
-      for (std::size_t x = 0; x < 13; ++x) {
-        rgb shown = input_palette_color(run.image, pixels[(6 - y) * 16 + x]);
-        ASSERT_EQ(shown, picture[y][x]) << f.file << " at " << x << "," << y;
-      }
-    }
-    run_in_memory(run, {40, 40, 40, 0.3f});
-    EXPECT_EQ(run.report.refused, refusal::none) << f.file;
-    // At percentage 0 the output is the same picture, black-and-white ones too.
-    run.input.assign(file.begin(), file.end());
-    run_in_memory(run, {40, 40, 40, 0.0f});
-    ASSERT_EQ(run.report.refused, refusal::none) << f.file;
-    EXPECT_EQ(output_fault({file.begin(), file.end()}, {}, run.written()), "") << f.file;
-  }
+void PrintTo(const fixture& f, std::ostream* out) {
+  *out << f.file;
 }
+
+const fixture REAL_TOOL_FIXTURES[] = {
+    {"imagemagick-default.bmp", "source-40.ppm", 8, 1, false},
+    {"imagemagick-16-colours.bmp", "source-12.ppm", 4, 0, false},
+    {"imagemagick-bmp3-4bit.bmp", "source-12.ppm", 4, 0, false},
+    {"imagemagick-bmp2.bmp", "source-40.ppm", 8, 0, true},
+    {"imagemagick-monochrome.bmp", "source-2.ppm", 1, 0, false},
+    {"netpbm-os2-1bit.bmp", "source-2.ppm", 1, 0, true},
+    {"netpbm-os2-4bit.bmp", "source-12.ppm", 4, 0, true},
+    {"netpbm-os2-8bit.bmp", "source-40.ppm", 8, 0, true},
+    {"netpbm-windows-4bit.bmp", "source-12.ppm", 4, 0, false},
+    {"pillow-1bit.bmp", "source-2.ppm", 1, 0, false},
+};
+
+class RealToolFiles : public testing::TestWithParam<fixture> {};
+
+TEST_P(RealToolFiles, DecodeToTheirSourcePicturesAndKeepThem) {
+  const fixture& f = GetParam();
+  std::vector<std::vector<rgb>> picture = read_plain_ppm(FIXTURE_DIR "/" + std::string(f.source));
+  ASSERT_EQ(picture.size(), 7u) << f.source;
+  memory_run run;
+  std::vector<unsigned char> file = read_file(FIXTURE_DIR "/" + std::string(f.file));
+  run.input.assign(file.begin(), file.end());
+  bmp_header header;
+  ASSERT_EQ(read_bmp_header(run.input.data(), static_cast<std::int32_t>(run.input.size()), header),
+            refusal::none)
+      << f.file;
+  EXPECT_EQ(header.bits, f.bits) << f.file;
+  EXPECT_EQ(header.compression, f.compression) << f.file;
+  EXPECT_EQ(header.core, f.core) << f.file;
+  ASSERT_TRUE(load_in_memory(run)) << f.file;
+  const std::uint8_t* pixels = run.equivalent.data() + 1078;
+  for (std::size_t y = 0; y < 7; ++y) {
+    for (std::size_t x = 0; x < 13; ++x) {
+      rgb shown = input_palette_color(run.image, pixels[(6 - y) * 16 + x]);
+      ASSERT_EQ(shown, picture[y][x]) << f.file << " at " << x << "," << y;
+    }
+  }
+  run_in_memory(run, {40, 40, 40, 0.3f});
+  EXPECT_EQ(run.report.refused, refusal::none) << f.file;
+  // At percentage 0 the output is the same picture, black-and-white ones too.
+  run.input.assign(file.begin(), file.end());
+  run_in_memory(run, {40, 40, 40, 0.0f});
+  ASSERT_EQ(run.report.refused, refusal::none) << f.file;
+  EXPECT_EQ(output_fault({file.begin(), file.end()}, {}, run.written()), "") << f.file;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, RealToolFiles, testing::ValuesIn(REAL_TOOL_FIXTURES),
+                         [](const testing::TestParamInfo<fixture>& info) {
+                           return case_name(info.param.file);
+                         });
 
 }  // namespace

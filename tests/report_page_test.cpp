@@ -193,6 +193,40 @@ TEST(ReportPage, ReportOptionNeedsAPageAndAWritableFolder) {
       << nowhere.err;
 }
 
+// The strip shows the fixed slots at least, and never more than the palette holds.
+TEST(ReportPage, PaletteStripCoversTheSlotsTheUsedEntriesAndTheGrays) {
+  const struct {
+    int used_count;
+    bool grays;
+    int entries;
+  } cases[] = {{3, false, 8},    {3, true, 10},    {20, true, 27},
+               {248, true, 255}, {249, true, 256}, {256, false, 256}};
+  for (const auto& c : cases) {
+    html_card card;
+    card.used_count = c.used_count;
+    card.grays = c.grays;
+    palette_strips strips;
+    std::string section = html_card_section(card, strips);
+    EXPECT_NE(section.find("data-entries=\"" + std::to_string(c.entries) + "\""), std::string::npos)
+        << c.used_count << (c.grays ? " with grays" : "");
+  }
+}
+
+// The page names the run as a shell would take it back: words with anything but plain
+// characters quoted, an empty word as ''.
+TEST(ReportPage, CommandLineIsQuotedAsAShellTakesItBack) {
+  temp_dir dir;
+  make_tree(dir);
+  process_result run = run_program(BATCH, {"--report", dir.file("page.html"), dir.file("in"),
+                                           dir.file("out"), "", "4 0", "it's", "30"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  std::string page = page_text(dir.file("page.html"));
+  // Shown names escape a backslash, which a name may hold, as \\.
+  EXPECT_NE(page.find(" &#39;&#39; &#39;4 0&#39; &#39;it&#39;\\\\&#39;&#39;s&#39; 30</code>"),
+            std::string::npos)
+      << page.substr(0, 2000);
+}
+
 TEST(ReportPage, NamesAreEscapedForPagesAndLinks) {
   EXPECT_EQ(percent_encoded("AZaz09-._~/dir/x y'&\"<%\xff.bmp"),
             "AZaz09-._~/dir/x%20y%27%26%22%3C%25%FF.bmp");
@@ -301,6 +335,7 @@ bool near(rgb a, rgb b) {
 }
 
 TEST(ReportPage, BrowserShowsWhatThePageSays) {
+  SKIP_ON_WINDOWS("Chromium is a Linux program here: the Linux suite runs the page in it");
   if (!file_exists(CHROMIUM))
     GTEST_SKIP() << "Chromium is not installed (apt-get install chromium)";
   temp_dir dir;

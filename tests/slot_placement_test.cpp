@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "bmp_builder.h"
+#include "case_names.h"
 #include "memory_run.h"
 #include "output_checks.h"
 #include "palette/slot_placement.h"
@@ -219,43 +220,62 @@ TEST(SlotPlacement, AppendOnAFullPaletteChangesNothing) {
   EXPECT_EQ(run.image.used_count, 256);
 }
 
-}  // namespace
-
 // Pictures of few or pure colours, as black-and-white scans and pixel art store them: at
 // percentage 0 each comes out as the same picture with the fixed colours in their slots.
-TEST(SmallPalettes, KeepTheirPicturesAndTheFixedSlots) {
+struct small_palette_case {
+  const char* name;
+  bmp_recipe recipe;
+  refusal outcome;
+  std::int64_t counted;
+};
+
+void PrintTo(const small_palette_case& c, std::ostream* out) {
+  *out << c.name;
+}
+
+std::vector<rgb> pure_colours() {
   std::vector<rgb> pure;
   for (int i = 0; i < 256; ++i) {
     auto c = [&](int bit) { return static_cast<std::uint8_t>((i >> bit) & 1 ? 255 : 0); };
     pure.push_back({c(0), c(1), c(2)});
   }
-  bmp_recipe black_and_white = image_with({BLACK, {255, 255, 255}}, 2, {{0, 1, 1, 0, 1}, {1, 0}});
-  black_and_white.bits = 1;
-  const struct {
-    const char* name;
-    bmp_recipe recipe;
-    refusal outcome;
-    std::int64_t counted;
-  } cases[] = {
-      {"1-bit black and white", black_and_white, refusal::none, 3},
-      {"the eight pure colours, colours used 0",
-       image_with(pure, 0, {{0, 1, 2, 3, 4, 5, 6, 7}, {7, 6, 5, 4, 3, 2, 1, 0}}), refusal::none, 9},
-      {"pure colours, a pixel of 255: the palette is full", image_with(pure, 0, {{0, 255}}),
-       refusal::palette_full, 257},
-      {"three colours, yellow found",
-       image_with({{10, 20, 30}, YELLOW, {50, 60, 70}}, 3, {{0, 1, 2, 1}, {2, 2, 0, 1}}),
-       refusal::none, 4},
-      {"two colours, background last", image_with({{10, 20, 30}, {40, 50, 60}}, 2, {{1, 0, 0}}),
-       refusal::none, 3},
-  };
-  for (const auto& c : cases) {
-    memory_run run;
-    run.input = build_bmp(c.recipe);
-    run_in_memory(run, {40, 40, 40, 0.0f});
-    EXPECT_EQ(run.report.refused, c.outcome) << c.name;
-    EXPECT_EQ(run.report.counted, c.counted) << c.name;
-    if (run.report.done()) {
-      EXPECT_EQ(output_fault(build_bmp(c.recipe), {}, run.written()), "") << c.name;
-    }
+  return pure;
+}
+
+bmp_recipe black_and_white() {
+  bmp_recipe recipe = image_with({BLACK, {255, 255, 255}}, 2, {{0, 1, 1, 0, 1}, {1, 0}});
+  recipe.bits = 1;
+  return recipe;
+}
+
+const small_palette_case SMALL_PALETTE_CASES[] = {
+    {"1-bit black and white", black_and_white(), refusal::none, 3},
+    {"the eight pure colours, colours used 0",
+     image_with(pure_colours(), 0, {{0, 1, 2, 3, 4, 5, 6, 7}, {7, 6, 5, 4, 3, 2, 1, 0}}),
+     refusal::none, 9},
+    {"pure colours, a pixel of 255: the palette is full", image_with(pure_colours(), 0, {{0, 255}}),
+     refusal::palette_full, 257},
+    {"three colours, yellow found",
+     image_with({{10, 20, 30}, YELLOW, {50, 60, 70}}, 3, {{0, 1, 2, 1}, {2, 2, 0, 1}}),
+     refusal::none, 4},
+    {"two colours, background last", image_with({{10, 20, 30}, {40, 50, 60}}, 2, {{1, 0, 0}}),
+     refusal::none, 3},
+};
+
+class SmallPalettes : public testing::TestWithParam<small_palette_case> {};
+
+TEST_P(SmallPalettes, KeepTheirPicturesAndTheFixedSlots) {
+  const small_palette_case& c = GetParam();
+  memory_run run;
+  run.input = build_bmp(c.recipe);
+  run_in_memory(run, {40, 40, 40, 0.0f});
+  EXPECT_EQ(run.report.refused, c.outcome);
+  EXPECT_EQ(run.report.counted, c.counted);
+  if (run.report.done()) {
+    EXPECT_EQ(output_fault(build_bmp(c.recipe), {}, run.written()), "");
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, SmallPalettes, testing::ValuesIn(SMALL_PALETTE_CASES), named_case());
+
+}  // namespace

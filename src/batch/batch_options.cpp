@@ -4,8 +4,10 @@
 #include <string_view>
 
 #include "batch/input_scan.h"
+#include "kit/exit_status.h"
 #include "kit/number_parse.h"
 #include "kit/text_escape.h"
+#include "kit/text_format.h"
 #include "kit/version.h"
 #include "os/process.h"
 
@@ -46,41 +48,36 @@ unsigned parse_jobs(std::string_view text) {
   return value;
 }
 
-parse_result usage_error(const std::string& problem) {
-  print_usage_error(problem);
-  return parse_result::usage;
-}
-
 // -j N or -jN; *at moves past a separate N.
-parse_result take_jobs(int argc, char** argv, int* at, batch_options& options) {
+step_failure take_jobs(int argc, char** argv, int* at, batch_options& options) {
   std::string_view argument = argv[*at];
   std::string_view count = argument.substr(2);
   if (count.empty()) {
-    if (*at + 1 >= argc) return usage_error("-j needs a number of files");
+    if (*at + 1 >= argc) return usage_failure("-j needs a number of files");
     count = argv[++*at];
   }
   options.jobs = parse_jobs(count);
   if (options.jobs == 0)
-    return usage_error("-j takes a whole number from 1 to " + std::to_string(MOST_JOBS) +
-                       ", not \"" + std::string(count) + "\"");
-  return parse_result::run;
+    return usage_failure("-j takes a whole number from 1 to " + std::to_string(MOST_JOBS) +
+                         ", not \"" + std::string(count) + "\"");
+  return std::nullopt;
 }
 
 // --report PAGE or --report=PAGE; *at moves past a separate PAGE.
-parse_result take_report(int argc, char** argv, int* at, batch_options& options) {
+step_failure take_report(int argc, char** argv, int* at, batch_options& options) {
   std::string_view argument = argv[*at];
   if (argument == "--report") {
-    if (*at + 1 >= argc) return usage_error("--report needs the page to write");
+    if (*at + 1 >= argc) return usage_failure("--report needs the page to write");
     options.report_page = argv[++*at];
   } else {
     options.report_page = argument.substr(std::string_view("--report=").size());
   }
-  if (options.report_page.empty()) return usage_error("--report needs the page to write");
+  if (options.report_page.empty()) return usage_failure("--report needs the page to write");
   // Such a page could take an output's place, or be a later run's input.
   if (has_bmp_extension(options.report_page))
-    return usage_error("the report page " + visible_name(options.report_page) +
-                       " may not end in .bmp");
-  return parse_result::run;
+    return usage_failure("the report page " + visible_name(options.report_page) +
+                         " may not end in .bmp");
+  return std::nullopt;
 }
 
 // The command line as a shell would take it back: words with anything but plain
@@ -103,7 +100,7 @@ std::string quoted_command_line(int argc, char** argv) {
 }
 
 // Options end at "--" or at the first operand, so that a negative tolerance is a number.
-parse_result take_option(int argc, char** argv, int* at, batch_options& options) {
+step_failure take_option(int argc, char** argv, int* at, batch_options& options) {
   std::string_view argument = argv[*at];
   if (argument == "--json") {
     options.json = true;
@@ -112,27 +109,26 @@ parse_result take_option(int argc, char** argv, int* at, batch_options& options)
   } else if (argument == "--report" || argument.starts_with("--report=")) {
     return take_report(argc, argv, at, options);
   } else if (argument == "-h" || argument == "--help") {
-    std::printf("%s%s", SYNOPSIS, DESCRIPTION);
-    return parse_result::answered;
+    options.answer = std::string(SYNOPSIS) + DESCRIPTION;
   } else if (argument == "--version") {
-    std::printf("palette-batch (%s) %s\n", PRODUCT_NAME, PRODUCT_VERSION);
-    return parse_result::answered;
+    options.answer = format("palette-batch (%s) %s\n", PRODUCT_NAME, PRODUCT_VERSION);
   } else if (argument.starts_with("-j")) {
     return take_jobs(argc, argv, at, options);
   } else {
-    return usage_error("unknown option " + std::string(argument));
+    return usage_failure("unknown option " + std::string(argument));
   }
-  return parse_result::run;
+  return std::nullopt;
 }
 
 }  // namespace
 
-void print_usage_error(const std::string& problem) {
-  std::fprintf(stderr, "palette-batch: %s\n%sMore: palette-batch --help\n", problem.c_str(),
-               SYNOPSIS);
+failure usage_failure(const std::string& problem) {
+  return {BATCH_USAGE_ERROR,
+          format("palette-batch: %s\n%sMore: palette-batch --help\n", problem.c_str(), SYNOPSIS)};
 }
 
-parse_result parse_batch_options(int argc, char** argv, batch_options& options) {
+or_failure<batch_options> parse_batch_options(int argc, char** argv) {
+  batch_options options;
   int at = 1;
   for (; at < argc; ++at) {
     std::string_view argument = argv[at];
@@ -141,17 +137,17 @@ parse_result parse_batch_options(int argc, char** argv, batch_options& options) 
       break;
     }
     if (argument.size() < 2 || argument[0] != '-') break;
-    parse_result result = take_option(argc, argv, &at, options);
-    if (result != parse_result::run) return result;
+    if (step_failure wrong = take_option(argc, argv, &at, options)) return {options, wrong};
+    if (!options.answer.empty()) return {options, std::nullopt};
   }
   if (argc - at != OPERAND_COUNT)
-    return usage_error("needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, " + std::to_string(argc - at) +
-                       " given");
+    return {options, usage_failure("needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, " +
+                                   std::to_string(argc - at) + " given")};
   options.in_dir = argv[at];
   options.out_dir = argv[at + 1];
   options.parameters = parse_parameters(argv + at + 2);
   options.parameters.compact_palette = options.compact_palette;
   options.command_line = quoted_command_line(argc, argv);
   if (options.jobs == 0) options.jobs = processors_available();
-  return parse_result::run;
+  return {options, std::nullopt};
 }

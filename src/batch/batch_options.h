@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "kit/failure.h"
 #include "palette/translation.h"
 
 struct batch_options {
@@ -14,15 +15,11 @@ struct batch_options {
   bool compact_palette = false;  // into parameters once they are parsed
   std::string report_page;       // --report: the HTML page to write after the run, or ""
   std::string command_line;      // as given, for the report
+  std::string answer;            // --help or --version: printed instead of a run
 };
 
-enum class parse_result {
-  run,       // options hold a run
-  answered,  // --help or --version was printed: end with STATUS_OK
-  usage,     // the reason and the usage are on standard error: end with BATCH_USAGE_ERROR
-};
+// A usage error is a failure with BATCH_USAGE_ERROR, worded for standard error.
+or_failure<batch_options> parse_batch_options(int argc, char** argv);
 
-parse_result parse_batch_options(int argc, char** argv, batch_options& options);
-
-// Prints "palette-batch: PROBLEM" and the usage to standard error.
-void print_usage_error(const std::string& problem);
+// "palette-batch: PROBLEM", then the usage, as BATCH_USAGE_ERROR.
+failure usage_failure(const std::string& problem);

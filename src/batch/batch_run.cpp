@@ -16,11 +16,13 @@
 #include "batch/input_scan.h"
 #include "kit/exit_status.h"
 #include "kit/html_card.h"
+#include "kit/refusal_words.h"
 #include "kit/text_escape.h"
 #include "kit/text_format.h"
 #include "os/files.h"
 #include "os/folders.h"
 #include "os/process.h"
+#include "os/relative_path.h"
 
 namespace {
 
@@ -42,7 +44,7 @@ struct failure_line {
 
 struct translated_card {
   std::size_t order;  // the input's index
-  file_card card;
+  html_card card;     // its title and sources filled in when the page is made
 };
 
 // What the workers share. Failures are printed as they happen and kept for the end.
@@ -73,14 +75,13 @@ void report_failure(batch_state& state, failure_line failure) {
 }
 
 // A worker's exception would end the whole process: it fails only its file.
-bool run_file_job_caught(const file_job& job, job_buffers& buffers, std::string* err,
-                         job_details* details) {
+or_failure<job_details> run_file_job_caught(const file_job& job, job_buffers& buffers) {
   try {
-    return run_file_job(job, buffers, err, details);
+    return run_file_job(job, buffers);
   } catch (const std::exception& error) {
     buffers = job_buffers{};
-    *err = std::string("cannot translate: ") + error.what();
-    return false;
+    return fail_with<job_details>(BATCH_SOME_FAILED,
+                                  std::string("cannot translate: ") + error.what());
   }
 }
 
@@ -91,15 +92,14 @@ void translate_one(batch_state& state, job_buffers& buffers, std::size_t index) 
   file_job job{path_under(options.in_dir, relative), path_under(options.out_dir, relative),
                &options.parameters, &scan.identities};
   job.for_report = !options.report_page.empty();
-  std::string reason;
-  job_details details;
-  if (!run_file_job_caught(job, buffers, &reason, &details)) {
+  or_failure<job_details> outcome = run_file_job_caught(job, buffers);
+  if (!outcome.ok()) {
     state.failed.fetch_add(1);
-    report_failure(
-        state, {scan.failures.size() + index, job.input_path, reason, details.compaction.advice});
+    report_failure(state, {scan.failures.size() + index, job.input_path, outcome.failed->text,
+                           outcome.value.compaction.advice});
   } else if (job.for_report) {
     std::lock_guard<std::mutex> hold(state.lock);
-    state.cards.push_back({index, details.card});
+    state.cards.push_back({index, outcome.value.card});
   }
   state.done.fetch_add(1);
 }
@@ -198,18 +198,12 @@ std::string card_section(const batch_state& state, const translated_card& entry,
   const batch_options& options = *state.options;
   const std::string& relative = state.scan->inputs[entry.order];
   std::string page_folder = parent_of(options.report_page);
-  html_card card;
+  html_card card = entry.card;
   card.title = visible_name(relative);
   card.input_src =
       percent_encoded(relative_path_from(page_folder, path_under(options.in_dir, relative)));
   card.output_src =
       percent_encoded(relative_path_from(page_folder, path_under(options.out_dir, relative)));
-  card.width = entry.card.width;
-  card.rows = entry.card.rows;
-  card.palette = palette_colors(entry.card.palette.data());
-  card.used_count = entry.card.used_count;
-  card.grays = entry.card.grays;
-  card.tally = entry.card.tally;
   return html_card_section(card, strips);
 }
 
@@ -235,18 +229,17 @@ std::string report_page(const batch_state& state, std::size_t translated) {
   return text + html_page_end(strips);
 }
 
-// Written as every output is; false when it could not be, said on standard error.
-bool write_report_page(const batch_state& state, std::size_t translated) {
+// Written as every output is.
+step_failure write_report_page(const batch_state& state, std::size_t translated) {
   const std::string& page = state.options->report_page;
   std::string text = report_page(state, translated);
-  std::string reason;
-  if (write_through_temporary(page, text.data(), text.size(), nullptr, 0, &reason)) return true;
-  std::fprintf(stderr, "palette-batch: cannot write the report %s: %s\n",
-               visible_name(page).c_str(), reason.c_str());
-  return false;
+  step_failure written = write_through_temporary(page, text.data(), text.size(), nullptr, 0);
+  if (!written) return std::nullopt;
+  return failure{BATCH_SOME_FAILED, "palette-batch: cannot write the report " + visible_name(page) +
+                                        ": " + written->text + "\n"};
 }
 
-int report_end(batch_state& state) {
+or_failure<int> report_end(batch_state& state) {
   std::sort(state.failures.begin(), state.failures.end(),
             [](const failure_line& a, const failure_line& b) { return a.order < b.order; });
   std::sort(state.cards.begin(), state.cards.end(),
@@ -256,45 +249,44 @@ int report_end(batch_state& state) {
   std::size_t not_started = state.scan->inputs.size() - attempted;
   std::string text = state.options->json ? json_summary(state, translated, not_started)
                                          : summary_line(state, translated, not_started);
-  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "palette-batch: cannot write the summary: %s\n", std::strerror(errno));
-    return BATCH_SOME_FAILED;
-  }
+  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0)
+    return fail_with<int>(BATCH_SOME_FAILED, format("palette-batch: cannot write the summary: %s\n",
+                                                    std::strerror(errno)));
   bool all = state.failures.empty() && not_started == 0;
-  if (!state.options->report_page.empty() && !write_report_page(state, translated))
-    return BATCH_SOME_FAILED;
-  return all ? BATCH_ALL_TRANSLATED : BATCH_SOME_FAILED;
-}
-
-int usage_failure(const std::string& problem) {
-  print_usage_error(problem);
-  return BATCH_USAGE_ERROR;
+  if (!state.options->report_page.empty()) {
+    if (step_failure page = write_report_page(state, translated)) return {0, page};
+  }
+  return {all ? BATCH_ALL_TRANSLATED : BATCH_SOME_FAILED, std::nullopt};
 }
 
 // The output folder is made when missing; it may lie inside the input folder, which the
-// scan then leaves out, but it may not be the input folder.
-int check_folders(const batch_options& options, file_identity& out_identity) {
-  file_identity in_identity;
-  if (!identity_of_folder(options.in_dir, in_identity))
-    return usage_failure("IN_DIR " + visible_name(options.in_dir) + " is not a folder");
-  std::string reason;
-  if (!make_folders(options.out_dir, &reason))
-    return usage_failure("cannot create OUT_DIR " + visible_name(options.out_dir) + ": " + reason);
-  if (!identity_of_folder(options.out_dir, out_identity))
-    return usage_failure("OUT_DIR " + visible_name(options.out_dir) + " is not a folder");
-  if (out_identity == in_identity)
-    return usage_failure("OUT_DIR is IN_DIR: the outputs would replace the inputs");
-  return BATCH_ALL_TRANSLATED;
+// scan then leaves out, but it may not be the input folder. Gives the output folder's
+// identity.
+or_failure<file_identity> check_folders(const batch_options& options) {
+  os_result<file_identity> in = identity_of_folder(options.in_dir);
+  if (!in.ok())
+    return {{}, usage_failure("IN_DIR " + visible_name(options.in_dir) + " is not a folder")};
+  os_status made = make_folders(options.out_dir);
+  if (!made.ok())
+    return {{},
+            usage_failure("cannot create OUT_DIR " + visible_name(options.out_dir) + ": " +
+                          made.error->reason)};
+  os_result<file_identity> out = identity_of_folder(options.out_dir);
+  if (!out.ok())
+    return {{}, usage_failure("OUT_DIR " + visible_name(options.out_dir) + " is not a folder")};
+  if (out.value == in.value)
+    return {{}, usage_failure("OUT_DIR is IN_DIR: the outputs would replace the inputs")};
+  return {out.value, std::nullopt};
 }
 
 // A page that is an input file under another name (a hard link) would replace it.
-int check_report_page(const batch_options& options, const input_scan& scan) {
+step_failure check_report_page(const batch_options& options, const input_scan& scan) {
   const std::string& page = options.report_page;
-  if (page.empty()) return BATCH_ALL_TRANSLATED;
-  file_identity identity;
-  if (identity_of_path(page, identity) && scan.identities.count(identity) != 0)
+  if (page.empty()) return std::nullopt;
+  os_result<file_identity> identity = identity_of_path(page);
+  if (identity.ok() && scan.identities.count(identity.value) != 0)
     return usage_failure("the report page " + visible_name(page) + " is an input file");
-  return BATCH_ALL_TRANSLATED;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -307,13 +299,11 @@ int batch_stop_signal() {
   return stop_signal.load();
 }
 
-int run_batch(const batch_options& options) {
-  file_identity out_identity;
-  int status = check_folders(options, out_identity);
-  if (status != BATCH_ALL_TRANSLATED) return status;
-  input_scan scan = scan_inputs(options.in_dir, out_identity);
-  if (int refused = check_report_page(options, scan); refused != BATCH_ALL_TRANSLATED)
-    return refused;
+or_failure<int> run_batch(const batch_options& options) {
+  or_failure<file_identity> out = check_folders(options);
+  if (!out.ok()) return {0, out.failed};
+  input_scan scan = scan_inputs(options.in_dir, out.value);
+  if (step_failure refused = check_report_page(options, scan)) return {0, refused};
   batch_state state;
   state.options = &options;
   state.scan = &scan;

@@ -3,8 +3,11 @@
 // pool of workers, and the end reported. Returns the command's status.
 
 #include "batch/batch_options.h"
+#include "kit/failure.h"
 
-int run_batch(const batch_options& options);
+// The status the run ends with; a failure that stops it (a folder that cannot be used, a
+// summary or report page that cannot be written) with its words for standard error.
+or_failure<int> run_batch(const batch_options& options);
 
 // Makes the run stop taking new files after a signal; the files being written are
 // finished first, so no temporary file stays behind.

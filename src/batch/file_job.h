@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "batch/input_scan.h"
-#include "bitmap/bmp_layout.h"
+#include "kit/failure.h"
+#include "kit/html_card.h"
 #include "palette/translation.h"
 
 // What one worker reuses from file to file.
@@ -24,34 +25,24 @@ struct file_job {
   std::string output_path;
   const translation_parameters* parameters = nullptr;
   const std::set<file_identity>* inputs = nullptr;  // an output may not replace any of them
-  bool for_report = false;                          // fill in a file_card
-};
-
-// What the report page shows of a translated file.
-struct file_card {
-  std::int32_t width = 0;
-  std::uint32_t rows = 0;
-  std::array<std::uint8_t, bmp::PALETTE_SIZE> palette{};  // the output's
-  int used_count = 0;                                     // after the slot table
-  bool grays = false;
-  near_background_tally tally;
+  bool for_report = false;                          // fill in the card
 };
 
 // What a job tells beside its outcome.
 struct job_details {
   compaction_check compaction;  // for a file refused for want of room
-  file_card card;               // for a translated file, when the job is for_report
+  html_card card;               // for a translated file, when the job is for_report
 };
 
-// True when the output is in place; otherwise *err says why not, in palette-translate's
-// words where it has them, followed by what --compact-palette would do where the palette
-// lacked room (also in details->compaction). A failure leaves no new file and an old output as it
-// was.
-bool run_file_job(const file_job& job, job_buffers& buffers, std::string* err,
-                  job_details* details);
+// The details once the output is in place; otherwise the failure says why not, in
+// palette-translate's words where it has them, followed by what --compact-palette would
+// do where the palette lacked room (also in the details). A failure leaves no new file
+// and an old output as it was.
+or_failure<job_details> run_file_job(const file_job& job, job_buffers& buffers);
 
 // How palette-batch writes every file: the blocks into a hidden temporary file beside
 // `path`, renamed into place only when complete. A failure leaves no new file and an old
-// one at `path` as it was; *err says why.
-bool write_through_temporary(const std::string& path, const void* first, std::size_t first_length,
-                             const void* second, std::size_t second_length, std::string* err);
+// one at `path` as it was.
+step_failure write_through_temporary(const std::string& path, const void* first,
+                                     std::size_t first_length, const void* second,
+                                     std::size_t second_length);

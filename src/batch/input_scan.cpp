@@ -17,7 +17,8 @@ void scan_entry(const std::string& root, const std::string& relative, folder_ent
   bool wanted = has_bmp_extension(relative);
   if (is_resolved(entry)) {
     if (!wanted) return;
-  } else if (!classify_entry(path_under(root, relative), entry)) {
+  } else if (!classify_entry(path_under(root, relative), entry).ok()) {
+    // Gone since the listing: nothing to translate.
     return;
   }
   if (entry.kind == entry_kind::folder) {
@@ -34,13 +35,12 @@ void scan_folder(const std::string& root, const std::string& relative, const fil
                  input_scan& scan) {
   std::string path = path_under(root, relative);
   // The listing is read whole before going deeper, so only one folder is open at a time.
-  std::vector<folder_entry> entries;
-  std::string err;
-  if (!list_folder(path, entries, &err)) {
-    scan.failures.push_back({path, "cannot read the folder: " + err});
+  os_result<std::vector<folder_entry>> listed = list_folder(path);
+  if (!listed.ok()) {
+    scan.failures.push_back({path, "cannot read the folder: " + listed.error->reason});
     return;
   }
-  for (folder_entry& entry : entries) {
+  for (folder_entry& entry : listed.value) {
     std::string name = path_under(relative, entry.name);
     scan_entry(root, name, std::move(entry), skipped, scan);
   }

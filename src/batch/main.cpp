@@ -9,23 +9,21 @@
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "kit/exit_status.h"
+#include "kit/text_format.h"
 #include "os/command_entry.h"
 #include "os/process.h"
 
 namespace {
 
-int batch_files(int argc, char** argv) {
-  batch_options options;
-  switch (parse_batch_options(argc, argv, options)) {
-    case parse_result::answered:
-      return BATCH_ALL_TRANSLATED;
-    case parse_result::usage:
-      return BATCH_USAGE_ERROR;
-    case parse_result::run:
-      break;
+or_failure<int> batch_files(int argc, char** argv) {
+  or_failure<batch_options> parsed = parse_batch_options(argc, argv);
+  if (!parsed.ok()) return {0, parsed.failed};
+  if (!parsed.value.answer.empty()) {
+    std::fputs(parsed.value.answer.c_str(), stdout);
+    return {BATCH_ALL_TRANSLATED, std::nullopt};
   }
   stop_batch_on_signals();
-  return run_batch(options);
+  return run_batch(parsed.value);
 }
 
 }  // namespace
@@ -33,16 +31,17 @@ int batch_files(int argc, char** argv) {
 // No failure may end the run without a status and a reason, not even a failed allocation.
 int command_main(int argc, char** argv) {
   prepare_process();
-  int status = BATCH_SOME_FAILED;
+  or_failure<int> status;
   try {
     status = batch_files(argc, argv);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "palette-batch: %s\n", error.what());
-    return BATCH_SOME_FAILED;
+    status = fail_with<int>(BATCH_SOME_FAILED, format("palette-batch: %s\n", error.what()));
   }
   // Stopped by a signal: end as that signal would have ended the run.
-  if (int signal_number = batch_stop_signal(); signal_number != 0) {
-    end_by_signal(signal_number);
+  if (int signal_number = batch_stop_signal(); signal_number != 0) end_by_signal(signal_number);
+  if (!status.ok()) {
+    std::fputs(status.failed->text.c_str(), stderr);
+    return status.failed->status;
   }
-  return status;
+  return status.value;
 }

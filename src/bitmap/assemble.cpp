@@ -1,7 +1,9 @@
 #include <cstring>
 
+#include "bitmap/assemble.h"
+
 #include "bitmap/byte_order.h"
-#include "bitmap/work_image.h"
+#include "bitmap/input_checks.h"
 
 namespace {
 

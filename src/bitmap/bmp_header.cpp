@@ -134,31 +134,6 @@ bmp_header equivalent_header(const bmp_header& header) {
   return equivalent;
 }
 
-const char* compression_name(std::uint32_t compression) {
-  switch (compression) {
-    case 0:
-      return "uncompressed";
-    case 1:
-      return "RLE8";
-    case 2:
-      return "RLE4";
-    case 3:
-      return "bitfields or OS/2 Huffman";
-    case 4:
-      return "JPEG or OS/2 RLE24";
-    case 5:
-      return "PNG";
-    case 6:
-      return "alpha bitfields";
-    case 11:
-    case 12:
-    case 13:
-      return "CMYK";
-    default:
-      return "an unknown compression";
-  }
-}
-
 std::int32_t equivalent_size(const bmp_header& header) {
   return static_cast<std::int32_t>(bmp::OUTPUT_PIXEL_OFFSET +
                                    std::uint64_t{header.stride} * header.rows);

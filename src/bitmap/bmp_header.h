@@ -79,13 +79,6 @@ bmp_header equivalent_header(const bmp_header& header);
 // and below the form's capacity (1 << bits), the capacity otherwise.
 std::uint32_t stored_entry_count(const bmp_header& header);
 
-// What a compression field value stands for: "uncompressed", "RLE8", "JPEG or OS/2 RLE24" ...
-const char* compression_name(std::uint32_t compression);
-
 // The length of the 8-bit equivalent of a header that is not in place: within the input
 // size limit, as read_bmp_header checked.
 std::int32_t equivalent_size(const bmp_header& header);
-
-// Writes the 8-bit equivalent of the file into `equivalent` (equivalent_size bytes).
-void write_equivalent(const std::uint8_t* bytes, std::int32_t size, const bmp_header& header,
-                      std::uint8_t* equivalent);

@@ -1,11 +1,8 @@
-// The 8-bit equivalent of a decoded form: the same picture as an 8-bit uncompressed file
-// with a 40-byte info header, 256 palette entries and one byte per pixel, which the
-// translation then takes as it takes any 8-bit file.
+#include "bitmap/equivalent.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "bitmap/bmp_header.h"
 #include "bitmap/byte_order.h"
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "bitmap/input_checks.h"
+
 namespace {
 
 std::uint8_t* output_entry(work_image& image, int index) {

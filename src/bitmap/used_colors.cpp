@@ -1,7 +1,8 @@
 #include <algorithm>
 
+#include "bitmap/used_colors.h"
+
 #include "bitmap/palette_entry.h"
-#include "bitmap/work_image.h"
 
 namespace {
 

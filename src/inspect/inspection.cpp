@@ -1,10 +1,5 @@
 #include "inspect/inspection.h"
 
-#include "bitmap/byte_order.h"
-#include "palette/near_background.h"
-#include "palette/pixel_transform.h"
-#include "palette/slot_placement.h"
-
 namespace {
 
 const char* slot_role(int slot) {
@@ -52,8 +47,7 @@ void read_palette_and_pixels(work_image& image, inspection& found) {
   for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
     found.palette[static_cast<std::size_t>(k)].color = input_palette_color(image, k);
   }
-  count_rows(image);
-  value_counts counts = picture_counts(image);
+  value_counts counts = picture_value_counts(image);
   for (std::size_t k = 0; k < counts.size(); ++k) found.palette[k].pixels = counts[k];
   found.distinct_values = count_distinct(counts);
 }
@@ -124,8 +118,6 @@ translated_file translate_in_memory(std::vector<std::uint8_t> file,
   if (translated.report.done()) translated.report = translate_file(memory, parameters, image);
   if (!translated.report.done()) return translated;
   translated.output = output_file(image);
-  translated.width = image.header.width;
-  translated.rows = image.header.rows;
-  translated.used_count = image.used_count;
+  translated.card = card_of(image, translated.report, parameters);
   return translated;
 }

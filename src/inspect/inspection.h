@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/palette_entry.h"
-#include "bitmap/work_image.h"
+#include "kit/html_card.h"
 #include "palette/translation.h"
 
 struct palette_row {
@@ -59,13 +58,11 @@ inspection inspect_size(std::int64_t file_size);
 inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact = false);
 
 // What palette-translate would write for the file: its bytes (empty when it refuses), the
-// translation's report with the near-background tally, and the picture's size.
+// translation's report with the near-background tally, and its card for the page.
 struct translated_file {
   translation_report report;
   std::vector<std::uint8_t> output;
-  std::int32_t width = 0;
-  std::uint32_t rows = 0;
-  int used_count = 0;  // after the slot table
+  html_card card;
 };
 
 translated_file translate_in_memory(std::vector<std::uint8_t> file,

@@ -14,10 +14,12 @@
 
 #include "inspect/report.h"
 #include "kit/exit_status.h"
+#include "kit/failure.h"
+#include "kit/input_file.h"
 #include "kit/number_parse.h"
+#include "kit/text_format.h"
 #include "kit/version.h"
 #include "os/command_entry.h"
-#include "os/files.h"
 #include "os/process.h"
 
 namespace {
@@ -50,16 +52,18 @@ struct inspect_options {
   bool compact = false;
   report_style style;
   std::vector<std::string> paths;
+  std::string answer;  // --help or --version: printed instead of any report
 };
 
-int usage_error(const std::string& problem) {
-  std::fprintf(stderr, "palette-inspect: %s\n%sMore: palette-inspect --help\n", problem.c_str(),
-               SYNOPSIS);
-  return shell_status(STATUS_FAILURE);
+failure usage_error(const std::string& problem) {
+  return {
+      shell_status(STATUS_FAILURE),
+      format("palette-inspect: %s\n%sMore: palette-inspect --help\n", problem.c_str(), SYNOPSIS)};
 }
 
-// Options may come anywhere before "--"; returns -1 to go on, or the status to end with.
-int parse_options(int argc, char** argv, inspect_options& options) {
+// Options may come anywhere before "--".
+or_failure<inspect_options> parse_options(int argc, char** argv) {
+  inspect_options options;
   bool only_files = false;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
@@ -79,41 +83,42 @@ int parse_options(int argc, char** argv, inspect_options& options) {
     } else if (argument == "--compact-palette") {
       options.compact = true;
     } else if (argument == "-h" || argument == "--help") {
-      std::printf("%s%s", SYNOPSIS, DESCRIPTION);
-      return STATUS_OK;
+      options.answer = std::string(SYNOPSIS) + DESCRIPTION;
+      return {options, std::nullopt};
     } else if (argument == "--version") {
-      std::printf("palette-inspect (%s) %s\n", PRODUCT_NAME, PRODUCT_VERSION);
-      return STATUS_OK;
+      options.answer = format("palette-inspect (%s) %s\n", PRODUCT_NAME, PRODUCT_VERSION);
+      return {options, std::nullopt};
     } else {
-      return usage_error("unknown option " + argument);
+      return {options, usage_error("unknown option " + argument)};
     }
   }
-  if (options.paths.empty()) return usage_error("no file given");
-  if (options.html && options.json) return usage_error("--html and --json do not go together");
+  if (options.paths.empty()) return {options, usage_error("no file given")};
+  if (options.html && options.json)
+    return {options, usage_error("--html and --json do not go together")};
   if (options.html && options.paths.size() != 1 && options.paths.size() != 5)
-    return usage_error("--html takes one file, and then the four numbers or none");
-  return -1;
+    return {options, usage_error("--html takes one file, and then the four numbers or none")};
+  return {options, std::nullopt};
 }
 
-// The whole file, or false and why it cannot be had. A file beyond the size limit is
-// judged by its size and not read.
-bool read_whole_file(const std::string& path, std::vector<std::uint8_t>& bytes, inspection& found,
-                     std::string* err) {
-  opened_file file;
-  if (!open_regular_file(path, file, err)) return false;
-  found = inspect_size(file.size);
-  if (!found.outcome.done()) {
-    close_file(file);
-    return true;
-  }
-  return read_and_close(file, bytes, err);
-}
-
-inspected_file inspect_path(const std::string& path, bool compact) {
+// The file read whole and inspected, or why it could not be read. A file beyond the size
+// limit is judged by its size and not read. With `kept`, the bytes stay there.
+inspected_file inspect_path(const std::string& path, bool compact,
+                            std::vector<std::uint8_t>* kept = nullptr) {
   inspected_file file{path, "", {}};
   std::vector<std::uint8_t> bytes;
-  bool read = read_whole_file(path, bytes, file.found, &file.read_error);
-  if (read && file.found.outcome.done()) file.found = inspect_bitmap(std::move(bytes), compact);
+  or_failure<std::int64_t> read = read_input(path, bytes);
+  if (!read.ok()) {
+    file.read_error = read.failed->text;
+    return file;
+  }
+  file.found = inspect_size(read.value);
+  if (!file.found.outcome.done()) return file;
+  if (kept == nullptr) {
+    file.found = inspect_bitmap(std::move(bytes), compact);
+    return file;
+  }
+  *kept = std::move(bytes);
+  file.found = inspect_bitmap(*kept, compact);
   return file;
 }
 
@@ -129,8 +134,6 @@ bool wants_color() {
          console_takes_colour(standard_stream::output);
 }
 
-}  // namespace
-
 // The page for one file; the four numbers are read as palette-translate reads them.
 int inspect_as_page(const inspect_options& options) {
   translation_parameters parameters;
@@ -139,26 +142,27 @@ int inspect_as_page(const inspect_options& options) {
     parameters = {number(1), number(2), number(3), background_share_of(number(4))};
   }
   parameters.compact_palette = options.compact;
-  const std::string& path = options.paths[0];
-  inspected_file file{path, "", {}};
   std::vector<std::uint8_t> bytes;
+  inspected_file file = inspect_path(options.paths[0], options.compact, &bytes);
   translated_file translated;
-  if (read_whole_file(path, bytes, file.found, &file.read_error) && file.found.outcome.done()) {
-    file.found = inspect_bitmap(bytes, options.compact);
+  if (file.read_error.empty() && file.found.outcome.done())
     translated = translate_in_memory(bytes, parameters);
-  } else {
+  else
     translated.report = file.found.outcome;
-  }
   std::string page = html_report(file, bytes, translated, parameters);
   std::fputs(page.c_str(), stdout);
   return file_status(file);
 }
 
-int inspect_files(int argc, char** argv) {
-  inspect_options options;
-  int status = parse_options(argc, argv, options);
-  if (status >= 0) return status;
-  if (options.html) return inspect_as_page(options);
+or_failure<int> inspect_files(int argc, char** argv) {
+  or_failure<inspect_options> parsed = parse_options(argc, argv);
+  if (!parsed.ok()) return {0, parsed.failed};
+  inspect_options& options = parsed.value;
+  if (!options.answer.empty()) {
+    std::fputs(options.answer.c_str(), stdout);
+    return {STATUS_OK, std::nullopt};
+  }
+  if (options.html) return {inspect_as_page(options), std::nullopt};
   std::vector<inspected_file> files;
   for (const std::string& path : options.paths)
     files.push_back(inspect_path(path, options.compact));
@@ -169,24 +173,30 @@ int inspect_files(int argc, char** argv) {
     output += text_report(files[i], options.style);
   }
   std::fputs(output.c_str(), stdout);
-  return status_of(files);
+  return {status_of(files), std::nullopt};
 }
+
+}  // namespace
 
 // Nothing may end the process without a status and a reason: not even an allocation that
 // fails, and not a full or closed standard output. The status goes out as palette-translate
 // returns it, which Windows shows whole (-1, not 255).
 int command_main(int argc, char** argv) {
   ignore_broken_pipes();
-  int status = shell_status(STATUS_FAILURE);
+  or_failure<int> status;
   try {
     status = inspect_files(argc, argv);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "palette-inspect: %s\n", error.what());
-    return STATUS_FAILURE;
+    status =
+        fail_with<int>(shell_status(STATUS_FAILURE), format("palette-inspect: %s\n", error.what()));
   }
-  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-    std::fprintf(stderr, "palette-inspect: cannot write the report: %s\n", std::strerror(errno));
-    return STATUS_FAILURE;
+  if (status.ok() && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0))
+    status = fail_with<int>(
+        shell_status(STATUS_FAILURE),
+        format("palette-inspect: cannot write the report: %s\n", std::strerror(errno)));
+  if (!status.ok()) {
+    std::fputs(status.failed->text.c_str(), stderr);
+    return returned_status(status.failed->status);
   }
-  return returned_status(status);
+  return returned_status(status.value);
 }

@@ -2,15 +2,13 @@
 
 #include "kit/exit_status.h"
 #include "kit/html_card.h"
+#include "kit/refusal_words.h"
 #include "kit/text_escape.h"
 #include "kit/text_format.h"
-#include "palette/near_background.h"
-#include "palette/slot_placement.h"
 
 namespace {
 
-// Slots 0 to 7, which the slot table fills.
-constexpr std::size_t FIXED_SLOT_COUNT = SLOT_TABLE.size();
+constexpr auto FIXED_SLOT_COUNT = static_cast<std::size_t>(FIXED_SLOTS);
 
 std::string hex_of(rgb color) {
   return format("#%02X%02X%02X", color.red, color.green, color.blue);
@@ -254,16 +252,10 @@ std::string html_report(const inspected_file& file, const std::vector<std::uint8
       text += "<p>" + html_escape(advice) + "</p>\n";
     return text + "</section>\n" + html_page_end({});
   }
-  html_card card;
+  html_card card = translated.card;
   card.title = name;
   card.input_src = data_uri("image/bmp", input);
   card.output_src = data_uri("image/bmp", translated.output);
-  card.width = translated.width;
-  card.rows = translated.rows;
-  card.palette = palette_colors(translated.output.data() + bmp::HEADERS_SIZE);
-  card.used_count = translated.used_count;
-  card.grays = near_background_step_on(parameters.background_share);
-  card.tally = translated.report.tally;
   palette_strips strips;
   text += html_card_section(card, strips);
   return text + html_page_end(strips);

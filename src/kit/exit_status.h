@@ -3,7 +3,15 @@
 // the refusals (0, -1, -2, -3), which the shell sees as their low 8 bits: 0, 255, 254 and
 // 253; palette-inspect ends with those of the worst file. palette-batch has its own three.
 
-#include "bitmap/refusal.h"
+#include "palette/translation.h"
+
+constexpr int STATUS_OK = 0;
+constexpr int STATUS_FAILURE = -1;
+constexpr int STATUS_BAD_INPUT = -2;
+constexpr int STATUS_PALETTE_FULL = -3;
+
+// STATUS_OK for none, STATUS_PALETTE_FULL for palette_full, STATUS_BAD_INPUT otherwise.
+int refusal_status(refusal reason);
 
 // What the shell sees of a status.
 constexpr int shell_status(int status) {

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "bitmap/bmp_layout.h"
-#include "bitmap/byte_order.h"
 #include "kit/text_format.h"
 
 namespace {
@@ -67,6 +65,18 @@ std::string with_commas(std::uint64_t value) {
 }
 
 }  // namespace
+
+html_card card_of(const work_image& image, const translation_report& report,
+                  const translation_parameters& parameters) {
+  html_card card;
+  card.width = image.header.width;
+  card.rows = image.header.rows;
+  card.palette = palette_colors(image.output_prefix + bmp::HEADERS_SIZE);
+  card.used_count = image.used_count;
+  card.grays = near_background_step_on(parameters.background_share);
+  card.tally = report.tally;
+  return card;
+}
 
 std::string html_escape(const std::string& text) {
   std::string escaped;
@@ -176,7 +186,7 @@ std::string html_card_section(const html_card& card, palette_strips& strips) {
   shown_size size = shown(card.width, card.rows);
   bool linked = card.input_src.rfind("data:", 0) != 0;
   // The strip shows the slots, the used entries and the grays: never fewer than the slots.
-  int entries = std::clamp(card.used_count + (card.grays ? 7 : 0), 8, 256);
+  int entries = std::clamp(card.used_count + (card.grays ? GRAY_COUNT : 0), FIXED_SLOTS, 256);
   std::string strip = data_uri("image/bmp", palette_strip_bmp(card.palette, entries));
   std::size_t strip_class = strips.classes.emplace(strip, strips.classes.size()).first->second;
   std::string text = "<section class=\"card\">\n<h2>" + html_escape(card.title) + "</h2>\n";
@@ -188,8 +198,8 @@ std::string html_card_section(const html_card& card, palette_strips& strips) {
       "<div class=\"strip\"><div class=\"swatches s%zu\" role=\"img\" data-entries=\"%d\" "
       "aria-label=\"output palette, %d entries\"></div>",
       strip_class, entries, entries);
-  text += mark("slots", "0&ndash;7", 0, 8, entries);
-  if (card.grays) text += mark("grays", "grays", card.used_count, 7, entries);
+  text += mark("slots", "0&ndash;7", 0, FIXED_SLOTS, entries);
+  if (card.grays) text += mark("grays", "grays", card.used_count, GRAY_COUNT, entries);
   text += "</div>\n";
   text += format("<p class=\"facts\">used count %d", card.used_count);
   if (card.grays) {

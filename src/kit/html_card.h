@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/palette_entry.h"
 #include "palette/translation.h"
 
+// What a page shows of one translated file; the one record palette-batch and
+// palette-inspect fill for their pages.
 struct html_card {
   std::string title;      // as shown: visible_name of the path, or the path relative to IN_DIR
   std::string input_src;  // a relative link (percent-encoded) or a data: URI
@@ -23,6 +24,10 @@ struct html_card {
   bool grays = false;
   near_background_tally tally;
 };
+
+// The card of a finished translation, all but its title and pictures' sources.
+html_card card_of(const work_image& image, const translation_report& report,
+                  const translation_parameters& parameters);
 
 // Text made safe between tags and in attribute values.
 std::string html_escape(const std::string& text);

@@ -6,21 +6,23 @@
 #include <cstdint>
 #include <string>
 
+#include "os/os_result.h"
+
 struct file_identity {
   std::uint64_t device = 0;
   std::uint64_t number = 0;
   friend auto operator<=>(const file_identity&, const file_identity&) = default;
 };
 
-// False when the handle or path cannot be asked; a path's links are followed.
-bool identity_of_handle(int handle, file_identity& identity);
-bool identity_of_path(const std::string& path, file_identity& identity);
+// A path's links are followed.
+os_result<file_identity> identity_of_handle(int handle);
+os_result<file_identity> identity_of_path(const std::string& path);
 
-// The identity of a folder; false when the path is no folder.
-bool identity_of_folder(const std::string& path, file_identity& identity);
+// The identity of a folder; a path that is no folder fails with code 0.
+os_result<file_identity> identity_of_folder(const std::string& path);
 
-// True when path names the file already open as handle.
-bool names_open_file(int handle, const char* path);
+// Whether path names the file already open as handle; a path that reaches no file does not.
+os_result<bool> names_open_file(int handle, const char* path);
 
-// True when both handles are the same file.
-bool same_open_file(int a, int b);
+// Whether both handles are the same file.
+os_result<bool> same_open_file(int a, int b);

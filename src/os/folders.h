@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "os/file_identity.h"
+#include "os/os_result.h"
 
 enum class entry_kind {
   regular_file,  // known from the listing alone
@@ -21,15 +22,11 @@ struct folder_entry {
 
 // The entries of a folder but "." and "..", in the system's order. Only regular files are
 // classified from the listing; the others are left unresolved, for classify_entry.
-bool list_folder(const std::string& path, std::vector<folder_entry>& entries, std::string* err);
+os_result<std::vector<folder_entry>> list_folder(const std::string& path);
 
 // Whether the listing already told what the entry is.
 bool is_resolved(const folder_entry& entry);
 
-// Asks the file system what the entry at path is; false when it has gone.
-bool classify_entry(const std::string& path, folder_entry& entry);
-
-// `path` as a relative path from `folder`, both taken against the current folder and
-// tidied ("." and ".." resolved) without asking the file system: for links in a page that
-// still work when the folders are moved together.
-std::string relative_path_from(const std::string& folder, const std::string& path);
+// Asks the file system what the entry at path is: a dangling link is `other`, with no
+// identity. Fails when the entry has gone.
+os_status classify_entry(const std::string& path, folder_entry& entry);

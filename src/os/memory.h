@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
-// A block of `size` bytes, or null. Big blocks sit on huge pages where the system has
-// them, so that filling them costs far fewer page faults.
-void* allocate_block(std::size_t size);
+#include "os/os_result.h"
+
+// A block of `size` bytes. Big blocks sit on huge pages where the system has them, so that
+// filling them costs far fewer page faults.
+os_result<void*> allocate_block(std::size_t size);

@@ -1,6 +1,6 @@
 // Path arithmetic, the same on every platform but for the separators.
 
-#include "os/files.h"
+#include "os/paths.h"
 
 bool is_path_separator(char c) {
 #ifdef _WIN32

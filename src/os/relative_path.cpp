@@ -1,8 +1,6 @@
-// Kept in a file of its own: a command that makes no page does not carry std::filesystem.
+#include "os/relative_path.h"
 
 #include <filesystem>
-
-#include "os/folders.h"
 
 namespace {
 

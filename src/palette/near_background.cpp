@@ -48,12 +48,6 @@ void plan_matched_value(const work_image& image, std::size_t k, int threshold, p
 
 }  // namespace
 
-pixel_plan plan_without_draws(const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& index_map) {
-  pixel_plan plan;
-  plan.fixed = index_map;
-  return plan;
-}
-
 refusal near_background_pass(work_image& image, int red_tolerance, int green_tolerance,
                              int blue_tolerance, float background_share, pixel_plan& plan) {
   plan = plan_without_draws(image.index_map);

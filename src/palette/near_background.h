@@ -10,6 +10,8 @@
 
 constexpr std::array<int, 7> gray_ramp = {70, 90, 110, 130, 150, 180, 230};
 
+constexpr int GRAY_COUNT = static_cast<int>(gray_ramp.size());
+
 // The nearest float to 1/32767: scales a drawn number into [0, 1).
 constexpr float RANDOM_STEP = 1.0f / 32767.0f;
 static_assert(RANDOM_STEP == 0x1.0002p-15f);
@@ -23,7 +25,7 @@ inline bool near_background_step_on(float background_share) {
 }
 
 // The grays go after the used entries, so used_count may not exceed this.
-constexpr int MAX_USED_FOR_GRAYS = bmp::PALETTE_ENTRIES - static_cast<int>(gray_ramp.size()) - 1;
+constexpr int MAX_USED_FOR_GRAYS = bmp::PALETTE_ENTRIES - GRAY_COUNT - 1;
 
 // Appends the gray ramp and decides, per input value, what its pixels become; the pixel
 // transform applies the decisions. no_room_for_grays when the used count leaves no room.

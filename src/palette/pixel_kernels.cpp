@@ -1,4 +1,4 @@
-#include "palette/pixel_kernels.h"
+#include "palette/kernel_tiers.h"
 
 #include <algorithm>
 
@@ -46,24 +46,26 @@ const char* tier_name(kernel_tier tier) {
       return "avx2";
     case kernel_tier::neon:
       return "neon";
-    default:
-      return "portable";
+    case kernel_tier::portable:
+      break;
   }
+  return "portable";
 }
 
-const pixel_kernels* kernels_of(kernel_tier tier) {
+const pixel_kernels* kernels_of(kernel_tier tier, block_way way) {
   // The build's cap: the highest level it may use.
   if (tier_level(tier) > PALETTE_KERNEL_CAP) return nullptr;
   switch (tier) {
     case kernel_tier::avx512:
-      return avx512_kernels_if_supported();
+      return avx512_kernels_if_supported(way);
     case kernel_tier::avx2:
-      return avx2_kernels_if_supported();
+      return avx2_kernels_if_supported(way);
     case kernel_tier::neon:
-      return neon_kernels_if_supported();
-    default:
-      return &PORTABLE;
+      return neon_kernels_if_supported(way);
+    case kernel_tier::portable:
+      break;
   }
+  return &PORTABLE;
 }
 
 std::vector<kernel_tier> available_tiers() {

@@ -45,6 +45,40 @@ struct pixel_kernels {
 
 enum class kernel_tier { portable, avx2, avx512, neon };
 
+// The vector tiers go through each block one of two ways that give the same bytes, chosen
+// by how busy the block is; these are where they switch. The tests force each way in turn
+// on the same blocks, so that a fault in either shows.
+struct block_limits {
+  int count_runs_below;  // a block of fewer run starts is counted run by run, else pixel by pixel
+  int drawn_runs_up_to;  // a block of at most this many runs of drawn lanes takes each run at once
+  int pixels_at_once;    // in a busier block, a value with this many lanes takes them at once
+  bool flat_blocks;      // a block of one value is done at once
+};
+
+enum class block_way {
+  chosen,          // the tier's own limits
+  runs,            // every block counted and drawn run by run
+  values_at_once,  // every block counted pixel by pixel, each value's draws at once
+  lane_by_lane,    // every block counted pixel by pixel, every draw on its own
+};
+
+constexpr block_limits limits_for(block_way way, block_limits chosen) {
+  switch (way) {
+    case block_way::chosen:
+      return chosen;
+    case block_way::runs:
+      return {65, 64, 65, false};
+    case block_way::values_at_once:
+      return {0, -1, 1, false};
+    case block_way::lane_by_lane:
+      return {0, -1, 65, false};
+  }
+  return chosen;
+}
+
+constexpr block_way BLOCK_WAYS[] = {block_way::chosen, block_way::runs, block_way::values_at_once,
+                                    block_way::lane_by_lane};
+
 const char* tier_name(kernel_tier tier);
 
 // A tier's rank against the build's cap: 0 portable, 1 the 16- and 32-byte vector tiers
@@ -55,8 +89,8 @@ constexpr int tier_level(kernel_tier tier) {
 }
 
 // Null where the processor lacks the tier's instructions or the build caps the tiers
-// below it (the PALETTE_KERNELS cache variable).
-const pixel_kernels* kernels_of(kernel_tier tier);
+// below it (the PALETTE_KERNELS cache variable). A tier without two ways has one set for all.
+const pixel_kernels* kernels_of(kernel_tier tier, block_way way = block_way::chosen);
 
 // Every tier this processor and build can run, best first; the portable one always.
 std::vector<kernel_tier> available_tiers();
@@ -104,6 +138,7 @@ inline void add_partial_counts(const partial_counts& partial, value_counts& coun
 // The vector tiers' count, block by block: a block of few runs (flat areas, sprites) adds
 // each run's length at once; a busier one is counted pixel by pixel, which costs less than
 // walking its runs. `run_starts` gives a block's run starts but the first, as lane bits.
+// FEW_RUNS is block_limits::count_runs_below.
 template <std::size_t LANES, int FEW_RUNS, typename RunStarts>
 inline void count_by_runs(const std::uint8_t* in, std::size_t length, value_counts& counts,
                           RunStarts run_starts) {
@@ -155,8 +190,14 @@ constexpr jump_arrays<N> make_jump_arrays() {
   return jumps;
 }
 
-// The tier entry points, each in its own file compiled for its instructions; null where the
-// compiler cannot target them.
-const pixel_kernels* avx2_kernels_if_supported();
-const pixel_kernels* avx512_kernels_if_supported();
-const pixel_kernels* neon_kernels_if_supported();
+// A tier's four sets of kernels, one per way, made from one template over the limits.
+template <template <block_limits> typename Kernels, block_limits CHOSEN>
+const pixel_kernels* kernels_for_way(block_way way) {
+  static const pixel_kernels sets[] = {
+      Kernels<limits_for(block_way::chosen, CHOSEN)>::set,
+      Kernels<limits_for(block_way::runs, CHOSEN)>::set,
+      Kernels<limits_for(block_way::values_at_once, CHOSEN)>::set,
+      Kernels<limits_for(block_way::lane_by_lane, CHOSEN)>::set,
+  };
+  return &sets[static_cast<int>(way)];
+}

@@ -1,4 +1,4 @@
-#include "palette/pixel_kernels.h"
+#include "palette/kernel_tiers.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 
@@ -98,11 +98,16 @@ AVX2_TARGET void map_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_t
                      AVX2_TARGET { store_block(to, look_up(slices, load_block(from))); });
 }
 
+// The limits this tier is tuned for; the tests force each way in turn.
+constexpr block_limits CHOSEN{6, 4, 6, true};
+
+template <block_limits L>
 AVX2_TARGET void count_avx2(const std::uint8_t* in, std::size_t length, value_counts& counts) {
-  count_by_runs<LANES, 6>(in, length, counts, [](const std::uint8_t* block) AVX2_TARGET {
-    __m256i values = load_block(block);
-    return std::uint64_t{~lanes_where(_mm256_cmpeq_epi8(values, previous_lanes(values))) & ~1u};
-  });
+  count_by_runs<LANES, L.count_runs_below>(
+      in, length, counts, [](const std::uint8_t* block) AVX2_TARGET {
+        __m256i values = load_block(block);
+        return std::uint64_t{~lanes_where(_mm256_cmpeq_epi8(values, previous_lanes(values))) & ~1u};
+      });
 }
 
 constexpr jump_arrays<LANES> BLOCK_JUMPS = make_jump_arrays<LANES>();
@@ -166,9 +171,6 @@ AVX2_TARGET __m256i pick_bytes(__m256i table, __m256i index) {
                             _mm256_shuffle_epi8(upper, low_bits), _mm256_slli_epi16(index, 3));
 }
 
-// From this many pixels of one value in a block on, its draws are made 32 at a time.
-constexpr int MANY_PIXELS = 6;
-
 // The lanes of one value, in lane order, take consecutive numbers of its sequence: each
 // lane's outcome is the draw numbered by the lanes of the value before it.
 AVX2_TARGET __m256i draw_lanes_at_once(__m256i chosen, std::uint32_t lanes, draw_entry& entry) {
@@ -204,11 +206,9 @@ AVX2_TARGET __m256i draw_runs(const std::uint8_t* block, std::uint32_t starts,
   return drawn;
 }
 
-// Above this many runs a block counts as busy.
-constexpr int FEW_DRAWN_RUNS = 4;
-
-// Takes the values with many pixels in the block one at a time, while there are such;
-// returns the lanes left for drawing one by one.
+// Takes the values with many pixels in the block (L.pixels_at_once) one at a time, while
+// there are such, their draws 32 at a time; returns the lanes left for drawing one by one.
+template <block_limits L>
 AVX2_TARGET std::uint32_t draw_values_at_once(__m256i values, __m256i pixels,
                                               const std::uint8_t* block, std::uint32_t drawn,
                                               __m256i& result, draw_tables& tables) {
@@ -217,7 +217,7 @@ AVX2_TARGET std::uint32_t draw_values_at_once(__m256i values, __m256i pixels,
     __m256i chosen = _mm256_and_si256(
         pixels, _mm256_cmpeq_epi8(values, _mm256_set1_epi8(static_cast<char>(value))));
     std::uint32_t lanes = lanes_where(chosen);
-    if (__builtin_popcount(lanes) < MANY_PIXELS) break;
+    if (__builtin_popcount(lanes) < L.pixels_at_once) break;
     result = _mm256_blendv_epi8(result, draw_lanes_at_once(chosen, lanes, tables.entries[value]),
                                 chosen);
     drawn &= ~lanes;
@@ -247,8 +247,9 @@ AVX2_TARGET __m256i in_set(const value_set& set, __m256i values) {
       _mm256_blendv_epi8(_mm256_shuffle_epi8(set.low, byte), _mm256_shuffle_epi8(set.high, byte),
                          _mm256_slli_epi16(byte, 3));
   // Bytes 1, 2, 4 ... 128 in every 8 bytes: the bit of a value within its byte.
-  __m256i bit = _mm256_shuffle_epi8(_mm256_set1_epi64x(0x8040201008040201),
-                                    _mm256_and_si256(values, _mm256_set1_epi8(7)));
+  __m256i bit =
+      _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull)),
+                          _mm256_and_si256(values, _mm256_set1_epi8(7)));
   return _mm256_cmpeq_epi8(_mm256_and_si256(bits, bit), bit);
 }
 
@@ -262,7 +263,9 @@ AVX2_TARGET __m256i flat_block(std::uint8_t value, std::size_t count, draw_table
   return _mm256_and_si256(outcomes, fixed);
 }
 
-// Every pixel first takes its fixed value; then the values a draw decides.
+// Every pixel first takes its fixed value; then the values a draw decides. Above
+// L.drawn_runs_up_to runs a block counts as busy.
+template <block_limits L>
 AVX2_TARGET void draw_block(const std::uint8_t* from, std::uint8_t* to, __m256i pixels,
                             const slice_table& fixed, const value_set& decided,
                             draw_tables& tables) {
@@ -270,7 +273,7 @@ AVX2_TARGET void draw_block(const std::uint8_t* from, std::uint8_t* to, __m256i 
   std::uint32_t valid = lanes_where(pixels);
   std::uint32_t same =
       lanes_where(_mm256_cmpeq_epi8(values, _mm256_set1_epi8(static_cast<char>(from[0]))));
-  if ((same & valid) == valid) {
+  if (L.flat_blocks && (same & valid) == valid) {
     store_block(to,
                 flat_block(from[0], static_cast<std::size_t>(__builtin_popcount(valid)), tables));
     return;
@@ -286,12 +289,12 @@ AVX2_TARGET void draw_block(const std::uint8_t* from, std::uint8_t* to, __m256i 
   std::uint32_t continued =
       lanes_where(_mm256_cmpeq_epi8(values, previous_lanes(values))) & drawn & (drawn << 1);
   std::uint32_t starts = drawn & ~continued;
-  if (std::popcount(starts) <= FEW_DRAWN_RUNS) {
+  if (std::popcount(starts) <= L.drawn_runs_up_to) {
     store_block(
         to, _mm256_blendv_epi8(result, draw_runs(from, starts, continued, tables), drawn_lanes));
     return;
   }
-  std::uint32_t left = draw_values_at_once(values, pixels, from, drawn, result, tables);
+  std::uint32_t left = draw_values_at_once<L>(values, pixels, from, drawn, result, tables);
   // The lanes left are drawn one by one after the store, which may overwrite the input.
   alignas(32) std::uint8_t lane_values[LANES];
   store_block(lane_values, values);
@@ -302,13 +305,14 @@ AVX2_TARGET void draw_block(const std::uint8_t* from, std::uint8_t* to, __m256i 
   }
 }
 
+template <block_limits L>
 AVX2_TARGET void draw_avx2(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
                            draw_tables& tables) {
   slice_table fixed = load_slices(tables.fixed);
   value_set decided = load_set(tables.decided_flags);
   for_each_block(in, out, length,
                  [&](const std::uint8_t* from, std::uint8_t* to, __m256i pixels)
-                     AVX2_TARGET { draw_block(from, to, pixels, fixed, decided, tables); });
+                     AVX2_TARGET { draw_block<L>(from, to, pixels, fixed, decided, tables); });
 }
 
 // Four blocks a step, so that the maxima do not wait on one another.
@@ -329,17 +333,21 @@ AVX2_TARGET std::uint8_t highest_avx2(const std::uint8_t* in, std::size_t length
   return highest;
 }
 
+template <block_limits L>
+struct avx2_kernels {
+  static constexpr pixel_kernels set{map_avx2, count_avx2<L>, draw_avx2<L>, highest_avx2};
+};
+
 }  // namespace
 
-const pixel_kernels* avx2_kernels_if_supported() {
-  static const pixel_kernels kernels{map_avx2, count_avx2, draw_avx2, highest_avx2};
+const pixel_kernels* avx2_kernels_if_supported(block_way way) {
   static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-  return supported ? &kernels : nullptr;
+  return supported ? kernels_for_way<avx2_kernels, CHOSEN>(way) : nullptr;
 }
 
 #else
 
-const pixel_kernels* avx2_kernels_if_supported() {
+const pixel_kernels* avx2_kernels_if_supported(block_way) {
   return nullptr;
 }
 

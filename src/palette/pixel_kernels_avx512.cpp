@@ -1,4 +1,4 @@
-#include "palette/pixel_kernels.h"
+#include "palette/kernel_tiers.h"
 
 #include "palette/random_sequence.h"
 
@@ -57,11 +57,16 @@ VECTOR_TARGET __m512i previous_lanes(__m512i values) {
   return _mm512_maskz_permutexvar_epi8(~0ull, previous, values);
 }
 
+// The limits this tier is tuned for; the tests force each way in turn.
+constexpr block_limits CHOSEN{12, 6, 4, true};
+
+template <block_limits L>
 VECTOR_TARGET void count_vector(const std::uint8_t* in, std::size_t length, value_counts& counts) {
-  count_by_runs<LANES, 12>(in, length, counts, [](const std::uint8_t* block) VECTOR_TARGET {
-    __m512i values = _mm512_loadu_si512(block);
-    return _mm512_cmpneq_epi8_mask(values, previous_lanes(values)) & ~1ull;
-  });
+  count_by_runs<LANES, L.count_runs_below>(
+      in, length, counts, [](const std::uint8_t* block) VECTOR_TARGET {
+        __m512i values = _mm512_loadu_si512(block);
+        return _mm512_cmpneq_epi8_mask(values, previous_lanes(values)) & ~1ull;
+      });
 }
 
 // The generator's maps for 1 to 64 steps, 16 to a vector.
@@ -103,11 +108,9 @@ VECTOR_TARGET std::uint64_t draw_runs(const std::uint8_t* block, std::uint64_t s
   return gray;
 }
 
-// From this many pixels of one value in a busy block on, its draws are made at once.
-constexpr int MANY_PIXELS = 4;
-
 // A busy block (dithering, noise): the values with many pixels take their draws at once,
-// while the first value left has many; the rest go one by one.
+// while the first value left has many (L.pixels_at_once); the rest go one by one.
+template <block_limits L>
 VECTOR_TARGET std::uint64_t draw_values(__m512i values, const std::uint8_t* block,
                                         std::uint64_t drawn, draw_tables& tables) {
   std::uint64_t gray = 0;
@@ -116,7 +119,7 @@ VECTOR_TARGET std::uint64_t draw_values(__m512i values, const std::uint8_t* bloc
     std::uint64_t lanes =
         _mm512_cmpeq_epi8_mask(values, _mm512_set1_epi8(static_cast<char>(value))) & drawn;
     auto count = static_cast<std::size_t>(std::popcount(lanes));
-    if (count < MANY_PIXELS) break;
+    if (count < static_cast<std::size_t>(L.pixels_at_once)) break;
     draw_entry& entry = tables.entries[value];
     gray |= _pdep_u64(gray_outcomes(entry.state, entry.threshold, count), lanes);
     entry.state = BLOCK_JUMPS.after(entry.state, count);
@@ -129,16 +132,16 @@ VECTOR_TARGET std::uint64_t draw_values(__m512i values, const std::uint8_t* bloc
   return gray;
 }
 
-// Above this many runs a block counts as busy.
-constexpr int FEW_DRAWN_RUNS = 6;
-
+// Above L.drawn_runs_up_to runs a block counts as busy.
+template <block_limits L>
 VECTOR_TARGET std::uint64_t draw_block(__m512i values, const std::uint8_t* block,
                                        std::uint64_t drawn, draw_tables& tables) {
   std::uint64_t continued =
       _mm512_cmpeq_epi8_mask(values, previous_lanes(values)) & drawn & (drawn << 1);
   std::uint64_t starts = drawn & ~continued;
-  if (std::popcount(starts) <= FEW_DRAWN_RUNS) return draw_runs(block, starts, continued, tables);
-  return draw_values(values, block, drawn, tables);
+  if (std::popcount(starts) <= L.drawn_runs_up_to)
+    return draw_runs(block, starts, continued, tables);
+  return draw_values<L>(values, block, drawn, tables);
 }
 
 // A block of one value (flat areas): its fixed value, or its draws in lane order.
@@ -153,6 +156,7 @@ VECTOR_TARGET __m512i flat_block(std::uint8_t value, std::size_t count, draw_tab
 
 // Every pixel takes its fixed value, which for a value a draw decides is its gray; a draw
 // of background then clears it.
+template <block_limits L>
 VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
                                draw_tables& tables) {
   vector_table fixed = load_table(tables.fixed);
@@ -160,8 +164,8 @@ VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::s
   for (std::size_t i = 0; i < length; i += LANES) {
     __mmask64 mask = first_lanes(length - i);
     __m512i values = _mm512_maskz_loadu_epi8(mask, in + i);
-    if (_mm512_mask_cmpneq_epi8_mask(mask, values, _mm512_set1_epi8(static_cast<char>(in[i]))) ==
-        0) {
+    if (L.flat_blocks && _mm512_mask_cmpneq_epi8_mask(
+                             mask, values, _mm512_set1_epi8(static_cast<char>(in[i]))) == 0) {
       auto count = static_cast<std::size_t>(std::popcount(mask));
       _mm512_mask_storeu_epi8(out + i, mask, flat_block(in[i], count, tables));
       continue;
@@ -170,7 +174,7 @@ VECTOR_TARGET void draw_vector(const std::uint8_t* in, std::uint8_t* out, std::s
     __m512i result = look_up(fixed, values);
     std::uint64_t drawn = _mm512_test_epi8_mask(flags, flags) & mask;
     if (drawn != 0) {
-      std::uint64_t background = drawn & ~draw_block(values, in + i, drawn, tables);
+      std::uint64_t background = drawn & ~draw_block<L>(values, in + i, drawn, tables);
       result = _mm512_maskz_mov_epi8(~background, result);
     }
     _mm512_mask_storeu_epi8(out + i, mask, result);
@@ -200,19 +204,23 @@ VECTOR_TARGET std::uint8_t highest_vector(const std::uint8_t* in, std::size_t le
   return static_cast<std::uint8_t>(_mm_cvtsi128_si32(quarter));
 }
 
+template <block_limits L>
+struct avx512_kernels {
+  static constexpr pixel_kernels set{map_vector, count_vector<L>, draw_vector<L>, highest_vector};
+};
+
 }  // namespace
 
-const pixel_kernels* avx512_kernels_if_supported() {
-  static const pixel_kernels kernels{map_vector, count_vector, draw_vector, highest_vector};
+const pixel_kernels* avx512_kernels_if_supported(block_way way) {
   static const bool supported =
       __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
       __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");
-  return supported ? &kernels : nullptr;
+  return supported ? kernels_for_way<avx512_kernels, CHOSEN>(way) : nullptr;
 }
 
 #else
 
-const pixel_kernels* avx512_kernels_if_supported() {
+const pixel_kernels* avx512_kernels_if_supported(block_way) {
   return nullptr;
 }
 

@@ -1,4 +1,4 @@
-#include "palette/pixel_kernels.h"
+#include "palette/kernel_tiers.h"
 
 // Every 64-bit ARM processor has NEON (Advanced SIMD): no check at run time is needed.
 #if defined(__aarch64__) && (defined(__GNUC__) || defined(__clang__))
@@ -63,8 +63,12 @@ void map_neon(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
   });
 }
 
+// The limits this tier is tuned for; its draw has one way, its count two.
+constexpr block_limits CHOSEN{4, 0, 0, false};
+
+template <block_limits L>
 void count_neon(const std::uint8_t* in, std::size_t length, value_counts& counts) {
-  count_by_runs<LANES, 4>(in, length, counts, [](const std::uint8_t* block) {
+  count_by_runs<LANES, L.count_runs_below>(in, length, counts, [](const std::uint8_t* block) {
     uint8x16_t values = vld1q_u8(block);
     uint8x16_t previous = vextq_u8(vdupq_n_u8(0), values, 15);
     return ~lanes_where(vceqq_u8(values, previous)) & 0xFFFE;
@@ -106,16 +110,20 @@ std::uint8_t highest_neon(const std::uint8_t* in, std::size_t length) {
   return highest;
 }
 
+template <block_limits L>
+struct neon_kernels {
+  static constexpr pixel_kernels set{map_neon, count_neon<L>, draw_neon, highest_neon};
+};
+
 }  // namespace
 
-const pixel_kernels* neon_kernels_if_supported() {
-  static const pixel_kernels kernels{map_neon, count_neon, draw_neon, highest_neon};
-  return &kernels;
+const pixel_kernels* neon_kernels_if_supported(block_way way) {
+  return kernels_for_way<neon_kernels, CHOSEN>(way);
 }
 
 #else
 
-const pixel_kernels* neon_kernels_if_supported() {
+const pixel_kernels* neon_kernels_if_supported(block_way) {
   return nullptr;
 }
 

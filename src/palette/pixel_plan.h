@@ -34,4 +34,9 @@ inline bool any_decided_by_draw(const pixel_plan& plan) {
 }
 
 // Every value keeps the number index_map gives it.
-pixel_plan plan_without_draws(const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& index_map);
+inline pixel_plan plan_without_draws(
+    const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& index_map) {
+  pixel_plan plan;
+  plan.fixed = index_map;
+  return plan;
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "palette/near_background.h"
 #include "palette/random_sequence.h"
 #include "palette/row_ranges.h"
 
@@ -85,19 +86,20 @@ near_background_tally tally_of(const work_image& image, const pixel_plan& plan,
     matched += plan.takes_draw[v] ? input[v] : 0;
   value_counts output = count_values(image, kernels);
   std::uint64_t gray = 0;
-  for (int g = image.used_count; g < image.used_count + 7 && g < bmp::PALETTE_ENTRIES; ++g)
+  // With the grays in, the used count leaves room for all of them.
+  for (int g = image.used_count; g < image.used_count + GRAY_COUNT; ++g)
     gray += output[static_cast<std::size_t>(g)];
   return {matched - gray, gray};
 }
 
 }  // namespace
 
-// Each value's state jumps straight to the start of its block. The shared state is left
-// where it was: this pass runs once per process, last.
+// Each value's state jumps straight to the start of its block; the first block starts
+// the sequence.
 draw_tables make_draw_tables(const value_counts& counts, const pixel_plan& plan) {
   draw_tables tables;
   tables.fixed = plan.fixed;
-  std::uint32_t start = current_random_state();
+  const std::uint32_t start = RANDOM_START_STATE;
   std::uint64_t first_draw = 0;
   for (std::size_t k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
     if (!plan.takes_draw[k]) continue;

@@ -1,6 +1,7 @@
 #pragma once
 // The fixed pseudo-random sequence that makes every run reproducible byte for byte.
 // It is a linear congruential generator; never replace it with the platform's rand().
+// Every translation starts it at RANDOM_START_STATE: there is no state between runs.
 
 #include <cstdint>
 
@@ -8,15 +9,6 @@ constexpr std::uint32_t RANDOM_START_STATE = 1;
 constexpr std::uint32_t RANDOM_MULTIPLIER = 214013;
 constexpr std::uint32_t RANDOM_INCREMENT = 2531011;
 constexpr int RANDOM_MAX = 32767;
-
-// The next value, 0..32767; advances the process-wide state once.
-int next_random();
-
-// Puts the sequence back at its start, as at process start-up.
-void reset_random_sequence();
-
-// The process-wide state, for engines that draw through their own copies of it.
-std::uint32_t current_random_state();
 
 // x -> multiplier * x + increment, modulo 2^32: one or more steps of the generator.
 struct random_jump {
@@ -58,7 +50,7 @@ constexpr std::uint32_t random_state_after(std::uint32_t state, std::uint64_t st
   return jump.multiplier * state + jump.increment;
 }
 
-// One draw from a private state, exactly as next_random draws from the shared one.
+// One draw: the state steps once, and its bits 16 to 30 are the number.
 inline int draw_random(std::uint32_t& state) {
   // Unsigned arithmetic wraps modulo 2^32, as the sequence requires.
   state = state * RANDOM_MULTIPLIER + RANDOM_INCREMENT;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "bitmap/input_checks.h"
 #include "bitmap/palette_entry.h"
 
 namespace {
@@ -35,8 +36,8 @@ bool held_entries_matter(const work_image& image) {
 held_entries entries_in_use(const work_image& image) {
   held_entries held{};
   if (!image.census.known) {
-    for (int k = 0; k < image.used_count && k < bmp::PALETTE_ENTRIES; ++k)
-      held[static_cast<std::size_t>(k)] = true;
+    // The room check keeps the used count below 256.
+    for (int k = 0; k < image.used_count; ++k) held[static_cast<std::size_t>(k)] = true;
     return held;
   }
   value_counts picture = picture_counts(image);

@@ -35,6 +35,10 @@ translation_report load_rows(const translation_memory& memory, work_image& image
   if (!report.header.in_place) {
     std::int32_t equivalent_length = equivalent_size(report.header);
     std::uint8_t* equivalent = memory.allocate(equivalent_length);
+    if (equivalent == nullptr) {
+      report.refused = refusal::out_of_memory;
+      return report;
+    }
     write_equivalent(memory.file, size, report.header, equivalent);
     image.input_bytes = equivalent;
     image.file_size = equivalent_length;
@@ -47,10 +51,6 @@ translation_report load_rows(const translation_memory& memory, work_image& image
 }
 
 }  // namespace
-
-std::string refusal_text(const translation_report& report) {
-  return refusal_text(report.refused, report.header, report.used_count);
-}
 
 translation_report check_file_size(std::int64_t file_size) {
   translation_report report;
@@ -161,6 +161,11 @@ translation_report translate_file(const translation_memory& memory,
   return report;
 }
 
+value_counts picture_value_counts(work_image& image, const pixel_kernels& kernels) {
+  count_rows(image, kernels);
+  return picture_counts(image);
+}
+
 compaction_check check_compaction(const translation_memory& memory,
                                   const translation_parameters& parameters,
                                   const translation_report& plain) {
@@ -184,42 +189,4 @@ compaction_check check_compaction(const translation_memory& memory,
     check.advice = compaction_advice::does_not_help;
   }
   return check;
-}
-
-std::string compaction_advice_text(const compaction_check& check) {
-  const char* outcome = "";
-  switch (check.advice) {
-    case compaction_advice::none:
-      return "";
-    case compaction_advice::translates:
-      outcome = "--compact-palette would translate it";
-      break;
-    case compaction_advice::translates_at_percentage_0:
-      outcome = "--compact-palette would translate it with percentage 0";
-      break;
-    case compaction_advice::makes_room_for_grays:
-      outcome = "--compact-palette would make room for the grays";
-      break;
-    case compaction_advice::does_not_help:
-      outcome = "--compact-palette would not help";
-      break;
-  }
-  return "its pixels use " + std::to_string(check.distinct) +
-         (check.distinct == 1 ? " colour; " : " colours; ") + outcome;
-}
-
-const char* compaction_advice_name(compaction_advice advice) {
-  switch (advice) {
-    case compaction_advice::none:
-      return "";
-    case compaction_advice::translates:
-      return "would_translate";
-    case compaction_advice::translates_at_percentage_0:
-      return "would_translate_at_percentage_0";
-    case compaction_advice::makes_room_for_grays:
-      return "would_make_room_for_grays";
-    case compaction_advice::does_not_help:
-      return "would_not_help";
-  }
-  return "";
 }

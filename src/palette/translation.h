@@ -21,10 +21,18 @@
 #include <functional>
 #include <vector>
 
+#include "bitmap/assemble.h"
+#include "bitmap/byte_order.h"
+#include "bitmap/equivalent.h"
+#include "bitmap/input_checks.h"
+#include "bitmap/palette_entry.h"
 #include "bitmap/refusal.h"
+#include "bitmap/used_colors.h"
 #include "bitmap/work_image.h"
+#include "palette/near_background.h"
 #include "palette/pixel_kernels.h"
 #include "palette/pixel_plan.h"
+#include "palette/slot_placement.h"
 
 struct translation_parameters {
   int red_tolerance = 0;
@@ -47,11 +55,8 @@ struct translation_report {
   bool done() const { return refused == refusal::none; }
 };
 
-// The refusal's text for this file, without a line feed; "" when done.
-std::string refusal_text(const translation_report& report);
-
-// Gives a buffer of `size` bytes, for a decoded form's 8-bit equivalent. Never returns
-// null: a caller that cannot allocate ends the process or throws.
+// Gives a buffer of `size` bytes, for a decoded form's 8-bit equivalent, or null when it
+// has none: the translation then refuses the file as out_of_memory.
 using allocate_bytes = std::function<std::uint8_t*(std::int32_t size)>;
 
 // An allocate_bytes that resizes the buffer, for callers that keep their memory in vectors.
@@ -117,6 +122,11 @@ translation_report translate_file(const translation_memory& memory,
                                   const translation_parameters& parameters, work_image& image,
                                   const pixel_kernels& kernels = best_kernels());
 
+// How many of the picture's pixels hold each value, as the translation sees the values (by
+// rank when compacted); the rows are counted first if they are not yet. Before the pixel
+// pass only: it changes the rows.
+value_counts picture_value_counts(work_image& image, const pixel_kernels& kernels = best_kernels());
+
 // What --compact-palette would do for a file that the plain translation refused for want
 // of palette room: refused as palette-full, or with no room for the gray ramp.
 enum class compaction_advice {
@@ -137,9 +147,3 @@ struct compaction_check {
 compaction_check check_compaction(const translation_memory& memory,
                                   const translation_parameters& parameters,
                                   const translation_report& plain);
-
-// "its pixels use 76 colours; --compact-palette would translate it", or "" for none.
-std::string compaction_advice_text(const compaction_check& check);
-
-// The advice as a JSON value's word: "would_translate" ...; "" for none.
-const char* compaction_advice_name(compaction_advice advice);

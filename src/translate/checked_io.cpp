@@ -2,103 +2,123 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 
 #include "kit/exit_status.h"
+#include "kit/text_format.h"
 #include "os/memory.h"
 
 namespace {
 
-[[noreturn]] void end_process() {
-  std::exit(STATUS_FAILURE);
+failure diagnostic(std::string text) {
+  return {STATUS_FAILURE, std::move(text)};
 }
 
-[[noreturn]] void write_failed(int handle, const void* source, int length) {
-  // A cut-off bitmap with a valid header opens in some viewers: leave nothing instead.
+failure write_failure(int handle, const void* source, int length) {
+  // A cut-off bitmap with a valid header opens in some viewers: leave nothing instead. A
+  // file that cannot be cut back keeps what it has; the write diagnostic says enough.
   (void)truncate_file(handle);
-  std::printf("\nError: _write failed.\n  File handle=%i\n  Where from=%s\n  Length=%i", handle,
-              format_address(source).c_str(), length);
-  end_process();
+  return diagnostic(
+      format("\nError: _write failed.\n  File handle=%i\n  Where from=%s\n  Length=%i", handle,
+             format_address(source).c_str(), length));
 }
 
-void check_position(long position, long offset) {
-  if (position == offset) return;
-  std::printf("\nError: Lseek failed.\n  Where to=%ld", offset);
-  end_process();
+failure open_failure(const char* path, int mode) {
+  return diagnostic(format("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode));
 }
 
-[[noreturn]] void open_failed(const char* path, int mode) {
-  std::printf("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode);
-  end_process();
+step_failure check_position(long position, long offset) {
+  if (position == offset) return std::nullopt;
+  return diagnostic(format("\nError: Lseek failed.\n  Where to=%ld", offset));
+}
+
+template <typename T>
+or_failure<T> value(T result) {
+  return {result, std::nullopt};
 }
 
 }  // namespace
 
 std::string format_address(const void* address) {
-  char text[2 * sizeof(void*) + 1];
-  std::snprintf(text, sizeof text, "%0*" PRIXPTR, static_cast<int>(2 * sizeof(void*)),
+  return format("%0*" PRIXPTR, static_cast<int>(2 * sizeof(void*)),
                 reinterpret_cast<std::uintptr_t>(address));
-  return text;
 }
 
-void* checked_alloc(long size) {
-  void* block = size >= 0 ? allocate_block(static_cast<std::size_t>(size)) : nullptr;
-  if (block != nullptr) return block;
-  std::printf("\nError:malloc failed.\n  Size: %ld bytes", size);
-  end_process();
+failure allocation_failure(long size) {
+  return diagnostic(format("\nError:malloc failed.\n  Size: %ld bytes", size));
 }
 
-int checked_open(const char* path, int mode) {
-  int handle = open_with_mode(path, mode);
-  if (handle == -1) open_failed(path, mode);
-  return handle;
+int print_failure(const failure& failed) {
+  std::fputs(failed.text.c_str(), stdout);
+  return failed.status;
 }
 
-long checked_seek(int handle, long offset, int origin) {
-  long position = seek_handle(handle, offset, origin);
-  if (position != -1) return position;
-  std::printf("\nError:_lseek failed.\n  File handle=%i\n  Offset=%li\n  From=%i", handle, offset,
-              origin);
-  end_process();
+or_failure<void*> checked_alloc(long size) {
+  if (size >= 0) {
+    os_result<void*> block = allocate_block(static_cast<std::size_t>(size));
+    if (block.ok()) return value(block.value);
+  }
+  return {nullptr, allocation_failure(size)};
 }
 
-int checked_read(int handle, void* destination, int length) {
-  int error = 0;
+or_failure<int> checked_open(const char* path, int mode) {
+  os_result<int> handle = open_with_mode(path, mode);
+  if (handle.ok()) return value(handle.value);
+  return {-1, open_failure(path, mode)};
+}
+
+or_failure<long> checked_seek(int handle, long offset, int origin) {
+  os_result<std::int64_t> position = seek_handle(handle, offset, origin);
+  if (position.ok()) return value(static_cast<long>(position.value));
+  return {-1, diagnostic(format("\nError:_lseek failed.\n  File handle=%i\n  Offset=%li\n  From=%i",
+                                handle, offset, origin))};
+}
+
+step_failure checked_read(int handle, void* destination, int length) {
   auto wanted = static_cast<std::size_t>(length);
-  if (length >= 0 && read_fully(handle, destination, wanted, error) == wanted) return 0;
-  std::printf("\nError: _read failed.\n  File handle=%i\n  Where to=%s\n  Length=%i", handle,
-              format_address(destination).c_str(), length);
-  end_process();
+  if (length >= 0) {
+    os_result<std::size_t> read = read_fully(handle, destination, wanted);
+    if (read.ok() && read.value == wanted) return std::nullopt;
+  }
+  return diagnostic(format("\nError: _read failed.\n  File handle=%i\n  Where to=%s\n  Length=%i",
+                           handle, format_address(destination).c_str(), length));
 }
 
-int checked_seek_read(int handle, void* destination, long offset, int length) {
-  check_position(checked_seek(handle, offset, SEEK_FROM_START), offset);
+step_failure checked_seek_read(int handle, void* destination, long offset, int length) {
+  or_failure<long> position = checked_seek(handle, offset, SEEK_FROM_START);
+  if (!position.ok()) return position.failed;
+  if (step_failure moved = check_position(position.value, offset)) return moved;
   return checked_read(handle, destination, length);
 }
 
-int checked_write(int handle, const void* source, int length) {
+or_failure<int> checked_write(int handle, const void* source, int length) {
   if (length >= 0 &&
-      write_blocks(handle, source, static_cast<std::size_t>(length), nullptr, 0) == 0)
-    return length;
-  write_failed(handle, source, length);
+      write_blocks(handle, source, static_cast<std::size_t>(length), nullptr, 0).ok())
+    return value(length);
+  return {-1, write_failure(handle, source, length)};
 }
 
-int checked_seek_write(int handle, const void* source, long offset, int length) {
-  check_position(checked_seek(handle, offset, SEEK_FROM_START), offset);
+or_failure<int> checked_seek_write(int handle, const void* source, long offset, int length) {
+  or_failure<long> position = checked_seek(handle, offset, SEEK_FROM_START);
+  if (!position.ok()) return {-1, position.failed};
+  if (step_failure moved = check_position(position.value, offset)) return {-1, moved};
   return checked_write(handle, source, length);
 }
 
-int checked_seek_write_pair(int handle, const void* first, int first_length, const void* second,
-                            int second_length, long offset) {
-  check_position(checked_seek(handle, offset, SEEK_FROM_START), offset);
+or_failure<int> checked_seek_write_pair(int handle, const void* first, int first_length,
+                                        const void* second, int second_length, long offset) {
+  or_failure<long> position = checked_seek(handle, offset, SEEK_FROM_START);
+  if (!position.ok()) return {-1, position.failed};
+  if (step_failure moved = check_position(position.value, offset)) return {-1, moved};
   int length = first_length + second_length;
   if (first_length >= 0 && second_length >= 0 &&
       write_blocks(handle, first, static_cast<std::size_t>(first_length), second,
-                   static_cast<std::size_t>(second_length)) == 0)
-    return length;
-  write_failed(handle, first, length);
+                   static_cast<std::size_t>(second_length))
+          .ok())
+    return value(length);
+  return {-1, write_failure(handle, first, length)};
 }
 
-void checked_truncate(int handle, const char* path, int mode) {
-  if (!truncate_file(handle)) open_failed(path, mode);
+step_failure checked_truncate(int handle, const char* path, int mode) {
+  if (truncate_file(handle).ok()) return std::nullopt;
+  return open_failure(path, mode);
 }

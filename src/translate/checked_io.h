@@ -1,24 +1,26 @@
 #pragma once
-// Allocation and file calls that cannot fail from the caller's point of view: on failure
-// each prints a diagnostic naming the call and its arguments and ends the process with -1.
+// Allocation and file calls whose failure ends palette-translate's run: each failure comes
+// back as the diagnostic that names the call and its arguments and the status -1, which
+// the run prints once, at its top, and ends with.
 
 #include <cstdint>
 #include <string>
 
+#include "kit/failure.h"
 #include "os/files.h"
 
-void* checked_alloc(long size);
-int checked_open(const char* path, int mode);
-long checked_seek(int handle, long offset, int origin);
-int checked_read(int handle, void* destination, int length);
-int checked_seek_read(int handle, void* destination, long offset, int length);
-int checked_write(int handle, const void* source, int length);
-int checked_seek_write(int handle, const void* source, long offset, int length);
+or_failure<void*> checked_alloc(long size);
+or_failure<int> checked_open(const char* path, int mode);
+or_failure<long> checked_seek(int handle, long offset, int origin);
+step_failure checked_read(int handle, void* destination, int length);
+step_failure checked_seek_read(int handle, void* destination, long offset, int length);
+or_failure<int> checked_write(int handle, const void* source, int length);
+or_failure<int> checked_seek_write(int handle, const void* source, long offset, int length);
 
 // Writes two blocks one after the other at offset with one gathered write; the write
 // diagnostic names the first block and the total length.
-int checked_seek_write_pair(int handle, const void* first, int first_length, const void* second,
-                            int second_length, long offset);
+or_failure<int> checked_seek_write_pair(int handle, const void* first, int first_length,
+                                        const void* second, int second_length, long offset);
 
 // An address as the diagnostics print it: upper-case hex, zero-padded to the pointer's
 // full width, no prefix.
@@ -26,4 +28,10 @@ std::string format_address(const void* address);
 
 // Cuts a regular file opened with OPEN_TRUNCATE to length 0; fails as the open did.
 // Other files (devices, pipes) are left as they are.
-void checked_truncate(int handle, const char* path, int mode);
+step_failure checked_truncate(int handle, const char* path, int mode);
+
+// The diagnostic of a failed allocation of `size` bytes.
+failure allocation_failure(long size);
+
+// How the run's top ends on a failure: its diagnostic on standard output, its status.
+int print_failure(const failure& failed);

@@ -1,11 +1,15 @@
 #include "translate/run.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string_view>
+#include <vector>
 
-#include "bitmap/work_image.h"
 #include "kit/exit_status.h"
 #include "kit/number_parse.h"
+#include "kit/refusal_words.h"
+#include "kit/text_format.h"
 #include "kit/version.h"
 #include "os/file_identity.h"
 #include "os/process.h"
@@ -34,65 +38,107 @@ constexpr const char* USAGE =
     "Status: 0 written; 255 too few parameters or a file or memory failure; 254 an input\n"
     "it cannot translate; 253 the palette is full.\n"
     "Manual: man palette-translate\n";
-constexpr const char* SAME_FILE =
-    "\nThe output path \"%s\" names the input file; nothing was written.";
+
+// A run that went to its end: what it prints after the banner (nothing for a translation).
+using run_end = or_failure<std::string>;
+
+run_end finished(std::string text = "") {
+  return {std::move(text), std::nullopt};
+}
 
 // Only a run with exactly one parameter can ask for help or the release: the banner,
 // already printed, is the release.
-int answer_request(const char* argument) {
-  std::string_view request = argument;
-  if (request == "--help" || request == "-h") {
-    std::fputs(USAGE, stdout);
-    return STATUS_OK;
-  }
-  if (request == "--version") {
-    std::fputs("\n", stdout);
-    return STATUS_OK;
-  }
-  return STATUS_FAILURE;
+std::optional<std::string> answer_to(std::string_view request) {
+  if (request == "--help" || request == "-h") return USAGE;
+  if (request == "--version") return "\n";
+  return std::nullopt;
 }
 
-int refuse(const translation_report& report) {
+failure refused(const translation_report& report) {
   std::string text = refusal_text(report);
-  if (!text.empty()) std::printf("\n%s", text.c_str());
-  return refusal_status(report.refused);
+  return {refusal_status(report.refused), text.empty() ? text : "\n" + text};
 }
 
-std::uint8_t* allocate_equivalent(std::int32_t size) {
-  return static_cast<std::uint8_t*>(checked_alloc(size));
-}
-
-int translate(int input, int output, const translation_parameters& parameters) {
-  // Alive until the process ends, as the checked wrappers may end it at any point.
-  static work_image image;
-  static std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
-  static translation_memory memory;
-  memory.prefix = prefix;
-  memory.allocate = allocate_equivalent;
-  memory.processors = processors_available();
-  translation_report report = load_bitmap(input, memory);
-  if (report.done()) report = translate_file(memory, parameters, image);
-  if (!report.done()) return refuse(report);
-  int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
-  checked_seek_write_pair(output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
-                          image.output_pixels, pixel_length, 0);
-  close_handle(output);
-  return STATUS_OK;
-}
-
-int refuse_same_file(const char* path) {
-  std::printf(SAME_FILE, path);
-  return STATUS_FAILURE;
+failure same_file(const char* path) {
+  return {STATUS_FAILURE, format("\nThe output path \"%s\" names the input file; nothing was "
+                                 "written.",
+                                 path)};
 }
 
 // The output is opened without truncation and locked; only once the opened file is known
 // not to be the input is it cut. A name swapped between the checks cannot reach the input.
-int open_output(int input, const char* path) {
-  int output = checked_open(path, OPEN_OUTPUT_MODE);
-  lock_exclusively(output);
-  if (same_open_file(input, output)) return -1;
-  checked_truncate(output, path, OPEN_OUTPUT_MODE);
+or_failure<int> open_output(int input, const char* path) {
+  or_failure<int> output = checked_open(path, OPEN_OUTPUT_MODE);
+  if (!output.ok()) return output;
+  // A file system without locks still gets its output.
+  (void)lock_exclusively(output.value);
+  os_result<bool> same = same_open_file(input, output.value);
+  // Where it cannot be told, the output is not cut: it may be the input.
+  if (!same.ok() || same.value) return {-1, same_file(path)};
+  if (step_failure cut = checked_truncate(output.value, path, OPEN_OUTPUT_MODE)) return {-1, cut};
   return output;
+}
+
+// The memory of the one translation a process makes, the input and a decoded form's 8-bit
+// rows taken through the checked allocation and given back at the run's end; a failure
+// there is kept for the run to print.
+struct run_memory {
+  std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET] = {};
+  step_failure allocation;
+  translation_memory memory;
+  std::vector<std::unique_ptr<void, decltype(&std::free)>> blocks;
+
+  std::uint8_t* take(or_failure<void*> block) {
+    if (block.ok()) blocks.emplace_back(block.value, &std::free);
+    allocation = block.failed;
+    return static_cast<std::uint8_t*>(block.value);
+  }
+};
+
+run_end translate(int input, int output, const translation_parameters& parameters) {
+  run_memory held;
+  held.memory.prefix = held.prefix;
+  held.memory.allocate = [&held](std::int32_t size) { return held.take(checked_alloc(size)); };
+  held.memory.processors = processors_available();
+  or_failure<translation_report> loaded = load_bitmap(input, held.memory);
+  if (!loaded.ok()) return {"", loaded.failed};
+  if (held.memory.file != nullptr) held.blocks.emplace_back(held.memory.file, &std::free);
+  translation_report report = loaded.value;
+  work_image image;
+  if (report.done()) report = translate_file(held.memory, parameters, image);
+  if (report.refused == refusal::out_of_memory && held.allocation) return {"", held.allocation};
+  if (!report.done()) return {"", refused(report)};
+  int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
+  or_failure<int> written = checked_seek_write_pair(
+      output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET, image.output_pixels, pixel_length, 0);
+  if (!written.ok()) return {"", written.failed};
+  // The bytes are written; a failure the system reports only at the close is not checked,
+  // as the tool never has.
+  (void)close_handle(output);
+  return finished();
+}
+
+run_end run_steps(int argc, char** argv) {
+  if (argc == 2) {
+    if (std::optional<std::string> answer = answer_to(argv[1])) return finished(*answer);
+  }
+  // The option counts only in first place: anywhere else it is a file name or a number.
+  bool compact = argc > 1 && argv[1] == COMPACT_OPTION;
+  if (compact) {
+    --argc;
+    ++argv;
+  }
+  if (argc < PARAMETER_COUNT + 1) return {"", failure{STATUS_FAILURE, INSUFFICIENT_PARAMETERS}};
+  or_failure<int> input = checked_open(argv[1], OPEN_INPUT_MODE);
+  if (!input.ok()) return {"", input.failed};
+  // Said before the output is opened, so also when the input may not be opened for writing.
+  os_result<bool> named = names_open_file(input.value, argv[2]);
+  if (!named.ok() || named.value) return {"", same_file(argv[2])};
+  or_failure<int> output = open_output(input.value, argv[2]);
+  if (!output.ok()) return {"", output.failed};
+  translation_parameters parameters = parse_parameters(argv + 3);
+  parameters.compact_palette = compact;
+  return translate(input.value, output.value, parameters);
 }
 
 }  // namespace
@@ -100,23 +146,8 @@ int open_output(int input, const char* path) {
 int run_translation(int argc, char** argv) {
   prepare_process();
   std::fputs(BANNER, stdout);
-  if (argc == 2 && answer_request(argv[1]) == STATUS_OK) return STATUS_OK;
-  // The option counts only in first place: anywhere else it is a file name or a number.
-  bool compact = argc > 1 && argv[1] == COMPACT_OPTION;
-  if (compact) {
-    --argc;
-    ++argv;
-  }
-  if (argc < PARAMETER_COUNT + 1) {
-    std::fputs(INSUFFICIENT_PARAMETERS, stdout);
-    return STATUS_FAILURE;
-  }
-  int input = checked_open(argv[1], OPEN_INPUT_MODE);
-  // Said before the output is opened, so also when the input may not be opened for writing.
-  if (names_open_file(input, argv[2])) return refuse_same_file(argv[2]);
-  int output = open_output(input, argv[2]);
-  if (output < 0) return refuse_same_file(argv[2]);
-  translation_parameters parameters = parse_parameters(argv + 3);
-  parameters.compact_palette = compact;
-  return translate(input, output, parameters);
+  run_end end = run_steps(argc, argv);
+  if (!end.ok()) return print_failure(*end.failed);
+  std::fputs(end.value.c_str(), stdout);
+  return STATUS_OK;
 }

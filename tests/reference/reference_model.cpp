@@ -5,9 +5,6 @@
 #include <cstdlib>
 #include <optional>
 
-#include "bitmap/bmp_header.h"
-#include "bitmap/work_image.h"
-
 namespace {
 
 constexpr int ENTRIES = 256;
@@ -92,14 +89,10 @@ std::int64_t used_count_of(const literal_image& image) {
 void assemble(literal_image& image) {
   for (std::size_t i = 0; i < 54; ++i) image.prefix[i] = image.byte(i);
   std::uint64_t length = 1078 + std::uint64_t{image.header.stride} * image.header.rows;
-  auto put32 = [&](std::size_t at, std::uint64_t value) {
-    for (std::size_t i = 0; i < 4; ++i)
-      image.prefix[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-  };
-  put32(2, length);
-  put32(10, 1078);
-  put32(14, 40);
-  put32(46, 256);
+  write_le32(image.prefix.data() + 2, static_cast<std::uint32_t>(length));
+  write_le32(image.prefix.data() + 10, 1078);
+  write_le32(image.prefix.data() + 14, 40);
+  write_le32(image.prefix.data() + 46, 256);
   for (int k = 0; k < image.used - 1; ++k) {
     for (std::uint64_t i = 0; i < 4; ++i)
       image.entry(k)[i] = image.byte(image.header.palette_offset + 4 * std::uint64_t(k) + i);

@@ -4,21 +4,9 @@
 #include <utility>
 
 #include "bitmap/bmp_header.h"
-#include "bitmap/byte_order.h"
 #include "bitmap/work_image.h"
 #include "palette/translation.h"
-
-namespace {
-
-void put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
-  write_le16(bytes.data() + at, value);
-}
-
-void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  write_le32(bytes.data() + at, value);
-}
-
-}  // namespace
+#include "whole_files.h"
 
 std::uint32_t padded_stride(std::int32_t width) {
   return static_cast<std::uint32_t>((static_cast<std::int64_t>(width) + 3) / 4 * 4);
@@ -58,23 +46,23 @@ std::vector<std::uint8_t> stored_pixels(const bmp_recipe& recipe) {
 }
 
 void put_core_header(std::vector<std::uint8_t>& bytes, const bmp_recipe& recipe) {
-  put16(bytes, 18, static_cast<std::uint16_t>(recipe.width));
-  put16(bytes, 20, static_cast<std::uint16_t>(recipe.height));
-  put16(bytes, 22, 1);
-  put16(bytes, 24, recipe.bits);
+  patch_le16(bytes, 18, static_cast<std::uint16_t>(recipe.width));
+  patch_le16(bytes, 20, static_cast<std::uint16_t>(recipe.height));
+  patch_le16(bytes, 22, 1);
+  patch_le16(bytes, 24, recipe.bits);
 }
 
 void put_info_header(std::vector<std::uint8_t>& bytes, const bmp_recipe& recipe,
                      std::size_t pixel_bytes) {
-  put32(bytes, 18, static_cast<std::uint32_t>(recipe.width));
-  put32(bytes, 22, static_cast<std::uint32_t>(recipe.height));
-  put16(bytes, 26, 1);
-  put16(bytes, 28, recipe.bits);
-  put32(bytes, 30, recipe.compression);
-  put32(bytes, 34, static_cast<std::uint32_t>(pixel_bytes));
-  put32(bytes, 38, 2835);
-  put32(bytes, 42, 2835);
-  put32(bytes, 46, static_cast<std::uint32_t>(recipe.colors_used));
+  patch_le32(bytes, 18, static_cast<std::uint32_t>(recipe.width));
+  patch_le32(bytes, 22, static_cast<std::uint32_t>(recipe.height));
+  patch_le16(bytes, 26, 1);
+  patch_le16(bytes, 28, recipe.bits);
+  patch_le32(bytes, 30, recipe.compression);
+  patch_le32(bytes, 34, static_cast<std::uint32_t>(pixel_bytes));
+  patch_le32(bytes, 38, 2835);
+  patch_le32(bytes, 42, 2835);
+  patch_le32(bytes, 46, static_cast<std::uint32_t>(recipe.colors_used));
 }
 
 }  // namespace
@@ -90,9 +78,9 @@ std::vector<std::uint8_t> build_bmp(const bmp_recipe& recipe) {
 
   bytes[0] = 'B';
   bytes[1] = 'M';
-  put32(bytes, 2, recipe.file_size_field.value_or(static_cast<std::uint32_t>(bytes.size())));
-  put32(bytes, 10, recipe.pixel_offset.value_or(static_cast<std::uint32_t>(pixels_at)));
-  put32(bytes, 14, recipe.info_size);
+  patch_le32(bytes, 2, recipe.file_size_field.value_or(static_cast<std::uint32_t>(bytes.size())));
+  patch_le32(bytes, 10, recipe.pixel_offset.value_or(static_cast<std::uint32_t>(pixels_at)));
+  patch_le32(bytes, 14, recipe.info_size);
   if (core) {
     put_core_header(bytes, recipe);
   } else {
@@ -161,9 +149,9 @@ std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file) 
   std::size_t stored = colors_used > 0 && colors_used < 256 ? std::size_t(colors_used) : 256;
   std::vector<std::uint8_t> out(1078 + std::size_t{header.stride} * header.rows, 0);
   std::copy(eight.begin(), eight.begin() + 54, out.begin());
-  put32(out, 10, 1078);
-  put32(out, 14, 40);
-  put32(out, 46, static_cast<std::uint32_t>(values.size()));
+  patch_le32(out, 10, 1078);
+  patch_le32(out, 14, 40);
+  patch_le32(out, 46, static_cast<std::uint32_t>(values.size()));
   for (std::size_t i = 0; i < values.size(); ++i) {
     for (std::size_t byte = 0; byte < 4 && values[i] < stored; ++byte)
       out[54 + 4 * i + byte] = at(header.palette_offset + 4 * values[i] + byte);

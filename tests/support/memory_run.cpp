@@ -5,7 +5,6 @@
 
 #include "bmp_builder.h"
 #include "palette/pixel_transform.h"
-#include "palette/random_sequence.h"
 #include "reference_model.h"
 
 std::vector<std::uint8_t> memory_run::written() const {
@@ -15,12 +14,11 @@ std::vector<std::uint8_t> memory_run::written() const {
 
 namespace {
 
-// The run's buffers as the pipeline's memory; a fresh image and random sequence, as in a
-// new process. Buffers start as 0xCD so that a byte nobody wrote shows.
+// The run's buffers as the pipeline's memory, and a fresh image. Buffers start as 0xCD so that a
+// byte nobody wrote shows.
 translation_memory attach(memory_run& run) {
   run.image = work_image{};
   run.output.assign(bmp::OUTPUT_PIXEL_OFFSET, 0xCD);
-  reset_random_sequence();
   return {.file = run.input.data(),
           .file_size = static_cast<std::int64_t>(run.input.size()),
           .prefix = run.output.data(),

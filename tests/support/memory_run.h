@@ -36,8 +36,7 @@ struct memory_run {
   std::vector<std::uint8_t> written() const;
 };
 
-// Translates the bytes through the pipeline, starting the random sequence afresh as a new
-// process would.
+// Translates the bytes through the pipeline.
 void run_in_memory(memory_run& run, const translation_parameters& parameters,
                    engine which = engine::single_pass);
 

@@ -72,8 +72,10 @@ bool read_png(const std::string& path, png_picture& picture) {
   }
   if (channels == 0) return false;
   std::vector<std::uint8_t> data((std::size_t{picture.width} * channels + 1) * picture.height);
-  uLongf size = data.size();
-  if (uncompress(data.data(), &size, compressed.data(), compressed.size()) != Z_OK) return false;
+  auto size = static_cast<uLongf>(data.size());
+  if (uncompress(data.data(), &size, compressed.data(), static_cast<uLong>(compressed.size())) !=
+      Z_OK)
+    return false;
   std::vector<std::uint8_t> rows;
   if (!unfilter(data, picture.width, picture.height, channels, rows)) return false;
   picture.pixels.resize(std::size_t{picture.width} * picture.height);

@@ -1,24 +1,24 @@
 #include "os/file_identity.h"
 
+#include <cerrno>
+
 #include "os/posix/stat_identity.h"
 
-bool identity_of_handle(int handle, file_identity& identity) {
+os_result<file_identity> identity_of_handle(int handle) {
   struct stat info {};
-  if (fstat(handle, &info) != 0) return false;
-  identity = identity_of(info);
-  return true;
+  if (fstat(handle, &info) != 0) return failed_with<file_identity>(errno_error("fstat", errno));
+  return {identity_of(info), {}};
 }
 
-bool identity_of_path(const std::string& path, file_identity& identity) {
+os_result<file_identity> identity_of_path(const std::string& path) {
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return false;
-  identity = identity_of(info);
-  return true;
+  if (stat(path.c_str(), &info) != 0) return failed_with<file_identity>(errno_error("stat", errno));
+  return {identity_of(info), {}};
 }
 
-bool identity_of_folder(const std::string& path, file_identity& identity) {
+os_result<file_identity> identity_of_folder(const std::string& path) {
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-  identity = identity_of(info);
-  return true;
+  if (stat(path.c_str(), &info) != 0) return failed_with<file_identity>(errno_error("stat", errno));
+  if (!S_ISDIR(info.st_mode)) return failed_with<file_identity>({"stat", 0, "not a folder"});
+  return {identity_of(info), {}};
 }

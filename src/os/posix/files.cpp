@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "os/seam_errors.h"
 #include "os/system_calls.h"
 
 namespace {
@@ -20,9 +19,12 @@ int platform_origin(int origin) {
   return origin == SEEK_FROM_START ? SEEK_SET : SEEK_CUR;
 }
 
-bool is_directory(int handle) {
-  struct stat info {};
-  return fstat(handle, &info) == 0 && S_ISDIR(info.st_mode);
+os_status done() {
+  return {};
+}
+
+os_status errno_failure(const char* call) {
+  return failed_with(errno_error(call, errno));
 }
 
 }  // namespace
@@ -37,46 +39,51 @@ int platform_open_flags(int mode) {
   return flags | O_CLOEXEC;
 }
 
-int open_with_mode(const char* path, int mode) {
+os_result<int> open_with_mode(const char* path, int mode) {
   int handle = open(path, platform_open_flags(mode), CREATED_FILE_PERMISSION);
-  if (handle == -1 || !is_directory(handle)) return handle;
-  close(handle);
-  return -1;
-}
-
-long seek_handle(int handle, long offset, int origin) {
-  return static_cast<long>(lseek(handle, offset, platform_origin(origin)));
-}
-
-bool is_regular_file(int handle) {
+  if (handle == -1) return failed_with<int>(errno_error("open", errno));
   struct stat info {};
-  return fstat(handle, &info) == 0 && S_ISREG(info.st_mode);
+  if (fstat(handle, &info) != 0 || !S_ISDIR(info.st_mode)) return {handle, {}};
+  close(handle);
+  return failed_with<int>(errno_error("open", EISDIR));
 }
 
-bool truncate_file(int handle) {
-  return !is_regular_file(handle) || ftruncate(handle, 0) == 0;
+os_result<std::int64_t> seek_handle(int handle, std::int64_t offset, int origin) {
+  off_t position = lseek(handle, static_cast<off_t>(offset), platform_origin(origin));
+  if (position == -1) return failed_with<std::int64_t>(errno_error("lseek", errno));
+  return {static_cast<std::int64_t>(position), {}};
 }
 
-void lock_exclusively(int handle) {
-  while (io_system.flock(handle, LOCK_EX) != 0 && errno == EINTR) {
+os_status truncate_file(int handle) {
+  struct stat info {};
+  if (fstat(handle, &info) != 0) return errno_failure("fstat");
+  if (!S_ISREG(info.st_mode) || ftruncate(handle, 0) == 0) return done();
+  return errno_failure("ftruncate");
+}
+
+os_status lock_exclusively(int handle) {
+  while (io_system.flock(handle, LOCK_EX) != 0) {
+    if (errno != EINTR) return errno_failure("flock");
   }
+  return done();
 }
 
-bool close_handle(int handle) {
-  return io_system.close(handle) == 0;
+os_status close_handle(int handle) {
+  return io_system.close(handle) == 0 ? done() : errno_failure("close");
 }
 
 // The system moves at most about 2 GiB per call and may stop early on pipes or after a
 // signal: the callers loop until done, the end, or an error.
-std::int64_t read_some(int handle, void* destination, std::size_t length) {
+os_result<std::int64_t> read_some(int handle, void* destination, std::size_t length) {
   for (;;) {
     ssize_t got = io_system.read(handle, destination, length);
-    if (got >= 0 || errno != EINTR) return got;
+    if (got >= 0) return {static_cast<std::int64_t>(got), {}};
+    if (errno != EINTR) return failed_with<std::int64_t>(errno_error("read", errno));
   }
 }
 
-int write_blocks(int handle, const void* first, std::size_t first_length, const void* second,
-                 std::size_t second_length) {
+os_status write_blocks(int handle, const void* first, std::size_t first_length, const void* second,
+                       std::size_t second_length) {
   iovec blocks[2] = {{const_cast<void*>(first), first_length},
                      {const_cast<void*>(second), second_length}};
   iovec* next = blocks;
@@ -95,46 +102,46 @@ int write_blocks(int handle, const void* first, std::size_t first_length, const 
     if (written < 0 && errno == EINTR)
       written = 0;
     else if (written < 0)
-      return errno;
+      return errno_failure("writev");
     // A write that moves nothing would move nothing again.
     else if (written == 0)
-      return EIO;
+      return failed_with(errno_error("writev", EIO));
     left = static_cast<std::size_t>(written);
   }
-  return 0;
+  return done();
 }
 
-bool open_regular_file(const std::string& path, opened_file& file, std::string* err) {
+os_result<opened_file> open_regular_file(const std::string& path) {
   // Non-blocking, so that a FIFO given as a file cannot hang the command at the open.
   int handle = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (handle < 0) return failed(err, "cannot open: " + system_reason(errno));
+  if (handle < 0) return failed_with<opened_file>(errno_error("open", errno));
   struct stat info {};
   if (fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(handle);
-    return failed(err, "not a regular file");
+    return failed_with<opened_file>({"open", 0, "not a regular file"});
   }
-  file = {handle, static_cast<std::int64_t>(info.st_size)};
-  return true;
+  return {{handle, static_cast<std::int64_t>(info.st_size)}, {}};
 }
 
-int create_new_file(const std::string& path, std::string* err) {
+os_result<int> create_new_file(const std::string& path) {
   int handle = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (handle < 0) failed(err, system_reason(errno));
-  return handle;
+  if (handle < 0) return failed_with<int>(errno_error("open", errno));
+  return {handle, {}};
 }
 
-bool replace_file(const std::string& from, const std::string& to, std::string* err) {
-  return rename(from.c_str(), to.c_str()) == 0 || failed(err, system_reason(errno));
+os_status replace_file(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0 ? done() : errno_failure("rename");
 }
 
-void remove_file(const std::string& path) {
-  unlink(path.c_str());
+os_status remove_file(const std::string& path) {
+  return unlink(path.c_str()) == 0 ? done() : errno_failure("unlink");
 }
 
-bool make_folders(const std::string& folder, std::string* err) {
-  if (folder.empty() || mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return true;
-  if (errno != ENOENT) return failed(err, system_reason(errno));
-  if (!make_folders(parent_of(folder), err)) return false;
-  if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return true;
-  return failed(err, system_reason(errno));
+os_status make_folders(const std::string& folder) {
+  if (folder.empty() || mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return done();
+  if (errno != ENOENT) return errno_failure("mkdir");
+  os_status parent = make_folders(parent_of(folder));
+  if (!parent.ok()) return parent;
+  if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return done();
+  return errno_failure("mkdir");
 }

@@ -3,16 +3,14 @@
 #include <dirent.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "os/posix/stat_identity.h"
 
-bool list_folder(const std::string& path, std::vector<folder_entry>& entries, std::string* err) {
+os_result<std::vector<folder_entry>> list_folder(const std::string& path) {
   DIR* folder = opendir(path.c_str());
-  if (folder == nullptr) {
-    if (err != nullptr) *err = std::strerror(errno);
-    return false;
-  }
+  if (folder == nullptr)
+    return failed_with<std::vector<folder_entry>>(errno_error("opendir", errno));
+  std::vector<folder_entry> entries;
   // A regular file's identity comes from the listing, which saves a call per file.
   struct stat own {};
   std::uint64_t device = fstat(dirfd(folder), &own) == 0 ? own.st_dev : 0;
@@ -27,16 +25,16 @@ bool list_folder(const std::string& path, std::vector<folder_entry>& entries, st
     entries.push_back(std::move(entry));
   }
   closedir(folder);
-  return true;
+  return {std::move(entries), {}};
 }
 
 bool is_resolved(const folder_entry& entry) {
   return entry.kind == entry_kind::regular_file;
 }
 
-bool classify_entry(const std::string& path, folder_entry& entry) {
+os_status classify_entry(const std::string& path, folder_entry& entry) {
   struct stat info {};
-  if (lstat(path.c_str(), &info) != 0) return false;
+  if (lstat(path.c_str(), &info) != 0) return failed_with(errno_error("lstat", errno));
   entry.identity = identity_of(info);
   entry.kind = entry_kind::other;
   if (S_ISDIR(info.st_mode)) {
@@ -45,5 +43,5 @@ bool classify_entry(const std::string& path, folder_entry& entry) {
     entry.identity = identity_of(info);
     if (S_ISDIR(info.st_mode)) entry.kind = entry_kind::linked_folder;
   }
-  return true;
+  return {};
 }

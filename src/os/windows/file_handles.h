@@ -9,8 +9,11 @@
 #include "os/file_identity.h"
 
 // The identity and, when asked, the attributes of an open file or folder.
-bool identity_of_system_handle(HANDLE handle, file_identity& identity, DWORD* attributes);
+os_result<file_identity> identity_of_system_handle(HANDLE handle, DWORD* attributes);
 
 // The same for a path, following links, without opening the file for reading: a file
 // another program holds locked is still known.
-bool identity_of_named(const std::string& path, file_identity& identity, DWORD* attributes);
+os_result<file_identity> identity_of_named(const std::string& path, DWORD* attributes);
+
+// The failure of a Windows call, with the error GetLastError gives.
+os_error last_error(const char* call);

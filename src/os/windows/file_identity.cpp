@@ -3,16 +3,18 @@
 #include "os/windows/file_handles.h"
 #include "os/windows/wide_text.h"
 
-bool identity_of_handle(int handle, file_identity& identity) {
-  return identity_of_system_handle(system_handle(handle), identity, nullptr);
+os_result<file_identity> identity_of_handle(int handle) {
+  return identity_of_system_handle(system_handle(handle), nullptr);
 }
 
-bool identity_of_path(const std::string& path, file_identity& identity) {
-  return identity_of_named(path, identity, nullptr);
+os_result<file_identity> identity_of_path(const std::string& path) {
+  return identity_of_named(path, nullptr);
 }
 
-bool identity_of_folder(const std::string& path, file_identity& identity) {
+os_result<file_identity> identity_of_folder(const std::string& path) {
   DWORD attributes = 0;
-  return identity_of_named(path, identity, &attributes) &&
-         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  os_result<file_identity> found = identity_of_named(path, &attributes);
+  if (found.ok() && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    return failed_with<file_identity>({"CreateFileW", 0, "not a folder"});
+  return found;
 }

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "os/seam_errors.h"
+#include "os/windows/file_handles.h"
 #include "os/windows/wide_text.h"
 
 // The tool's mode numbers are this runtime's own flags.
@@ -21,6 +21,14 @@ constexpr int CREATED_FILE_PERMISSION = _S_IREAD | _S_IWRITE;
 
 // _read and _write count in int; stay well below its limit.
 constexpr std::size_t LARGEST_TRANSFER = std::size_t{1} << 30;
+
+os_status done() {
+  return {};
+}
+
+os_status errno_failure(const char* call) {
+  return failed_with(errno_error(call, errno));
+}
 
 bool has_kind(int handle, unsigned kind) {
   struct _stati64 info {};
@@ -36,17 +44,17 @@ bool is_folder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-int write_block(int handle, const void* source, std::size_t length) {
+os_status write_block(int handle, const void* source, std::size_t length) {
   const auto* bytes = static_cast<const std::uint8_t*>(source);
   while (length > 0) {
     int written = _write(handle, bytes, static_cast<unsigned>(std::min(length, LARGEST_TRANSFER)));
-    if (written < 0) return errno;
+    if (written < 0) return errno_failure("_write");
     // A write that moves nothing would move nothing again.
-    if (written == 0) return EIO;
+    if (written == 0) return failed_with(errno_error("_write", EIO));
     bytes += written;
     length -= static_cast<std::size_t>(written);
   }
-  return 0;
+  return done();
 }
 
 }  // namespace
@@ -59,78 +67,87 @@ int platform_open_flags(int mode) {
 }
 
 // Windows never opens a folder as a file, so no check for one is needed here.
-int open_with_mode(const char* path, int mode) {
-  return open_wide(path, platform_open_flags(mode));
+os_result<int> open_with_mode(const char* path, int mode) {
+  int handle = open_wide(path, platform_open_flags(mode));
+  if (handle < 0) return failed_with<int>(errno_error("_wopen", errno));
+  return {handle, {}};
 }
 
-long seek_handle(int handle, long offset, int origin) {
-  return _lseek(handle, offset, origin);
+// The 64-bit calls: the 32-bit _lseek cannot reach past 2 GiB.
+os_result<std::int64_t> seek_handle(int handle, std::int64_t offset, int origin) {
+  __int64 position = _lseeki64(handle, offset, origin);
+  if (position == -1) return failed_with<std::int64_t>(errno_error("_lseeki64", errno));
+  return {static_cast<std::int64_t>(position), {}};
 }
 
-bool is_regular_file(int handle) {
-  return has_kind(handle, _S_IFREG);
-}
-
-bool truncate_file(int handle) {
-  return !is_regular_file(handle) || _chsize(handle, 0) == 0;
+os_status truncate_file(int handle) {
+  if (!has_kind(handle, _S_IFREG)) return done();
+  errno_t error = _chsize_s(handle, 0);
+  return error == 0 ? done() : failed_with(errno_error("_chsize_s", error));
 }
 
 // Windows locks are mandatory: while this run writes, another waits at its own lock, and
 // no other program reads a half-written bitmap.
-void lock_exclusively(int handle) {
+os_status lock_exclusively(int handle) {
   OVERLAPPED whole_file{};
-  LockFileEx(system_handle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file);
+  if (LockFileEx(system_handle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD,
+                 &whole_file))
+    return done();
+  return failed_with(last_error("LockFileEx"));
 }
 
-bool close_handle(int handle) {
-  return _close(handle) == 0;
+os_status close_handle(int handle) {
+  return _close(handle) == 0 ? done() : errno_failure("_close");
 }
 
-std::int64_t read_some(int handle, void* destination, std::size_t length) {
-  return _read(handle, destination, static_cast<unsigned>(std::min(length, LARGEST_TRANSFER)));
+os_result<std::int64_t> read_some(int handle, void* destination, std::size_t length) {
+  int got = _read(handle, destination, static_cast<unsigned>(std::min(length, LARGEST_TRANSFER)));
+  if (got < 0) return failed_with<std::int64_t>(errno_error("_read", errno));
+  return {got, {}};
 }
 
-int write_blocks(int handle, const void* first, std::size_t first_length, const void* second,
-                 std::size_t second_length) {
-  int error = write_block(handle, first, first_length);
-  return error != 0 ? error : write_block(handle, second, second_length);
+os_status write_blocks(int handle, const void* first, std::size_t first_length, const void* second,
+                       std::size_t second_length) {
+  os_status written = write_block(handle, first, first_length);
+  return written.ok() ? write_block(handle, second, second_length) : written;
 }
 
-bool open_regular_file(const std::string& path, opened_file& file, std::string* err) {
+os_result<opened_file> open_regular_file(const std::string& path) {
   int handle = open_wide(path, _O_RDONLY | _O_BINARY);
   // Windows refuses to open a folder as a file, where POSIX opens it and tells it apart.
-  if (handle < 0 && is_folder(path)) return failed(err, "not a regular file");
-  if (handle < 0) return failed(err, "cannot open: " + system_reason(errno));
+  if (handle < 0 && is_folder(path))
+    return failed_with<opened_file>({"_wopen", 0, "not a regular file"});
+  if (handle < 0) return failed_with<opened_file>(errno_error("_wopen", errno));
   struct _stati64 info {};
   if (_fstati64(handle, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
     _close(handle);
-    return failed(err, "not a regular file");
+    return failed_with<opened_file>({"_wopen", 0, "not a regular file"});
   }
-  file = {handle, static_cast<std::int64_t>(info.st_size)};
-  return true;
+  return {{handle, static_cast<std::int64_t>(info.st_size)}, {}};
 }
 
-int create_new_file(const std::string& path, std::string* err) {
+os_result<int> create_new_file(const std::string& path) {
   int handle = open_wide(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY);
-  if (handle < 0) failed(err, system_reason(errno));
-  return handle;
+  if (handle < 0) return failed_with<int>(errno_error("_wopen", errno));
+  return {handle, {}};
 }
 
-bool replace_file(const std::string& from, const std::string& to, std::string* err) {
+os_status replace_file(const std::string& from, const std::string& to) {
   if (MoveFileExW(wide_text(from).c_str(), wide_text(to).c_str(), MOVEFILE_REPLACE_EXISTING))
-    return true;
-  return failed(err, windows_reason(GetLastError()));
+    return done();
+  return failed_with(last_error("MoveFileExW"));
 }
 
-void remove_file(const std::string& path) {
-  _wunlink(wide_text(path).c_str());
+os_status remove_file(const std::string& path) {
+  return _wunlink(wide_text(path).c_str()) == 0 ? done() : errno_failure("_wunlink");
 }
 
-bool make_folders(const std::string& folder, std::string* err) {
+os_status make_folders(const std::string& folder) {
   std::wstring wide = wide_text(folder);
-  if (folder.empty() || _wmkdir(wide.c_str()) == 0 || errno == EEXIST) return true;
-  if (errno != ENOENT) return failed(err, system_reason(errno));
-  if (!make_folders(parent_of(folder), err)) return false;
-  if (_wmkdir(wide.c_str()) == 0 || errno == EEXIST) return true;
-  return failed(err, system_reason(errno));
+  if (folder.empty() || _wmkdir(wide.c_str()) == 0 || errno == EEXIST) return done();
+  if (errno != ENOENT) return errno_failure("_wmkdir");
+  os_status parent = make_folders(parent_of(folder));
+  if (!parent.ok()) return parent;
+  if (_wmkdir(wide.c_str()) == 0 || errno == EEXIST) return done();
+  return errno_failure("_wmkdir");
 }

@@ -1,8 +1,11 @@
 #include "os/memory.h"
 
+#include <cerrno>
 #include <cstdlib>
 
 // Large pages on Windows need a privilege that users seldom hold: ordinary memory.
-void* allocate_block(std::size_t size) {
-  return std::malloc(size);
+os_result<void*> allocate_block(std::size_t size) {
+  void* block = std::malloc(size);
+  if (block == nullptr) return failed_with<void*>(errno_error("malloc", ENOMEM));
+  return {block, {}};
 }

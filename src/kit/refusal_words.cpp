@@ -1,7 +1,6 @@
-#include "bitmap/refusal.h"
+#include "kit/refusal_words.h"
 
-#include "bitmap/bmp_header.h"
-#include "palette/near_background.h"
+#include "kit/text_format.h"
 
 namespace {
 
@@ -11,29 +10,29 @@ std::string number(std::uint32_t value) {
 
 }  // namespace
 
-int refusal_status(refusal reason) {
-  switch (reason) {
-    case refusal::none:
-      return STATUS_OK;
-    case refusal::palette_full:
-      return STATUS_PALETTE_FULL;
-    case refusal::too_short:
-    case refusal::too_large:
-    case refusal::zero_height:
-    case refusal::negative_width:
-    case refusal::pixel_offset_in_headers:
-    case refusal::pixel_offset_past_end:
-    case refusal::negative_colors_used:
-    case refusal::width_exceeds_stride:
-    case refusal::decoded_too_large:
-    case refusal::unsupported_info_size:
-    case refusal::unsupported_bits:
-    case refusal::unsupported_compression:
-    case refusal::compressed_top_down:
-    case refusal::no_room_for_grays:
-      break;
+const char* compression_name(std::uint32_t compression) {
+  switch (compression) {
+    case 0:
+      return "uncompressed";
+    case 1:
+      return "RLE8";
+    case 2:
+      return "RLE4";
+    case 3:
+      return "bitfields or OS/2 Huffman";
+    case 4:
+      return "JPEG or OS/2 RLE24";
+    case 5:
+      return "PNG";
+    case 6:
+      return "alpha bitfields";
+    case 11:
+    case 12:
+    case 13:
+      return "CMYK";
+    default:
+      return "an unknown compression";
   }
-  return STATUS_BAD_INPUT;
 }
 
 std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t used_count) {
@@ -77,6 +76,8 @@ std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t 
     case refusal::compressed_top_down:
       return "Bad bitmap header: RLE-compressed rows with a negative (top-down) height; "
              "compressed bitmaps are stored bottom-up.";
+    case refusal::out_of_memory:
+      return "Not enough memory for the picture's 8-bit rows.";
     case refusal::palette_full:
       return "Too many colors. No free place.";
     case refusal::no_room_for_grays:
@@ -85,6 +86,48 @@ std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t 
              std::to_string(MAX_USED_FOR_GRAYS) +
              " leave room for the seven grays. A percentage of 0 skips the near-background "
              "step.";
+  }
+  return "";
+}
+
+std::string refusal_text(const translation_report& report) {
+  return refusal_text(report.refused, report.header, report.used_count);
+}
+
+std::string compaction_advice_text(const compaction_check& check) {
+  const char* outcome = "";
+  switch (check.advice) {
+    case compaction_advice::none:
+      return "";
+    case compaction_advice::translates:
+      outcome = "--compact-palette would translate it";
+      break;
+    case compaction_advice::translates_at_percentage_0:
+      outcome = "--compact-palette would translate it with percentage 0";
+      break;
+    case compaction_advice::makes_room_for_grays:
+      outcome = "--compact-palette would make room for the grays";
+      break;
+    case compaction_advice::does_not_help:
+      outcome = "--compact-palette would not help";
+      break;
+  }
+  return "its pixels use " + std::to_string(check.distinct) +
+         (check.distinct == 1 ? " colour; " : " colours; ") + outcome;
+}
+
+const char* compaction_advice_name(compaction_advice advice) {
+  switch (advice) {
+    case compaction_advice::none:
+      return "";
+    case compaction_advice::translates:
+      return "would_translate";
+    case compaction_advice::translates_at_percentage_0:
+      return "would_translate_at_percentage_0";
+    case compaction_advice::makes_room_for_grays:
+      return "would_make_room_for_grays";
+    case compaction_advice::does_not_help:
+      return "would_not_help";
   }
   return "";
 }

@@ -1,0 +1,12 @@
+#pragma once
+// The 8-bit equivalent of a decoded form: the same picture as an 8-bit uncompressed file
+// with a 40-byte info header, 256 palette entries and one byte per pixel, which the
+// translation then takes as it takes any 8-bit file.
+
+#include <cstdint>
+
+#include "bitmap/bmp_header.h"
+
+// Writes the 8-bit equivalent of the file into `equivalent` (equivalent_size bytes).
+void write_equivalent(const std::uint8_t* bytes, std::int32_t size, const bmp_header& header,
+                      std::uint8_t* equivalent);

@@ -1,0 +1,23 @@
+#pragma once
+// The words the commands print for the core's reasons: every refusal and every outcome of
+// the --compact-palette check, in one place.
+
+#include <string>
+
+#include "palette/translation.h"
+
+// What a compression field value stands for: "uncompressed", "RLE8", "JPEG or OS/2 RLE24" ...
+const char* compression_name(std::uint32_t compression);
+
+// One line, without a line feed; "" for none. The form refusals name the header's fields,
+// no_room_for_grays the used count it stopped at.
+std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t used_count);
+
+// The refusal's text for this file, without a line feed; "" when done.
+std::string refusal_text(const translation_report& report);
+
+// "its pixels use 76 colours; --compact-palette would translate it", or "" for none.
+std::string compaction_advice_text(const compaction_check& check);
+
+// The advice as a JSON value's word: "would_translate" ...; "" for none.
+const char* compaction_advice_name(compaction_advice advice);
