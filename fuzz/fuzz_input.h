@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bitmap/bmp_header.h"
+#include "image/bmp_header.h"
 #include "kit/number_parse.h"
 #include "palette/row_ranges.h"
 #include "palette/translation.h"

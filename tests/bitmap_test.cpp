@@ -3,8 +3,8 @@
 #include <cstring>
 #include <functional>
 
-#include "bitmap/byte_order.h"
-#include "bitmap/palette_entry.h"
+#include "image/byte_order.h"
+#include "image/palette_entry.h"
 #include "bmp_builder.h"
 #include "case_names.h"
 #include "kit/exit_status.h"

@@ -11,10 +11,10 @@ cd "$root"
 facade=palette/translation.h
 # room (a folder; the reference model is its two files, not its driver) -> what its sources
 # may include: rooms, or single headers
-rooms=(bitmap palette os kit translate inspect batch tests/reference)
+rooms=(image palette os kit translate inspect batch tests/reference)
 declare -A allowed=(
-  [bitmap]="bitmap"
-  [palette]="palette bitmap"
+  [image]="image"
+  [palette]="palette image"
   [os]="os"
   [kit]="kit os $facade"
   [translate]="translate kit os $facade"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "bitmap/byte_order.h"
+#include "image/byte_order.h"
 #include "bmp_builder.h"
 #include "memory_run.h"
 #include "os/file_identity.h"

@@ -6,7 +6,7 @@
 
 #include <random>
 
-#include "bitmap/byte_order.h"
+#include "image/byte_order.h"
 #include "bmp_builder.h"
 #include "memory_run.h"
 #include "output_checks.h"

@@ -12,7 +12,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "bitmap/byte_order.h"
+#include "image/byte_order.h"
 #include "bmp_builder.h"
 #include "subprocess.h"
 #include "tool_under_test.h"

@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "bitmap/byte_order.h"
+#include "image/byte_order.h"
 #include "bmp_builder.h"
 #include "case_names.h"
 #include "memory_run.h"

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "bitmap/byte_order.h"
+#include "image/byte_order.h"
 #include "bmp_builder.h"
 #include "memory_run.h"
 #include "palette/near_background.h"

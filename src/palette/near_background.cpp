@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "bitmap/palette_entry.h"
+#include "image/palette_entry.h"
 #include "palette/random_sequence.h"
 
 namespace {

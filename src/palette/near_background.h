@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "bitmap/work_image.h"
+#include "image/work_image.h"
 #include "palette/pixel_plan.h"
 
 constexpr std::array<int, 7> gray_ramp = {70, 90, 110, 130, 150, 180, 230};

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "bitmap/bmp_layout.h"
-#include "bitmap/value_counts.h"
+#include "image/bmp_layout.h"
+#include "image/value_counts.h"
 #include "palette/random_sequence.h"
 
 using value_table = std::array<std::uint8_t, bmp::PALETTE_ENTRIES>;

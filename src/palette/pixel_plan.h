@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "bitmap/bmp_layout.h"
+#include "image/bmp_layout.h"
 
 struct pixel_plan {
   // The output value of every input value whose result no draw decides.

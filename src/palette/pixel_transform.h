@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "bitmap/work_image.h"
+#include "image/work_image.h"
 #include "palette/pixel_kernels.h"
 #include "palette/pixel_plan.h"
 

@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "bitmap/input_checks.h"
-#include "bitmap/palette_entry.h"
+#include "image/input_checks.h"
+#include "image/palette_entry.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "bitmap/palette_entry.h"
-#include "bitmap/work_image.h"
+#include "image/palette_entry.h"
+#include "image/work_image.h"
 
 // Source values below 0 are modes, not palette entries.
 constexpr int PLACE_FIND_OR_APPEND = -1;

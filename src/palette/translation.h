@@ -21,14 +21,14 @@
 #include <functional>
 #include <vector>
 
-#include "bitmap/assemble.h"
-#include "bitmap/byte_order.h"
-#include "bitmap/equivalent.h"
-#include "bitmap/input_checks.h"
-#include "bitmap/palette_entry.h"
-#include "bitmap/refusal.h"
-#include "bitmap/used_colors.h"
-#include "bitmap/work_image.h"
+#include "image/assemble.h"
+#include "image/byte_order.h"
+#include "image/equivalent.h"
+#include "image/input_checks.h"
+#include "image/palette_entry.h"
+#include "image/refusal.h"
+#include "image/used_colors.h"
+#include "image/work_image.h"
 #include "palette/near_background.h"
 #include "palette/pixel_kernels.h"
 #include "palette/pixel_plan.h"

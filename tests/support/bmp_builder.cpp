@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "bitmap/bmp_header.h"
-#include "bitmap/work_image.h"
+#include "image/bmp_header.h"
+#include "image/work_image.h"
 #include "palette/translation.h"
 #include "whole_files.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "bitmap/palette_entry.h"
+#include "image/palette_entry.h"
 
 struct bmp_recipe {
   std::int32_t width = 1;

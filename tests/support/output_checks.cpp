@@ -1,6 +1,6 @@
 #include "output_checks.h"
 
-#include "bitmap/palette_entry.h"
+#include "image/palette_entry.h"
 
 namespace {
 

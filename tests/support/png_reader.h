@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bitmap/palette_entry.h"
+#include "image/palette_entry.h"
 
 struct png_picture {
   std::uint32_t width = 0;

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "bitmap/byte_order.h"
+#include "image/byte_order.h"
 
 std::filesystem::path utf8_path(const std::string& text) {
 #ifdef _WIN32

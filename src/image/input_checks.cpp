@@ -1,4 +1,4 @@
-#include "bitmap/input_checks.h"
+#include "image/input_checks.h"
 
 // The shortest file that can hold any header is one with the 12-byte core header; the
 // header check asks for 54 bytes of every other kind.

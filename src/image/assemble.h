@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bitmap/work_image.h"
+#include "image/work_image.h"
 
 // The output's headers and palette: the used entries and the black catch-all.
 void assemble_prefix(work_image& image);

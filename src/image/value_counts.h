@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bitmap/bmp_layout.h"
+#include "image/bmp_layout.h"
 
 using value_counts = std::array<std::uint64_t, bmp::PALETTE_ENTRIES>;
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "bitmap/work_image.h"
+#include "image/work_image.h"
 
 struct rgb {
   std::uint8_t red = 0;

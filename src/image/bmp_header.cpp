@@ -1,9 +1,9 @@
-#include "bitmap/bmp_header.h"
+#include "image/bmp_header.h"
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "bitmap/byte_order.h"
+#include "image/byte_order.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "bitmap/bmp_header.h"
+#include "image/bmp_header.h"
 
 // Writes the 8-bit equivalent of the file into `equivalent` (equivalent_size bytes).
 void write_equivalent(const std::uint8_t* bytes, std::int32_t size, const bmp_header& header,

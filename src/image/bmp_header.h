@@ -30,8 +30,8 @@
 
 #include <cstdint>
 
-#include "bitmap/bmp_layout.h"
-#include "bitmap/refusal.h"
+#include "image/bmp_layout.h"
+#include "image/refusal.h"
 
 namespace bmp {
 

@@ -1,9 +1,9 @@
-#include "bitmap/equivalent.h"
+#include "image/equivalent.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "bitmap/byte_order.h"
+#include "image/byte_order.h"
 
 namespace {
 

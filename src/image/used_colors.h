@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "bitmap/work_image.h"
+#include "image/work_image.h"
 
 // The colours-used value the used-count rule reads: the field, or |S| when compacted.
 std::int64_t colors_used_read(const work_image& image);

@@ -1,8 +1,8 @@
-#include "bitmap/palette_entry.h"
+#include "image/palette_entry.h"
 
 #include <utility>
 
-#include "bitmap/input_checks.h"
+#include "image/input_checks.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "bitmap/compaction.h"
+#include "image/compaction.h"
 
-#include "bitmap/input_checks.h"
+#include "image/input_checks.h"
 
 int count_distinct(const value_counts& counts) {
   int distinct = 0;

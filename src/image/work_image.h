@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "bitmap/bmp_header.h"
-#include "bitmap/bmp_layout.h"
-#include "bitmap/compaction.h"
+#include "image/bmp_header.h"
+#include "image/bmp_layout.h"
+#include "image/compaction.h"
 
 struct work_image {
   // The file whose rows are translated: the input itself, or the 8-bit equivalent of a

@@ -1,8 +1,8 @@
 #include <algorithm>
 
-#include "bitmap/used_colors.h"
+#include "image/used_colors.h"
 
-#include "bitmap/palette_entry.h"
+#include "image/palette_entry.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "bitmap/work_image.h"
+#include "image/work_image.h"
 
 // Size limits, checked before anything is allocated.
 refusal check_input_size(std::int64_t file_size);

@@ -20,8 +20,8 @@
 #include <array>
 #include <cstdint>
 
-#include "bitmap/bmp_layout.h"
-#include "bitmap/value_counts.h"
+#include "image/bmp_layout.h"
+#include "image/value_counts.h"
 
 struct value_compaction {
   bool active = false;

@@ -1,9 +1,9 @@
 #include <cstring>
 
-#include "bitmap/assemble.h"
+#include "image/assemble.h"
 
-#include "bitmap/byte_order.h"
-#include "bitmap/input_checks.h"
+#include "image/byte_order.h"
+#include "image/input_checks.h"
 
 namespace {
 
