@@ -254,12 +254,15 @@ TEST(Batch, StatusesAndUsageErrors) {
       {"help",
        {"--help"},
        0,
-       "usage: palette-batch [-j N] [--json] [--compact-palette] [--report PAGE.html]\n"
-       "                     [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
-       "Translates every .bmp file under IN_DIR (any case, in every folder) as\n"
-       "palette-translate would, into the same relative path under OUT_DIR. Each output\n"
-       "appears only when complete; a file that fails leaves no output.\n"
+       "usage: palette-batch [-j N] [--json] [--compact-palette] [--output-format bmp|png]\n"
+       "                     [--report PAGE.html] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
+       "Translates every .bmp and .png file under IN_DIR (any case, in every folder) as\n"
+       "palette-translate would, into the same relative path under OUT_DIR: a bitmap for a\n"
+       "bitmap, a PNG for a PNG. Each output appears only when complete; a file that fails\n"
+       "leaves no output.\n"
        "  -j N       translate N files at once (default: the number of processors)\n"
+       "  --output-format bmp|png\n"
+       "             write every output in that format, its name ending in .bmp or .png\n"
        "  --json     end with one JSON document instead of the summary line\n"
        "  --compact-palette\n"
        "             first cut each palette down to the colours its pixels use, so that\n"
@@ -309,8 +312,9 @@ TEST(Batch, StatusesAndUsageErrors) {
   // The whole text of a usage error: the reason, the synopsis, where to read more.
   EXPECT_EQ(run_program(BATCH, {"-j", "2"}).err,
             "palette-batch: needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, 0 given\n"
-            "usage: palette-batch [-j N] [--json] [--compact-palette] [--report PAGE.html]\n"
-            "                     [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n"
+            "usage: palette-batch [-j N] [--json] [--compact-palette] [--output-format bmp|png]\n"
+            "                     [--report PAGE.html] [--] IN_DIR OUT_DIR RED GREEN BLUE "
+            "PERCENT\n"
             "More: palette-batch --help\n");
   EXPECT_TRUE(run_program(BATCH, {"-j"}).err.starts_with("palette-batch: -j needs a number"));
 }

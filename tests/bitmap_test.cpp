@@ -3,10 +3,10 @@
 #include <cstring>
 #include <functional>
 
-#include "image/byte_order.h"
-#include "image/palette_entry.h"
 #include "bmp_builder.h"
 #include "case_names.h"
+#include "image/byte_order.h"
+#include "image/palette_entry.h"
 #include "kit/exit_status.h"
 #include "kit/refusal_words.h"
 #include "memory_run.h"
@@ -261,11 +261,46 @@ TEST(Faults, EveryRefusalHasItsStatusAndAText) {
 }
 
 TEST(Faults, SizeLimitLeavesRoomForTheOutputBuffer) {
-  EXPECT_EQ(check_input_size(25), refusal::too_short);
-  EXPECT_EQ(check_input_size(26), refusal::none);
+  // Before a byte is read only the size limit can be judged: how short is too short
+  // depends on the form the first bytes tell.
+  EXPECT_EQ(check_input_size(0), refusal::none);
+  EXPECT_EQ(check_input_size(25), refusal::none);
   EXPECT_EQ(check_input_size(2147482623), refusal::none);
   EXPECT_EQ(check_input_size(2147482624), refusal::too_large);
   EXPECT_EQ(check_input_size(std::int64_t{1} << 40), refusal::too_large);
+}
+
+// The first bytes tell the form, and a file too short for its form says which.
+TEST(Faults, ShortFilesAreRefusedAsTheFormTheyStartAs) {
+  auto bytes = [](const char* text, std::size_t length) {
+    return std::vector<std::uint8_t>(text, text + length);
+  };
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> file;
+    refusal outcome;
+  } cases[] = {
+      {"empty", {}, refusal::too_short},
+      {"one byte", bytes("B", 1), refusal::too_short},
+      {"a bitmap's 25 bytes",
+       [] {
+         std::vector<std::uint8_t> file(25, 0);
+         file[0] = 'B';
+         file[1] = 'M';
+         return file;
+       }(),
+       refusal::too_short},
+      {"half a PNG signature", bytes("\x89PN", 3), refusal::png_cut_short},
+      {"a PNG signature and a bit", bytes("\x89PNG\r\n\x1a\n\0\0", 10), refusal::png_cut_short},
+      {"a GIF", bytes("GIF89a", 6), refusal::not_an_image},
+      {"text", bytes("hello, world", 12), refusal::not_an_image},
+  };
+  for (const auto& c : cases) {
+    memory_run run;
+    run.input = c.file;
+    run_in_memory(run, {});
+    EXPECT_EQ(run.report.refused, c.outcome) << c.name;
+  }
 }
 
 // A 5 x 3 image with a 124-byte info header, 16 colours, non-zero fill and reserved bytes.

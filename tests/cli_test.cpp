@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "image/byte_order.h"
 #include "bmp_builder.h"
+#include "image/byte_order.h"
 #include "memory_run.h"
 #include "os/file_identity.h"
 #include "os/files.h"
@@ -36,12 +36,13 @@ std::vector<unsigned char> with_byte(std::vector<unsigned char> bytes, std::size
 }
 
 const std::string USAGE =
-    "\n\nusage: palette-translate [--compact-palette] INPUT.bmp OUTPUT.bmp\n"
-    "                         RED GREEN BLUE PERCENT\n"
-    "Moves the background colour to palette index 0 and the marker colours into their\n"
-    "fixed slots, and writes the result as an 8-bit bitmap. With PERCENT above 0, pixels\n"
-    "whose colour lies within RED, GREEN and BLUE of the background become background\n"
-    "or one of seven grays, PERCENT percent of them background.\n"
+    "\n\nusage: palette-translate [--compact-palette] INPUT OUTPUT RED GREEN BLUE PERCENT\n"
+    "Reads a palette bitmap, or a palette or grayscale PNG, moves the background colour\n"
+    "to palette index 0 and the marker colours into their fixed slots, and writes the\n"
+    "result as an 8-bit bitmap, or as a palette PNG where OUTPUT ends in .png (its\n"
+    "transparency kept). With PERCENT above 0, pixels whose colour lies within RED,\n"
+    "GREEN and BLUE of the background become background or one of seven grays, PERCENT\n"
+    "percent of them background.\n"
     "With --compact-palette (only as the first parameter), the palette is first cut\n"
     "down to the colours the pixels use, so that a picture drawn in a full 256-colour\n"
     "palette finds room; the picture itself stays as it was.\n"

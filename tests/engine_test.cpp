@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "image/byte_order.h"
 #include "bmp_builder.h"
+#include "image/byte_order.h"
 #include "memory_run.h"
 #include "output_checks.h"
 #include "palette/near_background.h"

@@ -12,8 +12,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "image/byte_order.h"
 #include "bmp_builder.h"
+#include "image/byte_order.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
 

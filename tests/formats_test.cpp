@@ -7,9 +7,9 @@
 #include <random>
 #include <sstream>
 
-#include "image/byte_order.h"
 #include "bmp_builder.h"
 #include "case_names.h"
+#include "image/byte_order.h"
 #include "memory_run.h"
 #include "output_checks.h"
 #include "subprocess.h"

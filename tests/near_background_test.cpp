@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "image/byte_order.h"
 #include "bmp_builder.h"
+#include "image/byte_order.h"
 #include "memory_run.h"
 #include "palette/near_background.h"
 #include "palette/random_sequence.h"

@@ -5,6 +5,7 @@
 
 #include "batch/input_scan.h"
 #include "kit/exit_status.h"
+#include "kit/file_names.h"
 #include "kit/number_parse.h"
 #include "kit/text_escape.h"
 #include "kit/text_format.h"
@@ -17,13 +18,16 @@ constexpr int OPERAND_COUNT = 6;
 constexpr unsigned MOST_JOBS = 1024;
 
 constexpr const char* SYNOPSIS =
-    "usage: palette-batch [-j N] [--json] [--compact-palette] [--report PAGE.html]\n"
-    "                     [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n";
+    "usage: palette-batch [-j N] [--json] [--compact-palette] [--output-format bmp|png]\n"
+    "                     [--report PAGE.html] [--] IN_DIR OUT_DIR RED GREEN BLUE PERCENT\n";
 constexpr const char* DESCRIPTION =
-    "Translates every .bmp file under IN_DIR (any case, in every folder) as\n"
-    "palette-translate would, into the same relative path under OUT_DIR. Each output\n"
-    "appears only when complete; a file that fails leaves no output.\n"
+    "Translates every .bmp and .png file under IN_DIR (any case, in every folder) as\n"
+    "palette-translate would, into the same relative path under OUT_DIR: a bitmap for a\n"
+    "bitmap, a PNG for a PNG. Each output appears only when complete; a file that fails\n"
+    "leaves no output.\n"
     "  -j N       translate N files at once (default: the number of processors)\n"
+    "  --output-format bmp|png\n"
+    "             write every output in that format, its name ending in .bmp or .png\n"
     "  --json     end with one JSON document instead of the summary line\n"
     "  --compact-palette\n"
     "             first cut each palette down to the colours its pixels use, so that\n"
@@ -63,6 +67,27 @@ step_failure take_jobs(int argc, char** argv, int* at, batch_options& options) {
   return std::nullopt;
 }
 
+// --output-format FORMAT or --output-format=FORMAT; *at moves past a separate FORMAT.
+step_failure take_output_format(int argc, char** argv, int* at, batch_options& options) {
+  std::string_view argument = argv[*at];
+  std::string_view format_name;
+  if (argument == "--output-format") {
+    if (*at + 1 >= argc) return usage_failure("--output-format needs bmp or png");
+    format_name = argv[++*at];
+  } else {
+    format_name = argument.substr(std::string_view("--output-format=").size());
+  }
+  if (format_name == "bmp") {
+    options.format = output_format::bmp;
+  } else if (format_name == "png") {
+    options.format = output_format::png;
+  } else {
+    return usage_failure("--output-format takes bmp or png, not \"" + std::string(format_name) +
+                         "\"");
+  }
+  return std::nullopt;
+}
+
 // --report PAGE or --report=PAGE; *at moves past a separate PAGE.
 step_failure take_report(int argc, char** argv, int* at, batch_options& options) {
   std::string_view argument = argv[*at];
@@ -74,9 +99,9 @@ step_failure take_report(int argc, char** argv, int* at, batch_options& options)
   }
   if (options.report_page.empty()) return usage_failure("--report needs the page to write");
   // Such a page could take an output's place, or be a later run's input.
-  if (has_bmp_extension(options.report_page))
+  if (has_image_extension(options.report_page))
     return usage_failure("the report page " + visible_name(options.report_page) +
-                         " may not end in .bmp");
+                         " may not end in .bmp or .png");
   return std::nullopt;
 }
 
@@ -108,6 +133,8 @@ step_failure take_option(int argc, char** argv, int* at, batch_options& options)
     options.compact_palette = true;
   } else if (argument == "--report" || argument.starts_with("--report=")) {
     return take_report(argc, argv, at, options);
+  } else if (argument == "--output-format" || argument.starts_with("--output-format=")) {
+    return take_output_format(argc, argv, at, options);
   } else if (argument == "-h" || argument == "--help") {
     options.answer = std::string(SYNOPSIS) + DESCRIPTION;
   } else if (argument == "--version") {

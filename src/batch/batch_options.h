@@ -6,6 +6,9 @@
 #include "kit/failure.h"
 #include "palette/translation.h"
 
+// The outputs' format: their inputs', or every one in one.
+enum class output_format { as_input, bmp, png };
+
 struct batch_options {
   std::string in_dir;
   std::string out_dir;
@@ -13,9 +16,10 @@ struct batch_options {
   unsigned jobs = 0;  // files translated at once; 0 until parsed
   bool json = false;
   bool compact_palette = false;  // into parameters once they are parsed
-  std::string report_page;       // --report: the HTML page to write after the run, or ""
-  std::string command_line;      // as given, for the report
-  std::string answer;            // --help or --version: printed instead of a run
+  output_format format = output_format::as_input;
+  std::string report_page;   // --report: the HTML page to write after the run, or ""
+  std::string command_line;  // as given, for the report
+  std::string answer;        // --help or --version: printed instead of a run
 };
 
 // A usage error is a failure with BATCH_USAGE_ERROR, worded for standard error.

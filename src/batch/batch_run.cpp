@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "batch/file_job.h"
 #include "batch/input_scan.h"
 #include "kit/exit_status.h"
+#include "kit/file_names.h"
 #include "kit/html_card.h"
 #include "kit/refusal_words.h"
 #include "kit/text_escape.h"
@@ -60,7 +62,39 @@ struct batch_state {
   std::vector<failure_line> failures;
   std::vector<translated_card> cards;  // for the report page
   unsigned workers_left = 0;
+  // Each input's output, relative to OUT_DIR, and for an input whose output another's
+  // already is, that input's index.
+  std::vector<std::string> outputs;
+  std::vector<std::size_t> clashes_with;
 };
+
+constexpr std::size_t NO_CLASH = static_cast<std::size_t>(-1);
+
+std::string output_name(const batch_options& options, const std::string& relative) {
+  switch (options.format) {
+    case output_format::as_input:
+      return relative;
+    case output_format::bmp:
+      return with_extension(relative, ".bmp");
+    case output_format::png:
+      return with_extension(relative, ".png");
+  }
+  return relative;
+}
+
+// Two inputs may share an output only where --output-format gives a.bmp and a.png one
+// name: the first keeps it and the other fails, so that no output replaces another.
+void name_outputs(batch_state& state) {
+  const input_scan& scan = *state.scan;
+  std::map<std::string, std::size_t> taken;
+  state.outputs.resize(scan.inputs.size());
+  state.clashes_with.assign(scan.inputs.size(), NO_CLASH);
+  for (std::size_t i = 0; i < scan.inputs.size(); ++i) {
+    state.outputs[i] = output_name(*state.options, scan.inputs[i]);
+    auto [at, fresh] = taken.emplace(name_key(state.outputs[i]), i);
+    if (!fresh) state.clashes_with[i] = at->second;
+  }
+}
 
 void print_progress(const batch_state& state) {
   std::fprintf(stderr, "\r%zu of %zu files, %zu failed", state.done.load(),
@@ -89,10 +123,17 @@ void translate_one(batch_state& state, job_buffers& buffers, std::size_t index) 
   const input_scan& scan = *state.scan;
   const batch_options& options = *state.options;
   const std::string& relative = scan.inputs[index];
-  file_job job{path_under(options.in_dir, relative), path_under(options.out_dir, relative),
-               &options.parameters, &scan.identities};
+  file_job job{path_under(options.in_dir, relative),
+               path_under(options.out_dir, state.outputs[index]), &options.parameters,
+               &scan.identities};
   job.for_report = !options.report_page.empty();
-  or_failure<job_details> outcome = run_file_job_caught(job, buffers);
+  std::size_t clash = state.clashes_with[index];
+  or_failure<job_details> outcome =
+      clash == NO_CLASH
+          ? run_file_job_caught(job, buffers)
+          : fail_with<job_details>(BATCH_SOME_FAILED,
+                                   "the output " + job.output_path + " is also that of " +
+                                       path_under(options.in_dir, scan.inputs[clash]));
   if (!outcome.ok()) {
     state.failed.fetch_add(1);
     report_failure(state, {scan.failures.size() + index, job.input_path, outcome.failed->text,
@@ -202,8 +243,8 @@ std::string card_section(const batch_state& state, const translated_card& entry,
   card.title = visible_name(relative);
   card.input_src =
       percent_encoded(relative_path_from(page_folder, path_under(options.in_dir, relative)));
-  card.output_src =
-      percent_encoded(relative_path_from(page_folder, path_under(options.out_dir, relative)));
+  card.output_src = percent_encoded(
+      relative_path_from(page_folder, path_under(options.out_dir, state.outputs[entry.order])));
   return html_card_section(card, strips);
 }
 
@@ -308,6 +349,7 @@ or_failure<int> run_batch(const batch_options& options) {
   state.options = &options;
   state.scan = &scan;
   state.progress = is_terminal(standard_stream::error);
+  name_outputs(state);
   for (std::size_t i = 0; i < scan.failures.size(); ++i)
     report_failure(state, {i, scan.failures[i].path, scan.failures[i].reason});
   translate_all(state);

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "kit/exit_status.h"
+#include "kit/file_names.h"
 #include "kit/input_file.h"
 #include "kit/refusal_words.h"
 #include "kit/text_format.h"
@@ -73,6 +74,12 @@ step_failure write_output(const file_job& job, const work_image& image, job_buff
   }
   if (names_an_input(job))
     return file_failed("the output " + job.output_path + " is an input file");
+  if (names_png(job.output_path)) {
+    if (png_output(image, buffers.png) != refusal::none)
+      return file_failed("not enough memory for the PNG");
+    return write_through_temporary(job.output_path, buffers.png.data(), buffers.png.size(), nullptr,
+                                   0);
+  }
   auto pixel_length = static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
   return write_through_temporary(job.output_path, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
                                  image.output_pixels, pixel_length);

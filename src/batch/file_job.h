@@ -17,7 +17,8 @@ struct job_buffers {
   std::vector<std::uint8_t> input;
   std::vector<std::uint8_t> equivalent;
   std::array<std::uint8_t, bmp::OUTPUT_PIXEL_OFFSET> prefix{};
-  std::string folder_made;  // the last output folder made: files come folder by folder
+  std::string folder_made;        // the last output folder made: files come folder by folder
+  std::vector<std::uint8_t> png;  // a PNG output
 };
 
 struct file_job {

@@ -1,5 +1,7 @@
 #include "batch/input_scan.h"
 
+#include "kit/file_names.h"
+
 #include <algorithm>
 #include <string_view>
 
@@ -14,7 +16,7 @@ void scan_folder(const std::string& root, const std::string& relative, const fil
 // One entry of a folder: a file to translate, a folder to enter, or nothing.
 void scan_entry(const std::string& root, const std::string& relative, folder_entry entry,
                 const file_identity& skipped, input_scan& scan) {
-  bool wanted = has_bmp_extension(relative);
+  bool wanted = has_image_extension(relative);
   if (is_resolved(entry)) {
     if (!wanted) return;
   } else if (!classify_entry(path_under(root, relative), entry).ok()) {
@@ -52,15 +54,6 @@ std::string path_under(const std::string& folder, const std::string& relative) {
   if (folder.empty()) return relative;
   if (relative.empty()) return folder;
   return is_path_separator(folder.back()) ? folder + relative : folder + "/" + relative;
-}
-
-bool has_bmp_extension(const std::string& name) {
-  constexpr std::string_view EXTENSION = ".bmp";
-  if (name.size() < EXTENSION.size()) return false;
-  return std::equal(EXTENSION.begin(), EXTENSION.end(), name.end() - EXTENSION.size(),
-                    [](char wanted, char c) {
-                      return c == wanted || (c >= 'A' && c <= 'Z' && c - 'A' + 'a' == wanted);
-                    });
 }
 
 input_scan scan_inputs(const std::string& root, file_identity skipped) {

@@ -1,6 +1,6 @@
 #pragma once
-// Finds palette-batch's inputs: every file under a folder whose name ends in .bmp in any
-// case, in every folder below it.
+// Finds palette-batch's inputs: every file under a folder whose name ends in .bmp or .png
+// in any case, in every folder below it.
 
 #include <set>
 #include <string>
@@ -21,9 +21,6 @@ struct input_scan {
 
 // folder/relative, without doubling a slash the folder ends with.
 std::string path_under(const std::string& folder, const std::string& relative);
-
-// True for a name ending in ".bmp" in any mix of cases.
-bool has_bmp_extension(const std::string& name);
 
 // Scans root; the folder `skipped` (the output folder, when inside root) is left out.
 // Links to files are followed, links to folders are not, so a scan always ends.

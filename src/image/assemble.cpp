@@ -18,11 +18,15 @@ void copy_headers(work_image& image) {
 
 // Entries 0 .. used_count - 2, reserved bytes included; the next one stays black as the
 // catch-all. The input palette may run past the end of the file, or be the compacted one.
+// The entries taken from the input keep its alphas; every other one is opaque.
 void copy_used_palette(work_image& image) {
   std::uint8_t* palette = image.output_prefix + bmp::HEADERS_SIZE;
   std::memset(palette, 0, bmp::PALETTE_SIZE);
-  std::size_t length = static_cast<std::size_t>(image.used_count - 1) * bmp::ENTRY_SIZE;
-  for (std::size_t i = 0; i < length; ++i) palette[i] = input_palette_byte(image, i);
+  auto copied = static_cast<std::size_t>(image.used_count - 1);
+  for (std::size_t i = 0; i < copied * bmp::ENTRY_SIZE; ++i)
+    palette[i] = input_palette_byte(image, i);
+  image.output_alpha = opaque();
+  for (std::size_t k = 0; k < copied; ++k) image.output_alpha[k] = input_alpha_of(image, k);
 }
 
 }  // namespace

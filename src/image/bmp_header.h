@@ -40,7 +40,6 @@ constexpr std::uint32_t MIN_INFO_SIZE = 40;
 constexpr std::size_t CORE_WIDTH_FIELD = 18;
 constexpr std::size_t CORE_HEIGHT_FIELD = 20;
 constexpr std::size_t CORE_BITS_FIELD = 24;
-constexpr std::size_t IMAGE_SIZE_FIELD = 34;
 constexpr std::size_t CORE_HEADERS_SIZE = FILE_HEADER_SIZE + CORE_INFO_SIZE;  // 26
 constexpr std::size_t CORE_ENTRY_SIZE = 3;
 

@@ -11,8 +11,12 @@
 //       14      4  info header size            (output: 40; input palette starts after it)
 //       18      4  width in pixels, signed
 //       22      4  height in rows, signed      (negative: rows stored top-down)
+//       26      2  planes                      (1)
 //       28      2  bits per pixel              (8)
 //       30      4  compression                 (0)
+//       34      4  image size (bytes of rows)
+//       38      4  horizontal resolution, pixels per metre
+//       42      4  vertical resolution
 //       46      4  colours used, signed        (output: 256)
 //
 // A palette entry is 4 bytes: blue, green, red, reserved. A pixel is one byte, a
@@ -32,8 +36,12 @@ constexpr std::size_t PIXEL_OFFSET_FIELD = 10;
 constexpr std::size_t INFO_SIZE_FIELD = 14;
 constexpr std::size_t WIDTH_FIELD = 18;
 constexpr std::size_t HEIGHT_FIELD = 22;
+constexpr std::size_t PLANES_FIELD = 26;
 constexpr std::size_t BITS_FIELD = 28;
 constexpr std::size_t COMPRESSION_FIELD = 30;
+constexpr std::size_t IMAGE_SIZE_FIELD = 34;
+constexpr std::size_t X_RESOLUTION_FIELD = 38;
+constexpr std::size_t Y_RESOLUTION_FIELD = 42;
 constexpr std::size_t COLORS_USED_FIELD = 46;
 
 constexpr std::size_t FILE_HEADER_SIZE = 14;

@@ -11,6 +11,7 @@ int count_distinct(const value_counts& counts) {
 void compact_values(work_image& image) {
   value_compaction& compaction = image.compaction;
   compaction = value_compaction{};
+  compaction.alpha = opaque();
   const value_counts& counts = image.census.total;
   // Values past the stored entries have no colour of their own: the clamp showed them black.
   std::uint32_t stored = stored_entry_count(image.header);
@@ -18,6 +19,7 @@ void compact_values(work_image& image) {
   for (std::size_t v = 0; v < bmp::PALETTE_ENTRIES; ++v) {
     if (counts[v] == 0) continue;
     compaction.rank[v] = static_cast<std::uint8_t>(rank);
+    compaction.alpha[static_cast<std::size_t>(rank)] = image.input_alpha[v];
     std::uint8_t* entry =
         compaction.palette.data() + static_cast<std::size_t>(rank) * bmp::ENTRY_SIZE;
     for (std::size_t byte = 0; v < stored && byte < bmp::ENTRY_SIZE; ++byte)

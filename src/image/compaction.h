@@ -8,7 +8,7 @@
 //   entry i    all four bytes of the file's entry for the i-th value v of S, as the
 //              translation reads that entry (bytes past the end of the file as 0); a value
 //              at or past the stored palette count shows the black the index clamp would
-//              have given it; entries from |S| on are black
+//              have given it; entries from |S| on are black; its alpha is entry v's
 //   pixel      the rank of its value in S
 //   colours    the used-count rule reads |S| as the colours-used value
 //
@@ -28,6 +28,7 @@ struct value_compaction {
   int distinct = 0;                                       // |S|
   std::array<std::uint8_t, bmp::PALETTE_ENTRIES> rank{};  // meaningful for the values in S
   std::array<std::uint8_t, bmp::PALETTE_SIZE> palette{};
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> alpha{};  // of the file's entry for each rank
   std::uint8_t first_pixel = 0;  // the first stored pixel's rank; 0 for a picture without one
 };
 

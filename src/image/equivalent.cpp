@@ -18,8 +18,9 @@ void write_info_header(file_view file, const bmp_header& header, std::uint8_t* o
   if (header.core) {
     write_le32(out + bmp::WIDTH_FIELD, static_cast<std::uint32_t>(header.width));
     write_le32(out + bmp::HEIGHT_FIELD, static_cast<std::uint32_t>(header.height));
-    out[26] = file.at(22);  // planes
-    out[27] = file.at(23);
+    // The core header's planes field sits at offset 22.
+    out[bmp::PLANES_FIELD] = file.at(22);
+    out[bmp::PLANES_FIELD + 1] = file.at(23);
   } else {
     std::memcpy(out + bmp::FILE_HEADER_SIZE, file.bytes + bmp::FILE_HEADER_SIZE,
                 bmp::OUTPUT_INFO_SIZE);

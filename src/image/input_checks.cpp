@@ -1,9 +1,8 @@
 #include "image/input_checks.h"
 
-// The shortest file that can hold any header is one with the 12-byte core header; the
-// header check asks for 54 bytes of every other kind.
+// Only the size can be judged before a byte is read: how short is too short depends on the
+// form, which the first bytes tell.
 refusal check_input_size(std::int64_t file_size) {
-  if (file_size < static_cast<std::int64_t>(bmp::CORE_HEADERS_SIZE)) return refusal::too_short;
   if (file_size > bmp::MAX_INPUT_SIZE) return refusal::too_large;
   return refusal::none;
 }

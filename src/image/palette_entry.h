@@ -17,7 +17,9 @@ rgb input_palette_color(const work_image& image, int index);
 
 rgb output_palette_color(const work_image& image, int index);
 
-// Writes blue, green and red; the reserved byte stays with the slot.
+// Writes blue, green and red, as a colour the translation fills in itself: opaque. The
+// reserved byte stays with the slot.
 void set_output_palette_color(work_image& image, int index, rgb color);
 
+// Exchanges the colours, and their alphas with them; the reserved bytes stay.
 void swap_output_palette_colors(work_image& image, int a, int b);

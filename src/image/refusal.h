@@ -21,7 +21,33 @@ enum class refusal {
   unsupported_bits,
   unsupported_compression,
   compressed_top_down,
-  // The caller's memory gave no room for a decoded form's 8-bit rows.
+  // Neither a bitmap nor a PNG.
+  not_an_image,
+  // PNG files: one reason for each way a PNG can be wrong.
+  png_cut_short,  // a chunk runs past the end, or there is no IEND
+  png_bad_crc,    // a chunk's CRC does not match its bytes (the chunk named)
+  png_ihdr_not_first,
+  png_ihdr_repeated,
+  png_ihdr_length,
+  png_bad_size,     // width or height 0 or above 2^31 - 1
+  png_bad_form,     // an unknown colour type, or a depth it does not allow
+  png_bad_method,   // an unknown compression, filter or interlace method
+  png_unsupported,  // true colour, an alpha channel, 16-bit samples
+  png_palette_missing,
+  png_palette_unexpected,  // in a grayscale picture
+  png_palette_repeated,
+  png_palette_after_data,
+  png_palette_length,          // empty, more than 256 entries, or not whole entries
+  png_transparency_misplaced,  // before PLTE or after the image data
+  png_transparency_repeated,
+  png_transparency_length,  // longer than PLTE, or not 2 bytes for grayscale
+  png_no_data,
+  png_data_apart,        // IDAT chunks with others between them
+  png_unknown_critical,  // a critical chunk the tool does not know (named)
+  png_stream_corrupt,    // the image data is no zlib stream
+  png_stream_short,      // the image data ends before the last row
+  png_bad_filter,        // a row filter type above 4
+  // The caller's memory gave no room for a decoded form's 8-bit rows, or an output.
   out_of_memory,
   // The palette has no room.
   palette_full,       // for the catch-all or an appended colour

@@ -10,6 +10,13 @@
 #include "image/bmp_layout.h"
 #include "image/compaction.h"
 
+// Every palette entry opaque.
+constexpr std::array<std::uint8_t, bmp::PALETTE_ENTRIES> opaque() {
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> alpha{};
+  for (std::uint8_t& a : alpha) a = 255;
+  return alpha;
+}
+
 struct work_image {
   // The file whose rows are translated: the input itself, or the 8-bit equivalent of a
   // decoded form. Only the last step writes to it: the pixel transform, which turns its
@@ -26,6 +33,11 @@ struct work_image {
   // Where the pixel pass's row ranges after the first start, each on a thread of its own:
   // strictly rising, between 0 and the last row. Empty: one range, this thread.
   std::vector<std::uint32_t> row_cuts;
+
+  // The alpha of every input palette entry: a PNG's tRNS, and 255 (opaque) for a bitmap.
+  // The output's entries carry theirs along, for a PNG output.
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> input_alpha = opaque();
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> output_alpha = opaque();
 
   int used_count = 0;
   // For every input pixel value k, the value its output pixels hold now: the index clamp

@@ -1,5 +1,7 @@
 #include "inspect/inspection.h"
 
+#include <algorithm>
+
 namespace {
 
 const char* slot_role(int slot) {
@@ -45,11 +47,25 @@ void mark_gray_ramp(inspection& found) {
 // Compacted, the palette and the counts are the ranks'.
 void read_palette_and_pixels(work_image& image, inspection& found) {
   for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
-    found.palette[static_cast<std::size_t>(k)].color = input_palette_color(image, k);
+    palette_row& row = found.palette[static_cast<std::size_t>(k)];
+    row.color = input_palette_color(image, k);
+    row.alpha = input_alpha_of(image, static_cast<std::size_t>(k));
   }
   value_counts counts = picture_value_counts(image);
   for (std::size_t k = 0; k < counts.size(); ++k) found.palette[k].pixels = counts[k];
   found.distinct_values = count_distinct(counts);
+}
+
+// A PNG's one transparent entry does not become the background: the lower-left pixel's
+// entry does, whatever its alpha.
+void note_transparent_background(const work_image& image, inspection& found) {
+  if (found.form != file_form::png || found.png.transparent != 1) return;
+  auto transparent = static_cast<int>(std::find(found.png.alpha.begin(), found.png.alpha.end(), 0) -
+                                      found.png.alpha.begin());
+  int first = input_byte_or_zero(image, image.header.pixel_offset);
+  if (first == transparent) return;
+  found.transparent_entry = transparent;
+  found.background_entry = first;
 }
 
 // The smallest parameters that turn the near-background step on: the grays must fit.
@@ -81,15 +97,19 @@ inspection inspect_size(std::int64_t file_size) {
 inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   inspection found = inspect_size(static_cast<std::int64_t>(file.size()));
   if (!found.outcome.done()) return found;
-  found.has_headers = true;
-  found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
   std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET];
   std::vector<std::uint8_t> equivalent;
   translation_memory memory = memory_in_vectors(file, prefix, equivalent);
   work_image image;
   pixel_plan plan;
   found.outcome = plan_translation(memory, with_grays(compact), image, plan);
+  found.outcome.png.data.clear();
+  found.form = found.outcome.form;
   found.header = found.outcome.header;
+  found.png = found.outcome.png;
+  found.has_headers = found.form == file_form::bmp && file.size() >= bmp::CORE_HEADERS_SIZE &&
+                      found.outcome.refused != refusal::not_an_image;
+  if (found.has_headers) found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
   if (!found.outcome.loaded) return found;
   found.measured = true;
   found.stride = image.header.stride;
@@ -101,6 +121,7 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   read_palette_and_pixels(image, found);
   mark_fixed_slots(found);
   mark_gray_ramp(found);
+  note_transparent_background(image, found);
   // Last: it plans again in the same memory, which the image points into.
   found.compaction = check_compaction(memory, with_grays(compact), found.outcome);
   return found;
@@ -117,7 +138,12 @@ translated_file translate_in_memory(std::vector<std::uint8_t> file,
   translated.report = check_file_size(memory.file_size);
   if (translated.report.done()) translated.report = translate_file(memory, parameters, image);
   if (!translated.report.done()) return translated;
-  translated.output = output_file(image);
+  // A PNG comes out as a PNG, with its transparency.
+  translated.png = translated.report.form == file_form::png;
+  if (translated.png)
+    translated.report.refused = png_output(image, translated.output);
+  else
+    translated.output = output_file(image);
   translated.card = card_of(image, translated.report, parameters);
   return translated;
 }

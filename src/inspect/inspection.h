@@ -12,6 +12,7 @@
 
 struct palette_row {
   rgb color;
+  std::uint8_t alpha = 255;  // a PNG's; a bitmap's entries are opaque
   std::uint64_t pixels = 0;
   std::string role;  // empty, or what a fixed slot or gray ramp entry stands for
 };
@@ -25,9 +26,12 @@ enum class verdict {
 
 struct inspection {
   std::int64_t file_size = 0;
-  bool has_headers = false;  // false: too short or too large, no header field is filled in
+  file_form form = file_form::bmp;
+  // A bitmap's header fields could be read (false: too short, too large or not a bitmap).
+  bool has_headers = false;
   std::uint32_t size_field = 0;
   bmp_header header;  // the file's own header, as far as it could be read
+  png_header png;     // a PNG's chunks, as far as they could be read (no data spans)
 
   // The translation's outcome with the near-background step on: done, no room for the
   // grays, or the refusal and its reason.
@@ -45,6 +49,10 @@ struct inspection {
   std::array<palette_row, bmp::PALETTE_ENTRIES> palette{};
   // For a file refused for want of room: what --compact-palette would do.
   compaction_check compaction;
+  // A PNG with one fully transparent entry whose lower-left pixel is of another: that
+  // entry, and the lower-left pixel's, which becomes the background. -1: no such PNG.
+  int transparent_entry = -1;
+  int background_entry = -1;
 
   verdict judged() const;
   bool usable() const { return judged() != verdict::refused; }
@@ -62,6 +70,7 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact = false);
 struct translated_file {
   translation_report report;
   std::vector<std::uint8_t> output;
+  bool png = false;  // the output is a PNG: the input is one
   html_card card;
 };
 

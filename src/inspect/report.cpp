@@ -40,6 +40,50 @@ std::string header_lines(const inspection& found) {
   return text;
 }
 
+const char* png_color_type_name(std::uint8_t color_type) {
+  return color_type == 0 ? "grayscale" : color_type == 3 ? "palette" : "no palette";
+}
+
+// "PNG, palette, 4 bits, interlaced"
+std::string png_form_of(const png_header& png) {
+  if (png.width == 0) return "PNG";
+  return format("PNG, %s, %u bits%s", png_color_type_name(png.color_type), png.depth,
+                png.interlace != 0 ? ", interlaced" : "");
+}
+
+// "0, 5 and 7", or "none"
+std::string transparent_list(const png_header& png) {
+  std::vector<std::size_t> entries;
+  for (std::size_t k = 0; k < png.alpha.size(); ++k) {
+    if (png.alpha[k] == 0) entries.push_back(k);
+  }
+  if (entries.empty()) return "none";
+  std::string text;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (i > 0) text += i + 1 == entries.size() ? " and " : ", ";
+    text += std::to_string(entries[i]);
+  }
+  return text;
+}
+
+// What a PNG's chunks hold, as far as they were read.
+std::string png_lines(const inspection& found) {
+  const png_header& png = found.png;
+  std::string text =
+      format("  file size          %lld bytes\n", static_cast<long long>(found.file_size));
+  text += format("  form               %s\n", png_form_of(png).c_str());
+  if (png.width == 0) return text;
+  text += format("  width              %u\n", png.width);
+  text += format("  height             %u\n", png.height);
+  text +=
+      format("  colour type        %u (%s)\n", png.color_type, png_color_type_name(png.color_type));
+  text += format("  bit depth          %u\n", png.depth);
+  text += format("  interlace          %s\n", png.interlace != 0 ? "Adam7" : "none");
+  if (png.entries != 0) text += format("  palette entries    %u\n", png.entries);
+  text += format("  transparent        %s\n", transparent_list(png).c_str());
+  return text;
+}
+
 std::string translation_lines(const inspection& found) {
   std::string text = format("  stride             %u\n", found.stride);
   text += format("  used count         %lld", static_cast<long long>(found.used_count));
@@ -60,11 +104,13 @@ std::string swatch(rgb color) {
   return format("\x1b[48;2;%u;%u;%um    \x1b[0m  ", color.red, color.green, color.blue);
 }
 
-std::string palette_row_line(std::size_t k, const palette_row& row, bool color) {
-  std::string shown = color ? swatch(row.color) : std::string();
-  std::string text = format("  %5zu  %s%3u %5u %4u  %s %8llu  %s", k, shown.c_str(), row.color.red,
-                            row.color.green, row.color.blue, hex_of(row.color).c_str(),
-                            static_cast<unsigned long long>(row.pixels), row.role.c_str());
+std::string palette_row_line(std::size_t k, const palette_row& row, const report_style& style) {
+  std::string shown = style.color ? swatch(row.color) : std::string();
+  std::string alpha = style.alpha ? format(" %5u", row.alpha) : std::string();
+  std::string text =
+      format("  %5zu  %s%3u %5u %4u%s  %s %8llu  %s", k, shown.c_str(), row.color.red,
+             row.color.green, row.color.blue, alpha.c_str(), hex_of(row.color).c_str(),
+             static_cast<unsigned long long>(row.pixels), row.role.c_str());
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text + '\n';
 }
@@ -89,18 +135,21 @@ std::string skipped_rows_line(const inspection& found, std::size_t first, std::s
 }
 
 std::string palette_table(const inspection& found, const report_style& style) {
-  std::string text = style.color ? "  index  swatch  red green blue  hex       pixels  role\n"
-                                 : "  index  red green blue  hex       pixels  role\n";
+  // A PNG's entries show their alphas.
+  report_style shown = style;
+  shown.alpha = found.form == file_form::png;
+  std::string text = format("  index  %sred green blue%s  hex       pixels  role\n",
+                            shown.color ? "swatch  " : "", shown.alpha ? " alpha" : "");
   for (std::size_t k = 0; k < found.palette.size();) {
     if (style.all_entries || worth_a_row(found, k)) {
-      text += palette_row_line(k, found.palette[k], style.color);
+      text += palette_row_line(k, found.palette[k], shown);
       ++k;
       continue;
     }
     std::size_t end = k + 1;
     while (end < found.palette.size() && !worth_a_row(found, end)) ++end;
     // A line for one entry would save nothing: the row itself is shown.
-    text += end == k + 1 ? palette_row_line(k, found.palette[k], style.color)
+    text += end == k + 1 ? palette_row_line(k, found.palette[k], shown)
                          : skipped_rows_line(found, k, end);
     k = end;
   }
@@ -127,6 +176,7 @@ std::string json_palette(const inspection& found) {
         "\"pixels\": %llu, ",
         k == 0 ? "" : ",", k, row.color.red, row.color.green, row.color.blue,
         hex_of(row.color).c_str(), static_cast<unsigned long long>(row.pixels));
+    if (found.form == file_form::png) text += format("\"alpha\": %u, ", row.alpha);
     text += "\"role\": " + (row.role.empty() ? std::string("null") : json_string(row.role)) + "}";
   }
   return text + "]";
@@ -157,6 +207,18 @@ std::string json_verdict(const inspected_file& file) {
   return text;
 }
 
+std::string json_png(const png_header& png) {
+  std::string transparent;
+  for (std::size_t k = 0; k < png.alpha.size(); ++k) {
+    if (png.alpha[k] == 0) transparent += (transparent.empty() ? "" : ", ") + std::to_string(k);
+  }
+  return format(
+      "\"png\": {\"color_type\": %u, \"bit_depth\": %u, \"interlaced\": %s, \"palette_entries\": "
+      "%u, \"transparent_entries\": [%s]}",
+      png.color_type, png.depth, png.interlace != 0 ? "true" : "false", png.entries,
+      transparent.c_str());
+}
+
 std::string json_file(const inspected_file& file) {
   const inspection& found = file.found;
   // Appended, not "{" + ...: GCC 12 warns falsely (-Wrestrict) on that form.
@@ -164,8 +226,13 @@ std::string json_file(const inspected_file& file) {
   text += json_path_member(file.path);
   text += json_verdict(file);
   if (!file.read_error.empty()) return text + "}";
-  text += format(", \"file_size\": %lld", static_cast<long long>(found.file_size));
+  text +=
+      format(", \"file_size\": %lld, \"format\": \"%s\"", static_cast<long long>(found.file_size),
+             found.form == file_form::png ? "png" : "bmp");
   if (found.has_headers) text += ", " + json_header(found);
+  if (found.form == file_form::png && found.png.width != 0) text += ", " + json_png(found.png);
+  if (std::string advice = background_advice(found); !advice.empty())
+    text += ", \"background_advice\": " + json_string(advice);
   if (!found.measured) return text + "}";
   text += format(", \"stride\": %u, \"used_count\": %lld, ", found.stride,
                  static_cast<long long>(found.used_count));
@@ -208,6 +275,15 @@ std::string problem_of(const inspected_file& file) {
   return refusal_text(file.found.outcome);
 }
 
+std::string background_advice(const inspection& found) {
+  if (found.transparent_entry < 0) return "";
+  rgb color = found.png.palette[static_cast<std::size_t>(found.background_entry)];
+  return format(
+      "the background will be the lower-left pixel's colour, entry %d (%u,%u,%u), not the "
+      "transparent entry %d",
+      found.background_entry, color.red, color.green, color.blue, found.transparent_entry);
+}
+
 std::string advice_of(const inspected_file& file) {
   if (!file.read_error.empty()) return "";
   return compaction_advice_text(file.found.compaction);
@@ -218,11 +294,14 @@ std::string text_report(const inspected_file& file, const report_style& style) {
   const inspection& found = file.found;
   std::string problem = problem_of(file);
   if (!file.read_error.empty()) return text + "  problem            " + problem + "\n";
+  if (found.form == file_form::png) text += png_lines(found);
   if (found.has_headers) text += header_lines(found);
   if (found.measured) text += translation_lines(found);
   text += verdict_line(file);
   if (!problem.empty()) text += "  problem            " + problem + "\n";
   if (std::string advice = advice_of(file); !advice.empty())
+    text += "  advice             " + advice + "\n";
+  if (std::string advice = background_advice(found); !advice.empty())
     text += "  advice             " + advice + "\n";
   if (found.measured) text += palette_table(found, style);
   return text;
@@ -254,8 +333,9 @@ std::string html_report(const inspected_file& file, const std::vector<std::uint8
   }
   html_card card = translated.card;
   card.title = name;
-  card.input_src = data_uri("image/bmp", input);
-  card.output_src = data_uri("image/bmp", translated.output);
+  const char* type = translated.png ? "image/png" : "image/bmp";
+  card.input_src = data_uri(type, input);
+  card.output_src = data_uri(type, translated.output);
   palette_strips strips;
   text += html_card_section(card, strips);
   return text + html_page_end(strips);

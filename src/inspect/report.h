@@ -21,12 +21,17 @@ int file_status(const inspected_file& file);
 // Why the translation could not use the file, or cannot add the grays; "" otherwise.
 std::string problem_of(const inspected_file& file);
 
+// For a PNG with one transparent entry whose lower-left pixel is of another colour: that the
+// background will be that colour, not the transparent one; "" otherwise.
+std::string background_advice(const inspection& found);
+
 // What --compact-palette would do for a file refused for want of room; "" otherwise.
 std::string advice_of(const inspected_file& file);
 
 struct report_style {
   bool color = false;        // a true-colour swatch on each palette row
   bool all_entries = false;  // every palette entry, not only those worth a row
+  bool alpha = false;        // an alpha column (set for a PNG)
 };
 
 // The report for one file.

@@ -21,6 +21,30 @@ int refusal_status(refusal reason) {
     case refusal::unsupported_bits:
     case refusal::unsupported_compression:
     case refusal::compressed_top_down:
+    case refusal::not_an_image:
+    case refusal::png_cut_short:
+    case refusal::png_bad_crc:
+    case refusal::png_ihdr_not_first:
+    case refusal::png_ihdr_repeated:
+    case refusal::png_ihdr_length:
+    case refusal::png_bad_size:
+    case refusal::png_bad_form:
+    case refusal::png_bad_method:
+    case refusal::png_unsupported:
+    case refusal::png_palette_missing:
+    case refusal::png_palette_unexpected:
+    case refusal::png_palette_repeated:
+    case refusal::png_palette_after_data:
+    case refusal::png_palette_length:
+    case refusal::png_transparency_misplaced:
+    case refusal::png_transparency_repeated:
+    case refusal::png_transparency_length:
+    case refusal::png_no_data:
+    case refusal::png_data_apart:
+    case refusal::png_unknown_critical:
+    case refusal::png_stream_corrupt:
+    case refusal::png_stream_short:
+    case refusal::png_bad_filter:
     case refusal::no_room_for_grays:
       break;
   }

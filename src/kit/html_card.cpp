@@ -13,7 +13,8 @@ constexpr const char* STYLE =
     "margin:0 1em 1em 0;padding:.5em 1em}"
     ".card h2{font-size:14px;margin:.2em 0 .5em;word-break:break-all;max-width:544px}"
     ".pair{display:flex;gap:32px}figure{margin:0}figcaption{color:#555}"
-    "img{image-rendering:pixelated;image-rendering:crisp-edges}"
+    "img{image-rendering:pixelated;image-rendering:crisp-edges;"
+    "background:repeating-conic-gradient(#ccc 0% 25%,#fff 0% 50%) 0 0/16px 16px}"
     ".strip{position:relative;width:544px;height:34px;margin-top:.5em}"
     ".swatches{width:544px;height:16px;background-size:100% 100%;image-rendering:pixelated}"
     ".mark{position:absolute;top:18px;border-top:2px solid #222;font-size:11px;"
@@ -143,7 +144,7 @@ std::vector<std::uint8_t> palette_strip_bmp(const std::array<rgb, 256>& palette,
   write_le32(bytes.data() + bmp::INFO_SIZE_FIELD, bmp::OUTPUT_INFO_SIZE);
   write_le32(bytes.data() + bmp::WIDTH_FIELD, static_cast<std::uint32_t>(count));
   write_le32(bytes.data() + bmp::HEIGHT_FIELD, 1);
-  write_le16(bytes.data() + 26, 1);  // planes
+  write_le16(bytes.data() + bmp::PLANES_FIELD, 1);
   write_le16(bytes.data() + bmp::BITS_FIELD, 24);
   for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
     std::uint8_t* pixel = bytes.data() + bmp::HEADERS_SIZE + 3 * i;

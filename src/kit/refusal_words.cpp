@@ -8,6 +8,33 @@ std::string number(std::uint32_t value) {
   return std::to_string(value);
 }
 
+const char* color_type_name(std::uint8_t color_type) {
+  switch (color_type) {
+    case 0:
+      return "grayscale";
+    case 2:
+      return "true colour";
+    case 3:
+      return "palette";
+    case 4:
+      return "grayscale with alpha";
+    case 6:
+      return "true colour with alpha";
+    default:
+      return "an unknown colour type";
+  }
+}
+
+// A chunk's type as it may be shown: letters as they are, other bytes as \xNN.
+std::string chunk_name(const png_header& png) {
+  std::string name;
+  for (std::size_t i = 0; i < 4; ++i) {
+    auto c = static_cast<unsigned char>(png.chunk[i]);
+    name += c > 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : format("\\x%02X", c);
+  }
+  return name;
+}
+
 }  // namespace
 
 const char* compression_name(std::uint32_t compression) {
@@ -35,8 +62,10 @@ const char* compression_name(std::uint32_t compression) {
   }
 }
 
-std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t used_count) {
-  switch (reason) {
+std::string refusal_text(const translation_report& report) {
+  const bmp_header& header = report.header;
+  const png_header& png = report.png;
+  switch (report.refused) {
     case refusal::none:
       return "";
     case refusal::too_short:
@@ -76,12 +105,66 @@ std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t 
     case refusal::compressed_top_down:
       return "Bad bitmap header: RLE-compressed rows with a negative (top-down) height; "
              "compressed bitmaps are stored bottom-up.";
+    case refusal::not_an_image:
+      return "Not a bitmap or a PNG: the file starts with neither \"BM\" nor the PNG signature.";
+    case refusal::png_cut_short:
+      return "Bad PNG: the file ends inside a chunk or before its IEND chunk.";
+    case refusal::png_bad_crc:
+      return "Bad PNG: the CRC of the " + chunk_name(png) + " chunk does not match its bytes.";
+    case refusal::png_ihdr_not_first:
+      return "Bad PNG: the first chunk is " + chunk_name(png) + ", not IHDR.";
+    case refusal::png_ihdr_repeated:
+      return "Bad PNG: a second IHDR chunk.";
+    case refusal::png_ihdr_length:
+      return "Bad PNG: the IHDR chunk is not 13 bytes long.";
+    case refusal::png_bad_size:
+      return "Bad PNG: the width or the height is 0 or above 2147483647.";
+    case refusal::png_bad_form:
+      return "Bad PNG: colour type " + number(png.color_type) + " with " + number(png.depth) +
+             " bits a sample is no PNG form.";
+    case refusal::png_bad_method:
+      return "Bad PNG: an unknown compression, filter or interlace method.";
+    case refusal::png_unsupported:
+      return "Unsupported PNG: " + std::string(color_type_name(png.color_type)) + " (colour type " +
+             number(png.color_type) + ") with " + number(png.depth) +
+             " bits a sample. Only palette or grayscale PNGs of at most 8 bits can be "
+             "translated; save the image with a palette of at most 256 colours.";
+    case refusal::png_palette_missing:
+      return "Bad PNG: a palette image without a PLTE chunk.";
+    case refusal::png_palette_unexpected:
+      return "Bad PNG: a PLTE chunk in a grayscale image.";
+    case refusal::png_palette_repeated:
+      return "Bad PNG: a second PLTE chunk.";
+    case refusal::png_palette_after_data:
+      return "Bad PNG: the PLTE chunk comes after the image data.";
+    case refusal::png_palette_length:
+      return "Bad PNG: the PLTE chunk is empty, holds more than 256 entries or not whole "
+             "entries.";
+    case refusal::png_transparency_misplaced:
+      return "Bad PNG: the tRNS chunk comes before the PLTE chunk or after the image data.";
+    case refusal::png_transparency_repeated:
+      return "Bad PNG: a second tRNS chunk.";
+    case refusal::png_transparency_length:
+      return "Bad PNG: the tRNS chunk is longer than the palette, or not 2 bytes for "
+             "grayscale.";
+    case refusal::png_no_data:
+      return "Bad PNG: no IDAT chunk.";
+    case refusal::png_data_apart:
+      return "Bad PNG: other chunks stand between the IDAT chunks.";
+    case refusal::png_unknown_critical:
+      return "Bad PNG: a critical chunk the tool does not know, " + chunk_name(png) + ".";
+    case refusal::png_stream_corrupt:
+      return "Bad PNG: the image data is not a valid zlib stream.";
+    case refusal::png_stream_short:
+      return "Bad PNG: the image data ends before the last row.";
+    case refusal::png_bad_filter:
+      return "Bad PNG: a row's filter type is above 4.";
     case refusal::out_of_memory:
-      return "Not enough memory for the picture's 8-bit rows.";
+      return "Not enough memory to translate the picture.";
     case refusal::palette_full:
       return "Too many colors. No free place.";
     case refusal::no_room_for_grays:
-      return "No room for the gray ramp: " + std::to_string(used_count) +
+      return "No room for the gray ramp: " + std::to_string(report.used_count) +
              " palette entries are in use (the catch-all included), at most " +
              std::to_string(MAX_USED_FOR_GRAYS) +
              " leave room for the seven grays. A percentage of 0 skips the near-background "
@@ -90,8 +173,12 @@ std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t 
   return "";
 }
 
-std::string refusal_text(const translation_report& report) {
-  return refusal_text(report.refused, report.header, report.used_count);
+std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t used_count) {
+  translation_report report;
+  report.refused = reason;
+  report.header = header;
+  report.used_count = used_count;
+  return refusal_text(report);
 }
 
 std::string compaction_advice_text(const compaction_check& check) {

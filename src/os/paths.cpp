@@ -21,3 +21,15 @@ std::string parent_of(const std::string& path) {
 #endif
   return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
+
+std::string name_key(const std::string& name) {
+#ifdef _WIN32
+  std::string key = name;
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+#else
+  return name;
+#endif
+}

@@ -9,3 +9,7 @@ std::string parent_of(const std::string& path);
 
 // '/', and on Windows the backslash too.
 bool is_path_separator(char c);
+
+// A name as the file system compares it: as it is, and on Windows, whose names ignore
+// case, with its ASCII letters in lower case.
+std::string name_key(const std::string& name);

@@ -22,28 +22,63 @@ std::vector<std::uint32_t> row_cuts_for(const translation_memory& memory,
   return cuts;
 }
 
+// Memory for a decoded form's 8-bit rows, which become the image's input.
+bool take_equivalent(const translation_memory& memory, std::int32_t length, work_image& image) {
+  std::uint8_t* equivalent = memory.allocate(length);
+  image.input_bytes = equivalent;
+  image.file_size = length;
+  return equivalent != nullptr;
+}
+
+// A bitmap: 8-bit uncompressed in place, any other form into its 8-bit equivalent.
+refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
+                         translation_report& report) {
+  auto size = static_cast<std::int32_t>(memory.file_size);
+  if (size < static_cast<std::int32_t>(bmp::CORE_HEADERS_SIZE)) return refusal::too_short;
+  refusal fault = read_bmp_header(memory.file, size, report.header);
+  if (fault != refusal::none) return fault;
+  image.input_bytes = memory.file;
+  image.file_size = size;
+  image.header = report.header;
+  if (report.header.in_place) return refusal::none;
+  if (!take_equivalent(memory, equivalent_size(report.header), image))
+    return refusal::out_of_memory;
+  write_equivalent(memory.file, size, report.header, image.input_bytes);
+  image.header = equivalent_header(report.header);
+  return refusal::none;
+}
+
+// A PNG into its 8-bit equivalent, with its alphas.
+refusal load_png_rows(const translation_memory& memory, work_image& image,
+                      translation_report& report) {
+  report.form = file_form::png;
+  refusal fault =
+      read_png_header(memory.file, static_cast<std::size_t>(memory.file_size), report.png);
+  if (fault != refusal::none) return fault;
+  if (!take_equivalent(memory, png_equivalent_size(report.png), image))
+    return refusal::out_of_memory;
+  fault = write_png_equivalent(report.png, image.input_bytes);
+  if (fault != refusal::none) return fault;
+  image.header = png_equivalent_header(report.png);
+  image.input_alpha = report.png.alpha;
+  return refusal::none;
+}
+
+bool starts_as_bitmap(const translation_memory& memory) {
+  return memory.file_size < 2 || (memory.file[0] == 'B' && memory.file[1] == 'M');
+}
+
 // The header is read once; a decoded form's equivalent comes with its header made.
 translation_report load_rows(const translation_memory& memory, work_image& image) {
   translation_report report = check_file_size(memory.file_size);
   if (!report.done()) return report;
-  auto size = static_cast<std::int32_t>(memory.file_size);
-  report.refused = read_bmp_header(memory.file, size, report.header);
+  if (looks_like_png(memory.file, static_cast<std::size_t>(memory.file_size)))
+    report.refused = load_png_rows(memory, image, report);
+  else if (starts_as_bitmap(memory))
+    report.refused = load_bitmap_rows(memory, image, report);
+  else
+    report.refused = refusal::not_an_image;
   if (!report.done()) return report;
-  image.input_bytes = memory.file;
-  image.file_size = size;
-  image.header = report.header;
-  if (!report.header.in_place) {
-    std::int32_t equivalent_length = equivalent_size(report.header);
-    std::uint8_t* equivalent = memory.allocate(equivalent_length);
-    if (equivalent == nullptr) {
-      report.refused = refusal::out_of_memory;
-      return report;
-    }
-    write_equivalent(memory.file, size, report.header, equivalent);
-    image.input_bytes = equivalent;
-    image.file_size = equivalent_length;
-    image.header = equivalent_header(report.header);
-  }
   image.output_prefix = memory.prefix;
   image.row_cuts = row_cuts_for(memory, image.header);
   report.loaded = true;
@@ -67,7 +102,8 @@ eight_bit_form read_eight_bit_form(const std::vector<std::uint8_t>& file) {
   form.refused = report.refused;
   if (!report.done()) return form;
   form.header = image.header;
-  if (report.header.in_place) form.bytes = std::move(bytes);
+  form.alpha = image.input_alpha;
+  if (report.form == file_form::bmp && report.header.in_place) form.bytes = std::move(bytes);
   return form;
 }
 

@@ -26,6 +26,8 @@
 #include "image/equivalent.h"
 #include "image/input_checks.h"
 #include "image/palette_entry.h"
+#include "image/png_read.h"
+#include "image/png_write.h"
 #include "image/refusal.h"
 #include "image/used_colors.h"
 #include "image/work_image.h"
@@ -43,10 +45,14 @@ struct translation_parameters {
   bool compact_palette = false;
 };
 
+enum class file_form { bmp, png };
+
 // What a translation found, as far as it got.
 struct translation_report {
   refusal refused = refusal::none;
-  bmp_header header;            // the file's own, as far as it was read: what a refusal names
+  file_form form = file_form::bmp;
+  bmp_header header;            // a bitmap's own, as far as it was read: what a refusal names
+  png_header png;               // a PNG's chunks, as far as they were read
   bool loaded = false;          // the header was usable and the image describes the rows
   std::int64_t counted = 0;     // the used-count rule's count, the catch-all included
   std::int64_t guessed = 0;     // the palette's guess where the rule took it, else 0
@@ -101,6 +107,7 @@ struct eight_bit_form {
   refusal refused = refusal::none;
   bmp_header header;
   std::vector<std::uint8_t> bytes;
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> alpha = opaque();  // of each palette entry
 };
 
 eight_bit_form read_eight_bit_form(const std::vector<std::uint8_t>& file);

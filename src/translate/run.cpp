@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kit/exit_status.h"
+#include "kit/file_names.h"
 #include "kit/number_parse.h"
 #include "kit/refusal_words.h"
 #include "kit/text_format.h"
@@ -26,12 +27,13 @@ constexpr const char* BANNER =
     "\n\n" PRODUCT_NAME_TEXT ". Ver." PRODUCT_VERSION_TEXT " (May 24 2003)";
 constexpr const char* INSUFFICIENT_PARAMETERS = "\nInsufficient parameters.";
 constexpr const char* USAGE =
-    "\n\nusage: palette-translate [--compact-palette] INPUT.bmp OUTPUT.bmp\n"
-    "                         RED GREEN BLUE PERCENT\n"
-    "Moves the background colour to palette index 0 and the marker colours into their\n"
-    "fixed slots, and writes the result as an 8-bit bitmap. With PERCENT above 0, pixels\n"
-    "whose colour lies within RED, GREEN and BLUE of the background become background\n"
-    "or one of seven grays, PERCENT percent of them background.\n"
+    "\n\nusage: palette-translate [--compact-palette] INPUT OUTPUT RED GREEN BLUE PERCENT\n"
+    "Reads a palette bitmap, or a palette or grayscale PNG, moves the background colour\n"
+    "to palette index 0 and the marker colours into their fixed slots, and writes the\n"
+    "result as an 8-bit bitmap, or as a palette PNG where OUTPUT ends in .png (its\n"
+    "transparency kept). With PERCENT above 0, pixels whose colour lies within RED,\n"
+    "GREEN and BLUE of the background become background or one of seven grays, PERCENT\n"
+    "percent of them background.\n"
     "With --compact-palette (only as the first parameter), the palette is first cut\n"
     "down to the colours the pixels use, so that a picture drawn in a full 256-colour\n"
     "palette finds room; the picture itself stays as it was.\n"
@@ -95,7 +97,28 @@ struct run_memory {
   }
 };
 
-run_end translate(int input, int output, const translation_parameters& parameters) {
+// The output's bytes: the prefix and the rows of a bitmap, or a PNG built from them.
+run_end write_output(int output, const work_image& image, bool png) {
+  or_failure<int> written;
+  if (png) {
+    std::vector<std::uint8_t> bytes;
+    translation_report report;
+    report.refused = png_output(image, bytes);
+    if (!report.done()) return {"", refused(report)};
+    written = checked_seek_write(output, bytes.data(), 0, static_cast<int>(bytes.size()));
+  } else {
+    int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
+    written = checked_seek_write_pair(output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
+                                      image.output_pixels, pixel_length, 0);
+  }
+  if (!written.ok()) return {"", written.failed};
+  // The bytes are written; a failure the system reports only at the close is not checked,
+  // as the tool never has.
+  (void)close_handle(output);
+  return finished();
+}
+
+run_end translate(int input, int output, bool png, const translation_parameters& parameters) {
   run_memory held;
   held.memory.prefix = held.prefix;
   held.memory.allocate = [&held](std::int32_t size) { return held.take(checked_alloc(size)); };
@@ -108,14 +131,7 @@ run_end translate(int input, int output, const translation_parameters& parameter
   if (report.done()) report = translate_file(held.memory, parameters, image);
   if (report.refused == refusal::out_of_memory && held.allocation) return {"", held.allocation};
   if (!report.done()) return {"", refused(report)};
-  int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
-  or_failure<int> written = checked_seek_write_pair(
-      output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET, image.output_pixels, pixel_length, 0);
-  if (!written.ok()) return {"", written.failed};
-  // The bytes are written; a failure the system reports only at the close is not checked,
-  // as the tool never has.
-  (void)close_handle(output);
-  return finished();
+  return write_output(output, image, png);
 }
 
 run_end run_steps(int argc, char** argv) {
@@ -138,7 +154,7 @@ run_end run_steps(int argc, char** argv) {
   if (!output.ok()) return {"", output.failed};
   translation_parameters parameters = parse_parameters(argv + 3);
   parameters.compact_palette = compact;
-  return translate(input.value, output.value, parameters);
+  return translate(input.value, output.value, names_png(argv[2]), parameters);
 }
 
 }  // namespace

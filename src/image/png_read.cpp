@@ -1,0 +1,371 @@
+#include "image/png_read.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "image/bmp_layout.h"
+#include "image/byte_order.h"
+#include "image/png_layout.h"
+
+namespace {
+
+struct chunk {
+  std::uint32_t length;
+  const std::uint8_t* type;
+  const std::uint8_t* data;
+};
+
+bool is_type(const chunk& c, const char* name) {
+  return std::memcmp(c.type, name, 4) == 0;
+}
+
+// The ancillary bit: a chunk with a lower-case first letter may be skipped.
+bool is_critical(const chunk& c) {
+  return (c.type[0] & 0x20) == 0;
+}
+
+bool depth_allowed(std::uint8_t color_type, std::uint8_t depth) {
+  switch (color_type) {
+    case png::GRAYSCALE:
+      return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case png::PALETTE:
+      return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case png::TRUE_COLOUR:
+    case png::GRAYSCALE_ALPHA:
+    case png::TRUE_COLOUR_ALPHA:
+      return depth == 8 || depth == 16;
+    default:
+      return false;
+  }
+}
+
+std::uint64_t equivalent_stride(std::uint32_t width) {
+  return (std::uint64_t{width} + 3) / 4 * 4;
+}
+
+refusal read_ihdr(const chunk& c, png_header& header) {
+  if (c.length != png::IHDR_LENGTH) return refusal::png_ihdr_length;
+  header.width = read_be32(c.data);
+  header.height = read_be32(c.data + 4);
+  header.depth = c.data[8];
+  header.color_type = c.data[9];
+  header.interlace = c.data[12];
+  if (header.width == 0 || header.width > png::MAX_DIMENSION || header.height == 0 ||
+      header.height > png::MAX_DIMENSION)
+    return refusal::png_bad_size;
+  if (!depth_allowed(header.color_type, header.depth)) return refusal::png_bad_form;
+  if (c.data[10] != 0 || c.data[11] != 0 || header.interlace > png::INTERLACE_ADAM7)
+    return refusal::png_bad_method;
+  if ((header.color_type != png::PALETTE && header.color_type != png::GRAYSCALE) ||
+      header.depth > 8)
+    return refusal::png_unsupported;
+  std::uint64_t stride = equivalent_stride(header.width);
+  std::uint64_t room = static_cast<std::uint64_t>(bmp::MAX_INPUT_SIZE) - bmp::OUTPUT_PIXEL_OFFSET;
+  if (stride > room / header.height) return refusal::decoded_too_large;
+  header.stride = static_cast<std::uint32_t>(stride);
+  if (header.color_type == png::GRAYSCALE) {
+    header.entries = std::uint32_t{1} << header.depth;
+    for (std::uint32_t k = 0; k < header.entries; ++k) {
+      auto level = static_cast<std::uint8_t>(k * 255 / (header.entries - 1));
+      header.palette[k] = {level, level, level};
+    }
+  }
+  return refusal::none;
+}
+
+// What the chunks seen so far allow the next one to be.
+struct chunk_order {
+  bool palette = false;
+  bool transparency = false;
+  bool data_started = false;
+  bool data_ended = false;
+  bool resolution = false;
+};
+
+refusal read_plte(const chunk& c, const chunk_order& order, png_header& header) {
+  if (header.color_type == png::GRAYSCALE) return refusal::png_palette_unexpected;
+  if (order.palette) return refusal::png_palette_repeated;
+  if (order.data_started) return refusal::png_palette_after_data;
+  if (c.length == 0 || c.length % 3 != 0 || c.length / 3 > png::MAX_PALETTE_ENTRIES)
+    return refusal::png_palette_length;
+  header.entries = c.length / 3;
+  for (std::uint32_t k = 0; k < header.entries; ++k)
+    header.palette[k] = {c.data[3 * k], c.data[3 * k + 1], c.data[3 * k + 2]};
+  return refusal::none;
+}
+
+refusal read_trns(const chunk& c, const chunk_order& order, png_header& header) {
+  bool palette = header.color_type == png::PALETTE;
+  if ((palette && !order.palette) || order.data_started) return refusal::png_transparency_misplaced;
+  if (order.transparency) return refusal::png_transparency_repeated;
+  if (palette ? c.length > header.entries : c.length != 2) return refusal::png_transparency_length;
+  if (palette) {
+    std::copy(c.data, c.data + c.length, header.alpha.begin());
+  } else if (std::uint32_t level = read_be16(c.data); level < header.entries) {
+    header.alpha[level] = 0;
+  }
+  return refusal::none;
+}
+
+// The resolution counts only in pixels per metre, and only where a bitmap can hold it.
+void read_phys(const chunk& c, png_header& header) {
+  if (c.length != png::PHYS_LENGTH || c.data[8] != png::PHYS_UNIT_METRE) return;
+  std::uint32_t x = read_be32(c.data);
+  std::uint32_t y = read_be32(c.data + 4);
+  if (x > png::MAX_DIMENSION || y > png::MAX_DIMENSION) return;
+  header.x_per_metre = x;
+  header.y_per_metre = y;
+}
+
+refusal read_chunk(const chunk& c, chunk_order& order, png_header& header) {
+  refusal fault = refusal::none;
+  if (is_type(c, "IDAT")) {
+    if (order.data_ended) return refusal::png_data_apart;
+    order.data_started = true;
+    header.data.push_back({c.data, c.length});
+    return refusal::none;
+  }
+  if (order.data_started) order.data_ended = true;
+  if (is_type(c, "PLTE")) {
+    fault = read_plte(c, order, header);
+    order.palette = true;
+  } else if (is_type(c, "tRNS")) {
+    fault = read_trns(c, order, header);
+    order.transparency = true;
+  } else if (is_type(c, "pHYs")) {
+    if (!order.resolution) read_phys(c, header);
+    order.resolution = true;
+  } else if (is_critical(c)) {
+    fault = refusal::png_unknown_critical;
+  }
+  return fault;
+}
+
+// The chunk at `at`, or none where the file ends inside it.
+bool chunk_at(const std::uint8_t* bytes, std::size_t size, std::size_t at, chunk& c) {
+  if (size - at < png::CHUNK_OVERHEAD) return false;
+  c.length = read_be32(bytes + at);
+  c.type = bytes + at + 4;
+  c.data = bytes + at + 8;
+  return c.length <= png::MAX_CHUNK_LENGTH && c.length <= size - at - png::CHUNK_OVERHEAD;
+}
+
+void name_chunk(const chunk& c, png_header& header) {
+  std::memcpy(header.chunk, c.type, 4);
+  header.chunk[4] = '\0';
+}
+
+void count_transparent(png_header& header) {
+  for (std::uint32_t k = 0; k < png::MAX_PALETTE_ENTRIES; ++k)
+    header.transparent += header.alpha[k] == 0 ? 1 : 0;
+}
+
+}  // namespace
+
+bool looks_like_png(const std::uint8_t* bytes, std::size_t size) {
+  std::size_t compared = std::min(size, png::SIGNATURE.size());
+  return compared > 0 && std::memcmp(bytes, png::SIGNATURE.data(), compared) == 0;
+}
+
+refusal read_png_header(const std::uint8_t* bytes, std::size_t size, png_header& header) {
+  header = {};
+  header.alpha.fill(255);
+  if (size < png::SIGNATURE.size()) return refusal::png_cut_short;
+  chunk_order order;
+  for (std::size_t at = png::SIGNATURE.size();;) {
+    chunk c{};
+    if (!chunk_at(bytes, size, at, c)) return refusal::png_cut_short;
+    name_chunk(c, header);
+    std::uint32_t stored = read_be32(c.data + c.length);
+    if (crc32_of(c.type, std::size_t{c.length} + 4) != stored) return refusal::png_bad_crc;
+    bool first = at == png::SIGNATURE.size();
+    if (first != is_type(c, "IHDR"))
+      return first ? refusal::png_ihdr_not_first : refusal::png_ihdr_repeated;
+    if (is_type(c, "IEND")) break;
+    refusal fault = first ? read_ihdr(c, header) : read_chunk(c, order, header);
+    if (fault != refusal::none) return fault;
+    at += png::CHUNK_OVERHEAD + c.length;
+  }
+  if (header.color_type == png::PALETTE && !order.palette) return refusal::png_palette_missing;
+  if (!order.data_started) return refusal::png_no_data;
+  count_transparent(header);
+  return refusal::none;
+}
+
+std::int32_t png_equivalent_size(const png_header& header) {
+  return static_cast<std::int32_t>(bmp::OUTPUT_PIXEL_OFFSET +
+                                   std::uint64_t{header.stride} * header.height);
+}
+
+bmp_header png_equivalent_header(const png_header& header) {
+  bmp_header equivalent;
+  equivalent.info_size = bmp::OUTPUT_INFO_SIZE;
+  equivalent.width = static_cast<std::int32_t>(header.width);
+  equivalent.height = static_cast<std::int32_t>(header.height);
+  equivalent.rows = header.height;
+  equivalent.bits = 8;
+  equivalent.compression = bmp::COMPRESSION_NONE;
+  equivalent.colors_used =
+      header.entries < png::MAX_PALETTE_ENTRIES ? static_cast<std::int32_t>(header.entries) : 0;
+  equivalent.pixel_offset = bmp::OUTPUT_PIXEL_OFFSET;
+  equivalent.palette_offset = bmp::HEADERS_SIZE;
+  equivalent.stride = header.stride;
+  equivalent.in_place = true;
+  return equivalent;
+}
+
+namespace {
+
+void write_headers(const png_header& header, std::uint8_t* out) {
+  std::memset(out, 0, bmp::OUTPUT_PIXEL_OFFSET);
+  bmp_header u = png_equivalent_header(header);
+  out[0] = 'B';
+  out[1] = 'M';
+  write_le32(out + bmp::FILE_SIZE_FIELD, static_cast<std::uint32_t>(png_equivalent_size(header)));
+  write_le32(out + bmp::PIXEL_OFFSET_FIELD, bmp::OUTPUT_PIXEL_OFFSET);
+  write_le32(out + bmp::INFO_SIZE_FIELD, bmp::OUTPUT_INFO_SIZE);
+  write_le32(out + bmp::WIDTH_FIELD, header.width);
+  write_le32(out + bmp::HEIGHT_FIELD, header.height);
+  write_le16(out + bmp::PLANES_FIELD, 1);
+  write_le16(out + bmp::BITS_FIELD, 8);
+  write_le32(out + bmp::IMAGE_SIZE_FIELD,
+             static_cast<std::uint32_t>(std::uint64_t{u.stride} * u.rows));
+  write_le32(out + bmp::X_RESOLUTION_FIELD, header.x_per_metre);
+  write_le32(out + bmp::Y_RESOLUTION_FIELD, header.y_per_metre);
+  write_le32(out + bmp::COLORS_USED_FIELD, static_cast<std::uint32_t>(u.colors_used));
+  std::uint8_t* palette = out + bmp::HEADERS_SIZE;
+  for (std::uint32_t k = 0; k < header.entries; ++k) {
+    palette[k * bmp::ENTRY_SIZE + bmp::BLUE] = header.palette[k].blue;
+    palette[k * bmp::ENTRY_SIZE + bmp::GREEN] = header.palette[k].green;
+    palette[k * bmp::ENTRY_SIZE + bmp::RED] = header.palette[k].red;
+  }
+}
+
+int paeth(int a, int b, int c) {
+  int p = a + b - c;
+  int pa = std::abs(p - a);
+  int pb = std::abs(p - b);
+  int pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return a;
+  return pb <= pc ? b : c;
+}
+
+// Undoes a row's filter in place; `above` is the row before, unfiltered (zeros for the first).
+bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, std::size_t length) {
+  switch (type) {
+    case png::FILTER_NONE:
+      return true;
+    case png::FILTER_SUB:
+      for (std::size_t i = 1; i < length; ++i)
+        row[i] = static_cast<std::uint8_t>(row[i] + row[i - 1]);
+      return true;
+    case png::FILTER_UP:
+      for (std::size_t i = 0; i < length; ++i)
+        row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
+      return true;
+    case png::FILTER_AVERAGE:
+      for (std::size_t i = 0; i < length; ++i) {
+        int left = i > 0 ? row[i - 1] : 0;
+        row[i] = static_cast<std::uint8_t>(row[i] + (left + above[i]) / 2);
+      }
+      return true;
+    case png::FILTER_PAETH:
+      for (std::size_t i = 0; i < length; ++i) {
+        int left = i > 0 ? row[i - 1] : 0;
+        int upper_left = i > 0 ? above[i - 1] : 0;
+        row[i] = static_cast<std::uint8_t>(row[i] + paeth(left, above[i], upper_left));
+      }
+      return true;
+    default:
+      return false;
+  }
+}
+
+// One picture of the stream: the whole one, or an interlaced pass, its pixels placed from
+// (x0, y0) every dx columns and dy rows. U's rows run bottom-up.
+struct pass_target {
+  std::uint8_t* rows;
+  std::uint32_t stride;
+  std::uint32_t height;
+  png::adam7_pass pass;
+  std::uint32_t width;  // the pass's pixels a row
+  std::uint32_t lines;  // its rows
+};
+
+void place_samples(const std::uint8_t* row, std::uint8_t depth, const pass_target& target,
+                   std::uint32_t line) {
+  std::uint32_t y = target.pass.y0 + line * target.pass.dy;
+  std::uint8_t* out = target.rows + std::size_t{target.height - 1 - y} * target.stride;
+  const unsigned per_byte = 8u / depth;
+  const auto mask = static_cast<std::uint8_t>((1u << depth) - 1);
+  for (std::uint32_t i = 0; i < target.width; ++i) {
+    unsigned shift = 8 - depth * (i % per_byte + 1);
+    out[target.pass.x0 + std::size_t{i} * target.pass.dx] =
+        static_cast<std::uint8_t>(row[i / per_byte] >> shift) & mask;
+  }
+}
+
+refusal inflated(inflate_outcome got) {
+  if (got == inflate_outcome::corrupt) return refusal::png_stream_corrupt;
+  if (got == inflate_outcome::ended) return refusal::png_stream_short;
+  return refusal::none;
+}
+
+// 8 bits a pixel, not interlaced: each row goes straight into its place in U, and the row
+// above it in the PNG is the one stored after it.
+refusal decode_in_place(inflate_stream& stream, const pass_target& target) {
+  std::vector<std::uint8_t> zeros(target.width, 0);
+  for (std::uint32_t j = 0; j < target.lines; ++j) {
+    std::uint8_t* row = target.rows + std::size_t{target.height - 1 - j} * target.stride;
+    const std::uint8_t* above = j == 0 ? zeros.data() : row + target.stride;
+    std::uint8_t filter = 0;
+    refusal fault = inflated(inflate_next(stream, &filter, 1));
+    if (fault == refusal::none) fault = inflated(inflate_next(stream, row, target.width));
+    if (fault != refusal::none) return fault;
+    if (!unfilter(filter, row, above, target.width)) return refusal::png_bad_filter;
+  }
+  return refusal::none;
+}
+
+refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_target& target) {
+  if (depth == 8 && target.pass.dx == 1) return decode_in_place(stream, target);
+  std::size_t length = png::row_bytes(target.width, depth);
+  // The filter byte, then the row; the row above beside it, zeros above the first.
+  std::vector<std::uint8_t> line(1 + length);
+  std::vector<std::uint8_t> above(length, 0);
+  for (std::uint32_t j = 0; j < target.lines; ++j) {
+    if (refusal fault = inflated(inflate_next(stream, line.data(), line.size()));
+        fault != refusal::none)
+      return fault;
+    if (!unfilter(line[0], line.data() + 1, above.data(), length)) return refusal::png_bad_filter;
+    place_samples(line.data() + 1, depth, target, j);
+    std::copy(line.begin() + 1, line.end(), above.begin());
+  }
+  return refusal::none;
+}
+
+}  // namespace
+
+refusal write_png_equivalent(const png_header& header, std::uint8_t* equivalent) {
+  write_headers(header, equivalent);
+  std::uint8_t* rows = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
+  std::memset(rows, 0, std::size_t{header.stride} * header.height);
+  inflate_stream stream = start_inflate(header.data);
+  if (header.interlace == png::INTERLACE_NONE) {
+    return decode_pass(
+        stream, header.depth,
+        {rows, header.stride, header.height, {0, 0, 1, 1}, header.width, header.height});
+  }
+  for (const png::adam7_pass& pass : png::ADAM7) {
+    pass_target target{rows,
+                       header.stride,
+                       header.height,
+                       pass,
+                       png::pass_extent(header.width, pass.x0, pass.dx),
+                       png::pass_extent(header.height, pass.y0, pass.dy)};
+    if (target.width == 0 || target.lines == 0) continue;
+    refusal fault = decode_pass(stream, header.depth, target);
+    if (fault != refusal::none) return fault;
+  }
+  return refusal::none;
+}

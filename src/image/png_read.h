@@ -1,0 +1,66 @@
+#pragma once
+// Palette and grayscale PNGs of at most 8 bits (png_layout.h), read into their 8-bit
+// equivalent U: the uncompressed 8-bit bitmap that the translation then takes as it takes
+// any bitmap. U is built as follows:
+//
+//   file header  "BM", 1078 + stride x rows, two reserved 0, pixel data offset 1078
+//   info header  size 40; width and height from IHDR, the height positive (bottom-up);
+//                planes 1; bits 8; compression 0; image size stride x rows; the
+//                resolutions from pHYs when its unit is the metre and each is at most
+//                2^31 - 1, else 0; colours used n when n < 256, else 0; important 0
+//   palette      256 entries of blue, green, red, 0: for a palette PNG its n PLTE
+//                entries, for grayscale of depth d n = 2^d entries, entry k = gray
+//                k x 255 / (2^d - 1); entries from n on are 0
+//   rows         stride = (width + 3) / 4 x 4, U's first stored row is the PNG's last
+//                (so the first pixel is the lower-left one, as in a bitmap), one byte a
+//                pixel holding its sample (a sample at or past n kept as it is), fill 0
+//
+// Each palette entry k also has an alpha: a palette PNG's tRNS byte k, 255 past its end or
+// without one; for grayscale, 0 for the entry whose gray level tRNS names, else 255.
+// Ancillary chunks but tRNS and pHYs are ignored, and so is whatever follows IEND or the
+// last row's bytes in the zlib stream.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "image/bmp_header.h"
+#include "image/compression.h"
+#include "image/palette_entry.h"
+#include "image/refusal.h"
+
+struct png_header {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  std::uint8_t depth = 0;
+  std::uint8_t color_type = 0;
+  std::uint8_t interlace = 0;
+  std::uint32_t entries = 0;              // n: PLTE entries, or 2^depth gray levels
+  std::array<rgb, 256> palette{};         // entries 0 .. n - 1
+  std::array<std::uint8_t, 256> alpha{};  // of every entry
+  std::uint32_t transparent = 0;          // entries whose alpha is 0
+  std::uint32_t x_per_metre = 0;          // from pHYs, as U takes them
+  std::uint32_t y_per_metre = 0;
+  std::uint32_t stride = 0;     // of U's rows
+  std::vector<byte_span> data;  // the IDAT chunks' data, in order
+  char chunk[5] = "";           // the chunk a refusal names
+};
+
+// Whether the bytes begin as a PNG does: the whole signature, or as much of it as there is.
+bool looks_like_png(const std::uint8_t* bytes, std::size_t size);
+
+// Reads and checks every chunk of a file that looks like a PNG, and that U's size stays
+// within the input size limit. Fills in as much of the header as it read.
+refusal read_png_header(const std::uint8_t* bytes, std::size_t size, png_header& header);
+
+// The size of U: 1078 + stride x rows.
+std::int32_t png_equivalent_size(const png_header& header);
+
+// The header that reading U's own bytes would give.
+bmp_header png_equivalent_header(const png_header& header);
+
+// Writes U into `equivalent` (png_equivalent_size bytes): inflates and unfilters the rows,
+// and refuses a stream that zlib finds corrupt, that ends before the last row, or a row
+// filter type above 4. The file's bytes, where `header.data` points, must be alive.
+refusal write_png_equivalent(const png_header& header, std::uint8_t* equivalent);
