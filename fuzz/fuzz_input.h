@@ -13,6 +13,7 @@
 #include "kit/number_parse.h"
 #include "palette/row_ranges.h"
 #include "palette/translation.h"
+#include "png_builder.h"
 
 constexpr std::size_t PARAMETER_BYTES = 8;
 
@@ -51,27 +52,46 @@ inline translation_parameters fuzz_parameters(const std::uint8_t* data, std::siz
           fuzz_compacts(data, size)};
 }
 
+// The file, its PNG chunks' CRCs set right: a mutation would break them almost always, and
+// the search would never get past the CRC check (a CRC mismatch is tested on its own).
 inline std::vector<std::uint8_t> fuzz_file(const std::uint8_t* data, std::size_t size) {
   if (size <= PARAMETER_BYTES) return {};
-  return {data + PARAMETER_BYTES, data + size};
+  std::vector<std::uint8_t> file(data + PARAMETER_BYTES, data + size);
+  fix_png_crcs(file);
+  return file;
 }
 
 // The file's header when the translation gets past it, for the targets to size their work.
-inline bool usable_header(const std::vector<std::uint8_t>& file, bmp_header& header) {
-  return check_input_size(static_cast<std::int64_t>(file.size())) == refusal::none &&
-         read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header) ==
-             refusal::none;
+// The header of the 8-bit rows the translation works on, read without decoding them, and
+// whether they must be decoded (a PNG, or a bitmap not 8-bit uncompressed).
+inline bool usable_header(const std::vector<std::uint8_t>& file, bmp_header& header,
+                          bool* decoded = nullptr) {
+  if (check_input_size(static_cast<std::int64_t>(file.size())) != refusal::none) return false;
+  if (looks_like_png(file.data(), file.size())) {
+    png_header png;
+    if (read_png_header(file.data(), file.size(), png) != refusal::none) return false;
+    header = png_equivalent_header(png);
+    if (decoded != nullptr) *decoded = true;
+    return true;
+  }
+  if (file.size() < bmp::CORE_HEADERS_SIZE || file[0] != 'B' || file[1] != 'M') return false;
+  if (read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header) != refusal::none)
+    return false;
+  if (decoded != nullptr) *decoded = !header.in_place;
+  if (!header.in_place) header = equivalent_header(header);
+  return true;
 }
 
-// A few bytes of RLE or 1-bit data may claim a picture of hundreds of megabytes, which
-// the literal model scans once per palette swap: far past the fuzzer's time limit. The
-// tests cover such sizes; here they would only stall the search (the legacy form cannot
+// A few bytes of RLE, 1-bit or PNG data may claim a picture of hundreds of megabytes,
+// which the literal model scans once per palette swap: far past the fuzzer's time limit.
+// The tests cover such sizes; here they would only stall the search (the plain form cannot
 // claim more pixels than its bytes, and the fuzzer keeps inputs under 4 KiB).
 inline bool decodes_too_large_to_fuzz(const std::vector<std::uint8_t>& file) {
-  constexpr std::int32_t MAX_DECODED_SIZE = 1 << 14;
+  constexpr std::uint64_t MAX_DECODED_SIZE = 1 << 14;
   bmp_header header;
-  return usable_header(file, header) && !header.in_place &&
-         equivalent_size(header) > MAX_DECODED_SIZE;
+  bool decoded = false;
+  return usable_header(file, header, &decoded) && decoded &&
+         bmp::OUTPUT_PIXEL_OFFSET + std::uint64_t{header.stride} * header.rows > MAX_DECODED_SIZE;
 }
 
 // The bytes of the rows the translation works on; 0 where it refuses the header.

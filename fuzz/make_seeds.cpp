@@ -2,13 +2,16 @@
 // parameters the fuzz target reads first.
 // Usage: make-fuzz-seeds DIR
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "bmp_builder.h"
 #include "fuzz_input.h"
+#include "png_builder.h"
 #include "whole_files.h"
 
 namespace {
@@ -124,5 +127,15 @@ int main(int argc, char** argv) {
   std::vector<std::uint8_t> cut = build_bmp(shaped(4, 2, 16, 16));
   cut.resize(80);
   write_file(std::string(argv[1]) + "/seed-cut.bin", cut);
+  // PNGs of every form: palette and grayscale at each depth, interlaced or not, with
+  // transparency, split image data and every filter.
+  std::mt19937 random(7);
+  for (int png = 0; png < 24; ++png) {
+    png_recipe recipe = random_png_recipe(random);
+    recipe.width = std::min<std::uint32_t>(recipe.width, 24);
+    const seed_parameters& parameters = parameter_sets[static_cast<std::size_t>(png) % 7];
+    std::string path = std::string(argv[1]) + "/seed-png-" + std::to_string(png) + ".bin";
+    write_file(path, with_parameters(build_png(recipe), parameters));
+  }
   return 0;
 }

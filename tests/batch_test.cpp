@@ -10,6 +10,7 @@
 #include "batch/input_scan.h"
 #include "bmp_builder.h"
 #include "os/files.h"
+#include "png_builder.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
 #include "whole_files.h"
@@ -45,6 +46,18 @@ const struct {
     {"b/.bmp", sprite(170), true},          {".bmp", sprite(175), true},
     {"b/x.bmp.orig", sprite(180), false},
 };
+
+// A PNG sprite, one of its entries transparent.
+std::vector<unsigned char> png_sprite(std::uint8_t shade) {
+  png_recipe recipe;
+  recipe.width = 4;
+  recipe.height = 3;
+  recipe.depth = 4;
+  recipe.palette = {{shade, 20, 30}, {200, 40, 40}, {40, 40, 200}};
+  recipe.transparency = {255, 0};
+  recipe.rows = {{0, 1, 1, 2}, {1, 2, 2, 0}, {0, 0, 1, 2}};
+  return build_png(recipe);
+}
 
 std::string in_tree(const temp_dir& dir, const std::string& path) {
   return dir.file("in/" + path);
@@ -417,6 +430,50 @@ TEST(Paths, ParentsAndJoinsFollowThePlatformsSeparators) {
 #ifdef _WIN32
   EXPECT_EQ(path_under("C:\\in\\", "x.bmp"), "C:\\in\\x.bmp");
 #endif
+}
+
+// PNG inputs beside bitmaps: each output in its input's format, or in one with
+// --output-format, named for it; two inputs whose outputs would share a name do not.
+TEST(Batch, TakesPngsAndWritesEachInItsFormat) {
+  temp_dir dir;
+  const std::pair<const char*, std::vector<unsigned char>> files[] = {
+      {"a/one.png", png_sprite(10)},
+      {"a/two.PNG", png_sprite(70)},
+      {"b/three.bmp", sprite(30)},
+      {"c/same.bmp", sprite(90)},
+      {"c/same.png", png_sprite(90)}};
+  for (const auto& [path, bytes] : files) {
+    std::filesystem::create_directories(std::filesystem::path(in_tree(dir, path)).parent_path());
+    write_file(in_tree(dir, path), bytes);
+  }
+  auto is_png = [](const std::vector<unsigned char>& bytes) {
+    return bytes.size() > 8 && bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G';
+  };
+  process_result plain = batch({"-j1"}, dir.file("in"), dir.file("out"));
+  EXPECT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(files_under(dir.file("out")),
+            (std::vector<std::string>{"a/one.png", "a/two.PNG", "b/three.bmp", "c/same.bmp",
+                                      "c/same.png"}));
+  EXPECT_TRUE(is_png(read_file(dir.file("out/a/two.PNG"))));
+  EXPECT_EQ(read_file(dir.file("out/b/three.bmp")), translated_by_the_tool(dir, "b/three.bmp"));
+  // As palette-translate writes it to a name ending in .png.
+  run_program(TOOL, {in_tree(dir, "a/one.png"), dir.file("one.png"), "40", "40", "40", "30"});
+  EXPECT_EQ(read_file(dir.file("out/a/one.png")), read_file(dir.file("one.png")));
+  for (const char* format : {"png", "bmp"}) {
+    std::string out = dir.file(std::string("out-") + format);
+    process_result run =
+        batch({"-j1", std::string("--output-format=") + format}, dir.file("in"), out);
+    EXPECT_EQ(run.status, 1) << format;
+    // The inputs come in name order: same.bmp keeps the name, same.png fails.
+    EXPECT_EQ(run.err, in_tree(dir, "c/same.png") + ": the output " + out + "/c/same." + format +
+                           " is also that of " + in_tree(dir, "c/same.bmp") + "\n")
+        << format;
+    for (const char* name : {"a/one.", "a/two.", "b/three."}) {
+      std::vector<unsigned char> bytes = read_file(out + "/" + name + format);
+      EXPECT_EQ(is_png(bytes), format == std::string("png")) << name << format;
+    }
+  }
+  EXPECT_EQ(batch({"--output-format", "gif"}, dir.file("in"), dir.file("x")).status, 2);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "palette/random_sequence.h"
 #include "palette/row_ranges.h"
 #include "palette/slot_placement.h"
+#include "png_builder.h"
 #include "whole_files.h"
 
 namespace {
@@ -94,6 +95,8 @@ TEST(Engine, MatchesTheReferenceModelByteForByte) {
   int converted = 0;
   for (int trial = 0; trial < 4000; ++trial) {
     random_case made = make_case(random);
+    // Every fifth a PNG, whose palette's alphas go along.
+    if (trial % 5 == 4) made.file = build_png(random_png_recipe(random));
     // Every third run compacted: the literal model then reads the compacted file.
     made.parameters.compact_palette = trial % 3 == 0;
     memory_run literal;
@@ -115,6 +118,9 @@ TEST(Engine, MatchesTheReferenceModelByteForByte) {
       run_on_tier(fast, made.parameters, tier);
       ASSERT_EQ(fast.report.refused, literal.report.refused) << "trial " << trial;
       ASSERT_EQ(fast.written(), literal.written()) << "trial " << trial;
+      if (fast.report.done()) {
+        ASSERT_EQ(fast.image.output_alpha, literal.literal_alpha) << "trial " << trial;
+      }
     }
     converted += literal.report.done() && made.parameters.background_share > 0.0f;
   }
@@ -255,6 +261,15 @@ TEST(Engine, RowRangesGiveTheSinglePassBytes) {
       }
     }
   }
+}
+
+// The caller's cuts count only inside the rows and in rising order; the rest are dropped.
+TEST(Engine, RowCutsOutsideTheRowsOrOutOfOrderAreDropped) {
+  memory_run run;
+  run.input = build_bmp(image_with(distinct_palette(4), 4, {{0}, {1}, {2}, {3}, {0}}));
+  run.row_cuts = {0, 2, 2, 1, 4, 5, 9};
+  ASSERT_TRUE(load_in_memory(run));
+  EXPECT_EQ(run.image.row_cuts, (std::vector<std::uint32_t>{2, 4}));
 }
 
 TEST(Engine, ThreadsOnlyWherePicturesAreBig) {

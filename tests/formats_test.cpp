@@ -12,6 +12,7 @@
 #include "image/byte_order.h"
 #include "memory_run.h"
 #include "output_checks.h"
+#include "plain_pnm.h"
 #include "subprocess.h"
 #include "whole_files.h"
 
@@ -309,6 +310,10 @@ TEST(Formats, RleStreamsDecodeAsViewersShowThem) {
        {3, 0x12, 0, 4, 0x34, 0x56, 0, 0, 0, 3, 0x78, 0x90, 0, 1},
        {{1, 2, 1, 3, 4}, {7, 8, 9}}},
       {"RLE4 literal cut by the end of the file", 2, {0, 5, 0xAB}, {{10, 11}}},
+      {"RLE4 runs past the row's end change nothing",
+       2,
+       {5, 0x12, 2, 0x34, 0, 0, 1, 0x56},
+       {{1, 2, 1, 2, 1}, {5}}},
   };
   for (const rle_case& c : cases) {
     bmp_recipe recipe;
@@ -331,29 +336,6 @@ TEST(Formats, RleStreamsDecodeAsViewersShowThem) {
       EXPECT_EQ(std::vector<std::uint8_t>(line, line + 8), expected) << c.name << " row " << row;
     }
   }
-}
-
-// A plain (P3) PPM picture, top row first.
-std::vector<std::vector<rgb>> read_plain_ppm(const std::string& path) {
-  std::vector<unsigned char> bytes = read_file(path);
-  std::istringstream in(std::string(bytes.begin(), bytes.end()));
-  std::string magic;
-  int width = 0;
-  int height = 0;
-  int top = 0;
-  in >> magic >> width >> height >> top;
-  std::vector<std::vector<rgb>> picture(static_cast<std::size_t>(height));
-  for (auto& row : picture) {
-    for (int x = 0; x < width; ++x) {
-      int red = 0;
-      int green = 0;
-      int blue = 0;
-      in >> red >> green >> blue;
-      row.push_back({static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
-                     static_cast<std::uint8_t>(blue)});
-    }
-  }
-  return picture;
 }
 
 struct fixture {
@@ -385,7 +367,7 @@ class RealToolFiles : public testing::TestWithParam<fixture> {};
 
 TEST_P(RealToolFiles, DecodeToTheirSourcePicturesAndKeepThem) {
   const fixture& f = GetParam();
-  std::vector<std::vector<rgb>> picture = read_plain_ppm(FIXTURE_DIR "/" + std::string(f.source));
+  std::vector<std::vector<rgb>> picture = read_plain_pnm(FIXTURE_DIR "/" + std::string(f.source));
   ASSERT_EQ(picture.size(), 7u) << f.source;
   memory_run run;
   std::vector<unsigned char> file = read_file(FIXTURE_DIR "/" + std::string(f.file));

@@ -5,6 +5,7 @@
 #include "inspect/report.h"
 #include "kit/text_escape.h"
 #include "memory_run.h"
+#include "png_builder.h"
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -388,6 +389,19 @@ std::vector<std::uint8_t> past_the_used_entries() {
   return build_bmp(image_with(palette, 4, {{0, 1, 9, 3}, {2, 9, 0, 0}}));
 }
 
+// A 4-bit palette PNG whose one transparent entry is not the lower-left pixel's.
+std::vector<std::uint8_t> palette_png() {
+  png_recipe r;
+  r.width = 5;
+  r.height = 3;
+  r.depth = 4;
+  r.palette = {{10, 20, 30}, {0, 0, 0}, {200, 100, 50}, {255, 255, 0}};
+  r.transparency = {255, 0, 128};
+  r.physical = std::vector<std::uint8_t>{0, 0, 11, 19, 0, 0, 11, 19, 1};
+  r.rows = {{1, 1, 2, 3, 1}, {1, 2, 2, 3, 1}, {0, 1, 1, 1, 1}};
+  return build_png(r);
+}
+
 std::vector<inspect_sample> inspect_samples() {
   std::vector<std::uint8_t> plain = build_bmp(sample_recipe());
   // Drawn in a full palette: five values, one of them (230) past 200 stored entries.
@@ -444,6 +458,34 @@ std::vector<inspect_sample> inspect_samples() {
       {"full-palette.bmp", full, true, true},
       {"full-palette-past-stored.bmp", patched32(full, 46, 200), false, true},
       {"missing.bmp", {}, true},
+      {"palette.png", palette_png(), true},
+      {"gray-interlaced.png",
+       [] {
+         png_recipe r;
+         r.width = 6;
+         r.height = 5;
+         r.depth = 2;
+         r.color_type = 0;
+         r.interlace = 1;
+         r.transparency = {0, 3};
+         r.rows = {{0, 1, 2, 3, 3, 3}, {1, 1}, {2}};
+         return build_png(r);
+       }(),
+       false},
+      {"true-colour.png",
+       [] {
+         png_recipe r = png_recipe{};
+         r.color_type = 2;
+         return build_png(r);
+       }(),
+       true},
+      {"cut.png",
+       [] {
+         std::vector<std::uint8_t> file = palette_png();
+         file.resize(30);
+         return file;
+       }(),
+       true},
   };
 }
 

@@ -13,9 +13,8 @@
 
 #include "bmp_builder.h"
 #include "kit/html_card.h"
-#ifdef PALETTE_READS_PNG
 #include "png_reader.h"
-#endif
+#include "spng_reference.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
 #include "whole_files.h"
@@ -296,8 +295,6 @@ TEST(ReportPage, InspectPageEmbedsTheInputAndWhatTheToolWrites) {
   EXPECT_EQ(run_program(INSPECT, {"--html", "--json", dir.file("in/a/sprite.bmp")}).status, 255);
 }
 
-#ifdef PALETTE_READS_PNG
-
 const std::string CHROMIUM = "/usr/bin/chromium";
 
 // The check the browser runs: how many pictures decoded, and where the first card's strip
@@ -336,6 +333,9 @@ bool near(rgb a, rgb b) {
 
 TEST(ReportPage, BrowserShowsWhatThePageSays) {
   SKIP_ON_WINDOWS("Chromium is a Linux program here: the Linux suite runs the page in it");
+  if (!have_spng())
+    GTEST_SKIP() << "built without libspng, which reads the screenshots (apt-get install "
+                    "libspng-dev)";
   if (!file_exists(CHROMIUM))
     GTEST_SKIP() << "Chromium is not installed (apt-get install chromium)";
   temp_dir dir;
@@ -378,13 +378,5 @@ TEST(ReportPage, BrowserShowsWhatThePageSays) {
   // The output's first stored pixel, the background, shows at its lower left.
   EXPECT_TRUE(near(at(out_left + 2, out_top + out_height - 2), {10, 200, 30}));
 }
-
-#else
-
-TEST(ReportPage, BrowserShowsWhatThePageSays) {
-  GTEST_SKIP() << "built without zlib, which reads the screenshots (apt-get install zlib1g-dev)";
-}
-
-#endif
 
 }  // namespace

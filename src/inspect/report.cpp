@@ -40,15 +40,11 @@ std::string header_lines(const inspection& found) {
   return text;
 }
 
-const char* png_color_type_name(std::uint8_t color_type) {
-  return color_type == 0 ? "grayscale" : color_type == 3 ? "palette" : "no palette";
-}
-
 // "PNG, palette, 4 bits, interlaced"
 std::string png_form_of(const png_header& png) {
   if (png.width == 0) return "PNG";
-  return format("PNG, %s, %u bits%s", png_color_type_name(png.color_type), png.depth,
-                png.interlace != 0 ? ", interlaced" : "");
+  return format("PNG, %s, %u bit%s%s", png_color_type_name(png.color_type), png.depth,
+                png.depth == 1 ? "" : "s", png.interlace != 0 ? ", interlaced" : "");
 }
 
 // "0, 5 and 7", or "none"
@@ -79,7 +75,9 @@ std::string png_lines(const inspection& found) {
       format("  colour type        %u (%s)\n", png.color_type, png_color_type_name(png.color_type));
   text += format("  bit depth          %u\n", png.depth);
   text += format("  interlace          %s\n", png.interlace != 0 ? "Adam7" : "none");
-  if (png.entries != 0) text += format("  palette entries    %u\n", png.entries);
+  if (png.entries != 0)
+    text += format("  %s    %u\n", png.color_type == 0 ? "gray levels    " : "palette entries",
+                   png.entries);
   text += format("  transparent        %s\n", transparent_list(png).c_str());
   return text;
 }

@@ -8,7 +8,19 @@ std::string number(std::uint32_t value) {
   return std::to_string(value);
 }
 
-const char* color_type_name(std::uint8_t color_type) {
+// A chunk's type as it may be shown: letters as they are, other bytes as \xNN.
+std::string chunk_name(const png_header& png) {
+  std::string name;
+  for (std::size_t i = 0; i < 4; ++i) {
+    auto c = static_cast<unsigned char>(png.chunk[i]);
+    name += c > 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : format("\\x%02X", c);
+  }
+  return name;
+}
+
+}  // namespace
+
+const char* png_color_type_name(std::uint8_t color_type) {
   switch (color_type) {
     case 0:
       return "grayscale";
@@ -24,18 +36,6 @@ const char* color_type_name(std::uint8_t color_type) {
       return "an unknown colour type";
   }
 }
-
-// A chunk's type as it may be shown: letters as they are, other bytes as \xNN.
-std::string chunk_name(const png_header& png) {
-  std::string name;
-  for (std::size_t i = 0; i < 4; ++i) {
-    auto c = static_cast<unsigned char>(png.chunk[i]);
-    name += c > 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : format("\\x%02X", c);
-  }
-  return name;
-}
-
-}  // namespace
 
 const char* compression_name(std::uint32_t compression) {
   switch (compression) {
@@ -125,8 +125,8 @@ std::string refusal_text(const translation_report& report) {
     case refusal::png_bad_method:
       return "Bad PNG: an unknown compression, filter or interlace method.";
     case refusal::png_unsupported:
-      return "Unsupported PNG: " + std::string(color_type_name(png.color_type)) + " (colour type " +
-             number(png.color_type) + ") with " + number(png.depth) +
+      return "Unsupported PNG: " + std::string(png_color_type_name(png.color_type)) +
+             " (colour type " + number(png.color_type) + ") with " + number(png.depth) +
              " bits a sample. Only palette or grayscale PNGs of at most 8 bits can be "
              "translated; save the image with a palette of at most 256 colours.";
     case refusal::png_palette_missing:

@@ -6,6 +6,9 @@
 
 #include "palette/translation.h"
 
+// What a PNG colour type stands for: "palette", "true colour with alpha" ...
+const char* png_color_type_name(std::uint8_t color_type);
+
 // What a compression field value stands for: "uncompressed", "RLE8", "JPEG or OS/2 RLE24" ...
 const char* compression_name(std::uint32_t compression);
 

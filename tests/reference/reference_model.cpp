@@ -29,6 +29,8 @@ struct literal_image {
   std::vector<std::uint8_t> rows;  // the output's
   int used = 0;
   std::array<bool, ENTRIES> held{};
+  std::array<std::uint8_t, ENTRIES> input_alpha{};
+  std::array<std::uint8_t, ENTRIES> alpha{};  // the output's, 255 where the tool fills it
   std::uint64_t draws = 0;
 
   std::uint8_t byte(std::uint64_t at) const { return at < bytes.size() ? bytes[at] : 0; }
@@ -51,6 +53,11 @@ struct literal_image {
     e[0] = static_cast<std::uint8_t>(c.blue);
     e[1] = static_cast<std::uint8_t>(c.green);
     e[2] = static_cast<std::uint8_t>(c.red);
+  }
+  // A colour the translation puts in itself: opaque.
+  void put_color(int k, color c) {
+    set_output_color(k, c);
+    alpha[static_cast<std::size_t>(k)] = 255;
   }
 };
 
@@ -93,9 +100,11 @@ void assemble(literal_image& image) {
   write_le32(image.prefix.data() + 10, 1078);
   write_le32(image.prefix.data() + 14, 40);
   write_le32(image.prefix.data() + 46, 256);
+  image.alpha.fill(255);
   for (int k = 0; k < image.used - 1; ++k) {
     for (std::uint64_t i = 0; i < 4; ++i)
       image.entry(k)[i] = image.byte(image.header.palette_offset + 4 * std::uint64_t(k) + i);
+    image.alpha[static_cast<std::size_t>(k)] = image.input_alpha[static_cast<std::size_t>(k)];
   }
   // The rows with their fill bytes zeroed, and every pixel past the used entries sent to
   // the black catch-all; the entries the pixels then point to hold colours in use.
@@ -120,7 +129,7 @@ std::optional<int> append(literal_image& image, color c) {
   int k = image.used;
   while (k < ENTRIES && image.held[static_cast<std::size_t>(k)]) ++k;
   if (k == ENTRIES) return std::nullopt;
-  image.set_output_color(k, c);
+  image.put_color(k, c);
   image.held[static_cast<std::size_t>(k)] = true;
   image.used = k + 1;
   return k;
@@ -131,6 +140,7 @@ void swap_entries(literal_image& image, int a, int b) {
   image.set_output_color(a, image.output_color(b));
   image.set_output_color(b, first);
   std::swap(image.held[static_cast<std::size_t>(a)], image.held[static_cast<std::size_t>(b)]);
+  std::swap(image.alpha[static_cast<std::size_t>(a)], image.alpha[static_cast<std::size_t>(b)]);
   each_pixel(image, [&](std::size_t row, std::size_t col) {
     std::uint8_t& value = image.rows[image.at(row, col)];
     if (value == a)
@@ -195,8 +205,7 @@ int nearest_gray(const literal_image& image, int k) {
 bool convert_near_background(literal_image& image, const translation_parameters& p) {
   if (static_cast<double>(p.background_share) <= 0.0001) return true;
   if (image.used > 248) return false;
-  for (int i = 0; i < 7; ++i)
-    image.set_output_color(image.used + i, {GRAYS[i], GRAYS[i], GRAYS[i]});
+  for (int i = 0; i < 7; ++i) image.put_color(image.used + i, {GRAYS[i], GRAYS[i], GRAYS[i]});
   int max_tolerance = std::max({p.red_tolerance, p.green_tolerance, p.blue_tolerance});
   if (max_tolerance <= 0) return true;
   color background = image.output_color(0);
@@ -229,14 +238,13 @@ bool convert_near_background(literal_image& image, const translation_parameters&
 
 }  // namespace
 
-reference_result reference_translate(const std::vector<std::uint8_t>& file,
+reference_result reference_translate(const eight_bit_form& form,
                                      const translation_parameters& parameters) {
   reference_result result;
-  // The part shared with the engine: the checks and the 8-bit form.
-  eight_bit_form form = read_eight_bit_form(file);
   result.refused = form.refused;
   if (result.refused != refusal::none) return result;
   literal_image image{form.bytes, form.header};
+  std::copy(form.alpha.begin(), form.alpha.end(), image.input_alpha.begin());
   std::int64_t used = used_count_of(image);
   result.used_count = static_cast<int>(std::min<std::int64_t>(used, 1 << 30));
   if (used > 255) {
@@ -256,6 +264,7 @@ reference_result reference_translate(const std::vector<std::uint8_t>& file,
     return result;
   }
   result.draws = image.draws;
+  result.alpha = image.alpha;
   result.output = image.prefix;
   result.output.insert(result.output.end(), image.rows.begin(), image.rows.end());
   return result;

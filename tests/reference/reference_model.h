@@ -7,6 +7,7 @@
 // picture for every palette value that passes the near-background test, and a generator
 // stepped draw by draw.
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -14,13 +15,15 @@
 
 struct reference_result {
   refusal refused = refusal::none;
-  std::vector<std::uint8_t> output;  // the bytes palette-translate writes; empty when refused
-  std::uint64_t draws = 0;           // random numbers drawn
-  int used_count = 0;                // where the translation stopped
+  std::vector<std::uint8_t> output;       // the bitmap palette-translate writes; empty when refused
+  std::array<std::uint8_t, 256> alpha{};  // each output entry's alpha, for a PNG output
+  std::uint64_t draws = 0;                // random numbers drawn
+  int used_count = 0;                     // where the translation stopped
 };
 
-// Translates the file as it is (compaction is the caller's to apply literally first).
-reference_result reference_translate(const std::vector<std::uint8_t>& file,
+// Translates a file read into its 8-bit form (read_eight_bit_form; compaction is the
+// caller's to apply literally first).
+reference_result reference_translate(const eight_bit_form& form,
                                      const translation_parameters& parameters);
 
 // The fixed pseudo-random sequence, one step a draw.

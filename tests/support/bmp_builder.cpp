@@ -123,8 +123,13 @@ bmp_recipe full_palette_image(std::vector<std::vector<std::uint8_t>> rows) {
 }
 
 std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file) {
+  eight_bit_form form = compacted_form(file);
+  return form.refused == refusal::none ? form.bytes : file;
+}
+
+eight_bit_form compacted_form(const std::vector<std::uint8_t>& file) {
   eight_bit_form form = read_eight_bit_form(file);
-  if (form.refused != refusal::none) return file;
+  if (form.refused != refusal::none) return form;
   const std::vector<std::uint8_t>& eight = form.bytes;
   const bmp_header& header = form.header;
   auto at = [&](std::uint64_t offset) -> std::uint8_t {
@@ -160,5 +165,8 @@ std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file) 
     for (std::size_t col = 0; col < static_cast<std::size_t>(header.width); ++col)
       out[1078 + row * header.stride + col] = rank[pixel_at(row, col)];
   }
-  return out;
+  eight_bit_form compacted = read_eight_bit_form(out);
+  compacted.alpha = opaque();
+  for (std::size_t i = 0; i < values.size(); ++i) compacted.alpha[i] = form.alpha[values[i]];
+  return compacted;
 }

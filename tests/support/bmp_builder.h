@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/palette_entry.h"
+#include "palette/translation.h"
 
 struct bmp_recipe {
   std::int32_t width = 1;
@@ -48,6 +49,10 @@ bmp_recipe image_with(std::vector<rgb> palette, std::int32_t colors_used,
 // ascending order, each pixel renumbered by rank, fill bytes 0 and colours used |S|. A file
 // the header check refuses comes back unchanged.
 std::vector<std::uint8_t> compacted_file(const std::vector<std::uint8_t>& file);
+
+// The same as the 8-bit form a reader takes it in, with the alpha of each compacted entry
+// the alpha of the file's entry for its value.
+eight_bit_form compacted_form(const std::vector<std::uint8_t>& file);
 
 // A picture drawn in a full 256-colour palette, as games and editors store them: every
 // entry counts as used, however few of them the pixels use.

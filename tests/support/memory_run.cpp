@@ -34,21 +34,19 @@ translation_memory attach(memory_run& run) {
 }  // namespace
 
 void run_in_memory(memory_run& run, const translation_parameters& parameters, engine which) {
-  if (which == engine::reference && parameters.compact_palette) {
+  if (which == engine::reference) {
     // The literal model takes compaction literally: the file rebuilt as compacted.
-    run.input = compacted_file(run.input);
+    eight_bit_form form =
+        parameters.compact_palette ? compacted_form(run.input) : read_eight_bit_form(run.input);
     translation_parameters plain = parameters;
     plain.compact_palette = false;
-    run_in_memory(run, plain, which);
-    return;
-  }
-  if (which == engine::reference) {
-    reference_result result = reference_translate(run.input, parameters);
+    reference_result result = reference_translate(form, plain);
     run.report = {};
     run.report.refused = result.refused;
     run.report.used_count = result.used_count;
     run.literal = true;
     run.literal_output = std::move(result.output);
+    run.literal_alpha = result.alpha;
     run.draws = result.draws;
     return;
   }

@@ -30,6 +30,7 @@ struct memory_run {
   // The reference's run: its output and how many numbers it drew.
   bool literal = false;
   std::vector<std::uint8_t> literal_output;
+  std::array<std::uint8_t, 256> literal_alpha{};  // of each output palette entry
   std::uint64_t draws = 0;
 
   // The bytes the tool would write; empty unless the translation is done.

@@ -1,6 +1,6 @@
 #pragma once
-// Reads the PNG screenshots a headless browser takes, for the report page's tests: 8-bit
-// RGB or RGBA, not interlaced, which is what Chromium writes.
+// Reads the PNG screenshots a headless browser takes, for the report page's tests, through
+// the reference decoder (spng_reference.h).
 
 #include <cstdint>
 #include <string>
