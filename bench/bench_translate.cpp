@@ -1,20 +1,27 @@
 // Times palette-translate against the literal reference model and a plain copy of the same
 // file, on generated workloads, and reports the tool's peak resident memory.
-// Usage: bench-translate [WORK_DIR [batch | compact | engine | tiers TOOL...]] (default: a
-// new directory under /tmp, removed after). "batch" runs only the folder workload, W6;
+// Usage: bench-translate [WORK_DIR [batch | png | compact | engine | tiers TOOL...]] (default: a
+// new directory under /tmp, removed after). "batch" runs only the folder workload, W7;
+// "png" only the palette PNG workload, W6;
 // "compact" only W1 with and without --compact-palette;
 // "engine" only the in-memory table of the kernels on each tier; "tiers" times the given
 // builds of palette-translate (each capped at a kernel tier) against cat.
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bmp_builder.h"
 #include "engine_speed.h"
+#include "image/png_write.h"
+#include "png_builder.h"
 #include "subprocess.h"
 #include "whole_files.h"
 
@@ -34,28 +41,44 @@ struct summary {
   long peak_kib;
 };
 
-// Runs the commands in turn, `times` rounds, so that a change in the machine's load
-// touches all of them alike; each round starts one command later, so that none always
-// follows the same one (whose output it may truncate). The median of each.
-std::vector<summary> run_interleaved(const std::vector<std::vector<std::string>>& commands,
-                                     const std::vector<std::string>& stdout_paths, int times) {
-  std::vector<std::vector<double>> seconds(commands.size());
-  std::vector<summary> results(commands.size(), summary{0, 0});
+// One thing to time: a program, or work done in this process.
+using timed_step = std::function<timed_run()>;
+
+// Runs the steps in turn, `times` rounds, so that a change in the machine's load touches
+// all of them alike; each round starts one step later, so that none always follows the
+// same one (whose output it may truncate). The median of each.
+std::vector<summary> run_steps_interleaved(const std::vector<timed_step>& steps, int times) {
+  std::vector<std::vector<double>> seconds(steps.size());
+  std::vector<summary> results(steps.size(), summary{0, 0});
   for (int round = 0; round < times; ++round) {
-    for (std::size_t k = 0; k < commands.size(); ++k) {
-      std::size_t c = (k + static_cast<std::size_t>(round)) % commands.size();
-      timed_run m = run_command(commands[c], stdout_paths[c]);
-      if (m.status != 0)
-        std::fprintf(stderr, "  %s exited with %d\n", commands[c][0].c_str(), m.status);
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+      std::size_t c = (k + static_cast<std::size_t>(round)) % steps.size();
+      timed_run m = steps[c]();
       seconds[c].push_back(m.seconds);
       results[c].peak_kib = std::max(results[c].peak_kib, m.peak_kib);
     }
   }
-  for (std::size_t c = 0; c < commands.size(); ++c) {
+  for (std::size_t c = 0; c < steps.size(); ++c) {
     std::sort(seconds[c].begin(), seconds[c].end());
     results[c].median_seconds = seconds[c][seconds[c].size() / 2];
   }
   return results;
+}
+
+timed_step command_step(const std::vector<std::string>& command, const std::string& stdout_path) {
+  return [command, stdout_path] {
+    timed_run m = run_command(command, stdout_path);
+    if (m.status != 0) std::fprintf(stderr, "  %s exited with %d\n", command[0].c_str(), m.status);
+    return m;
+  };
+}
+
+std::vector<summary> run_interleaved(const std::vector<std::vector<std::string>>& commands,
+                                     const std::vector<std::string>& stdout_paths, int times) {
+  std::vector<timed_step> steps;
+  for (std::size_t c = 0; c < commands.size(); ++c)
+    steps.push_back(command_step(commands[c], stdout_paths[c]));
+  return run_steps_interleaved(steps, times);
 }
 
 // The palette of the big workloads: a dark background, then 29 colour ramps of 8 shades
@@ -100,7 +123,21 @@ std::uint8_t sprite_pixel(int x, int y, int cell) {
   return shade_of(hue, 4);
 }
 
-// A sprite sheet: the common big palette image.
+// A sprite sheet, the common big palette image: its rows as a bottom-up bitmap stores them.
+std::vector<std::vector<std::uint8_t>> sheet_rows(int size, int colors) {
+  std::vector<std::vector<std::uint8_t>> rows;
+  for (int row = 0; row < size; ++row) {
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(size));
+    for (int col = 0; col < size; ++col) {
+      std::uint8_t value = sprite_pixel(col % 128, row % 128, (row / 128) * 64 + col / 128);
+      line[static_cast<std::size_t>(col)] =
+          colors == 256 ? value : static_cast<std::uint8_t>(value % colors);
+    }
+    rows.push_back(std::move(line));
+  }
+  return rows;
+}
+
 std::vector<std::uint8_t> sheet_image(int size, int height_sign, std::uint32_t info_size,
                                       int colors, std::uint32_t compression = 0) {
   bmp_recipe recipe;
@@ -111,16 +148,21 @@ std::vector<std::uint8_t> sheet_image(int size, int height_sign, std::uint32_t i
   recipe.palette = ramp_palette();
   recipe.palette.resize(static_cast<std::size_t>(colors));
   recipe.colors_used = colors == 256 ? 0 : colors;
-  for (int row = 0; row < size; ++row) {
-    std::vector<std::uint8_t> line(static_cast<std::size_t>(size));
-    for (int col = 0; col < size; ++col) {
-      std::uint8_t value = sprite_pixel(col % 128, row % 128, (row / 128) * 64 + col / 128);
-      line[static_cast<std::size_t>(col)] =
-          colors == 256 ? value : static_cast<std::uint8_t>(value % colors);
-    }
-    recipe.rows.push_back(std::move(line));
-  }
+  recipe.rows = sheet_rows(size, colors);
   return build_bmp(recipe);
+}
+
+// The same sheet as a sprite editor exports it: a palette PNG, background transparent,
+// no row filters (as libpng chooses for palette images), zlib level 6.
+std::vector<std::uint8_t> sheet_png(int size) {
+  png_recipe recipe;
+  recipe.width = static_cast<std::uint32_t>(size);
+  recipe.height = static_cast<std::uint32_t>(size);
+  recipe.palette = ramp_palette();
+  recipe.transparency = {0};
+  recipe.rows = sheet_rows(size, 256);
+  std::reverse(recipe.rows.begin(), recipe.rows.end());  // PNG stores the top row first
+  return build_png(recipe);
 }
 
 // The hard case: round radial gradients, whose value changes at almost every pixel, and
@@ -343,7 +385,7 @@ void report_batch(const std::string& dir, int runs) {
                        {"/bin/sh", "-c", direct},
                        {"/bin/cp", "-rT", in, dir + "/copy-out"}},
                       {"/dev/null", "/dev/null", "/dev/null", "/dev/null"}, runs);
-  std::printf("W6  %d sprites of 64 x 64 in %d folders, tolerances 40, 30 %%, %d rounds\n",
+  std::printf("W7  %d sprites of 64 x 64 in %d folders, tolerances 40, 30 %%, %d rounds\n",
               SPRITE_FOLDERS * SPRITES_PER_FOLDER, SPRITE_FOLDERS, runs);
   std::printf(
       "    palette-batch       %9.1f ms   %5.2f x cp -rT of the tree (%.1f ms)   peak %.1f MiB\n",
@@ -360,6 +402,159 @@ void report_batch(const std::string& dir, int runs) {
   }
 }
 
+// The image data of a PNG file: its IDAT chunks' bytes, joined.
+std::vector<std::uint8_t> image_data_of(const std::vector<std::uint8_t>& png) {
+  std::vector<std::uint8_t> data;
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    std::size_t length = std::size_t{png[at]} << 24 | std::size_t{png[at + 1]} << 16 |
+                         std::size_t{png[at + 2]} << 8 | png[at + 3];
+    if (std::equal(png.begin() + static_cast<std::ptrdiff_t>(at) + 4,
+                   png.begin() + static_cast<std::ptrdiff_t>(at) + 8, "IDAT"))
+      data.insert(data.end(), png.begin() + static_cast<std::ptrdiff_t>(at) + 8,
+                  png.begin() + static_cast<std::ptrdiff_t>(at + 8 + length));
+    at += 12 + length;
+  }
+  return data;
+}
+
+// Work timed in a child process of its own, which prepares its data untimed: the
+// benchmark itself stays small, since every program it starts is forked from it and a
+// fork copies its page tables (and counts its memory in the child's peak).
+template <typename Work>
+timed_step child_step(Work work) {
+  return [work] {
+    process_result result = run_child([&] {
+      double seconds = work();
+      std::printf("%.9f\n", seconds);
+      std::fflush(stdout);
+      return 0;
+    });
+    return timed_run{result.status == 0 ? std::stod(result.out) : 0, 0, result.status};
+  };
+}
+
+template <typename Work>
+double seconds_of(Work work) {
+  auto start = std::chrono::steady_clock::now();
+  work();
+  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  return elapsed.count();
+}
+
+// zlib's inflate of a whole stream into `out`, its check value computed or not (the tool
+// inflates only what the rows need, so it never reaches the check value).
+bool inflate_all(const std::vector<std::uint8_t>& stream, std::vector<std::uint8_t>& out,
+                 bool check) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  if (!check) inflateValidate(&z, 0);
+  z.next_in = const_cast<Bytef*>(stream.data());
+  z.avail_in = static_cast<uInt>(stream.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  int result = inflate(&z, Z_FINISH);
+  inflateEnd(&z);
+  return result == Z_STREAM_END || (!check && z.avail_out == 0);
+}
+
+// Pillow opens the file, decodes it and saves it; the script reports the time of that
+// alone too, without the interpreter's start.
+const char* const PILLOW_SCRIPT =
+    "import sys, time\n"
+    "from PIL import Image\n"
+    "start = time.perf_counter()\n"
+    "image = Image.open(sys.argv[1])\n"
+    "image.load()\n"
+    "image.save(sys.argv[2])\n"
+    "print(time.perf_counter() - start)\n";
+
+const std::string PYTHON = "/usr/bin/python3";
+
+bool have_pillow() {
+  return run_program(PYTHON, {"-c", "import PIL.Image"}).status == 0;
+}
+
+// The seconds the Pillow script printed in each round: their median.
+double median_printed_seconds(const std::vector<double>& printed) {
+  std::vector<double> sorted = printed;
+  std::sort(sorted.begin(), sorted.end());
+  return sorted.empty() ? 0 : sorted[sorted.size() / 2];
+}
+
+// The sprite sheet as a palette PNG, to a bitmap and to a PNG, against zlib's inflate of
+// its image data and deflate of the output's, alone, and against Pillow.
+void report_png(const std::string& dir, int runs) {
+  std::string sheet = dir + "/sheet.png";
+  std::vector<std::string> parameters = {"255", "255", "255", "30"};
+  std::string to_bmp = dir + "/png-out.bmp";
+  std::string to_png = dir + "/png-out.png";
+  run_command(translate_command(TOOL, sheet, to_png, parameters), "/dev/null");
+  std::size_t filtered_size = std::size_t{8192 + 1} * 8192;
+  auto inflate_step = [=](bool check) {
+    return child_step([=] {
+      std::vector<std::uint8_t> compressed = image_data_of(read_file(sheet));
+      std::vector<std::uint8_t> rows(filtered_size);
+      std::fill(rows.begin(), rows.end(), 0);  // the pages in place, as the tool's are
+      return seconds_of([&] { inflate_all(compressed, rows, check); });
+    });
+  };
+  // Deflate alone is given the rows of the tool's PNG output, filtered as it wrote them.
+  timed_step deflate_step = child_step([=] {
+    std::vector<std::uint8_t> rows(filtered_size);
+    inflate_all(image_data_of(read_file(to_png)), rows, true);
+    return seconds_of([&] { zlib_stream(rows, PNG_DEFLATE_LEVEL); });
+  });
+  std::vector<timed_step> steps = {
+      inflate_step(false),
+      deflate_step,
+      command_step(translate_command(TOOL, sheet, to_bmp, parameters), "/dev/null"),
+      command_step(translate_command(TOOL, sheet, to_png, parameters), "/dev/null"),
+      inflate_step(true),
+  };
+  bool pillow = have_pillow();
+  std::vector<double> printed[2];
+  if (pillow) {
+    for (int k = 0; k < 2; ++k) {
+      std::string out = k == 0 ? dir + "/pillow-out.bmp" : dir + "/pillow-out.png";
+      std::string seconds_file = dir + "/pillow-seconds-" + std::to_string(k);
+      steps.push_back([=, &printed] {
+        timed_run m = run_command({PYTHON, "-c", PILLOW_SCRIPT, sheet, out}, seconds_file);
+        printed[k].push_back(
+            std::stod(std::string(reinterpret_cast<const char*>(read_file(seconds_file).data()),
+                                  read_file(seconds_file).size())));
+        return m;
+      });
+    }
+  }
+  std::vector<summary> t = run_steps_interleaved(steps, runs);
+  double inflate_alone = t[0].median_seconds;
+  double deflate_alone = t[1].median_seconds;
+  std::printf(
+      "W6  the sprite sheet as a palette PNG (%.1f MiB), tolerances 255, 30 %%, %d rounds\n",
+      static_cast<double>(std::filesystem::file_size(sheet)) / (1 << 20), runs);
+  std::printf(
+      "    zlib inflate alone %8.2f ms (%.2f ms with its check value)   deflate alone "
+      "(level %d) %8.2f ms\n",
+      inflate_alone * 1e3, t[4].median_seconds * 1e3, PNG_DEFLATE_LEVEL, deflate_alone * 1e3);
+  const char* outputs[] = {"bitmap", "PNG"};
+  double budgets[] = {inflate_alone, inflate_alone + deflate_alone};
+  const char* budget_names[] = {"inflate", "inflate + deflate"};
+  for (int k = 0; k < 2; ++k) {
+    const summary& ours = t[static_cast<std::size_t>(k) + 2];
+    std::printf("    to a %-6s  palette-translate %8.2f ms   %5.2f x %s alone   peak %.1f MiB\n",
+                outputs[k], ours.median_seconds * 1e3, ours.median_seconds / budgets[k],
+                budget_names[k], static_cast<double>(ours.peak_kib) / 1024.0);
+    if (!pillow) continue;
+    const summary& theirs = t[static_cast<std::size_t>(k) + 5];
+    std::printf(
+        "                Pillow open + save %8.2f ms (%.2f ms without Python's start)   "
+        "palette-translate %.1f x faster\n",
+        theirs.median_seconds * 1e3, median_printed_seconds(printed[k]) * 1e3,
+        theirs.median_seconds / ours.median_seconds);
+  }
+  if (!pillow) std::printf("    Pillow: not measured (apt-get install -y python3-pil)\n");
+}
+
 void generate_workloads(const std::string& dir) {
   std::printf("Generating workloads in %s ...\n", dir.c_str());
   std::fflush(stdout);
@@ -369,6 +564,7 @@ void generate_workloads(const std::string& dir) {
   write_file(dir + "/topdown.bmp", sheet_image(8192, -1, 124, 16));
   write_file(dir + "/small.bmp", sheet_image(64, 1, 40, 256));
   write_file(dir + "/sheet-rle8.bmp", sheet_image(8192, 1, 40, 256, 1));
+  write_file(dir + "/sheet.png", sheet_png(8192));
 }
 
 std::vector<workload> heavy_workloads(const std::string& dir) {
@@ -406,7 +602,7 @@ std::vector<engine_workload> engine_workloads(const std::string& dir) {
 
 }  // namespace
 
-// Usage: bench-translate [DIR [batch | compact | engine | tiers TOOL...]]
+// Usage: bench-translate [DIR [batch | png | compact | engine | tiers TOOL...]]
 int main(int argc, char** argv) {
   bool own_dir = argc < 2;
   std::string dir = own_dir ? std::filesystem::temp_directory_path() / "palette-bench" : argv[1];
@@ -414,6 +610,11 @@ int main(int argc, char** argv) {
   std::string mode = argc > 2 ? argv[2] : "";
   if (mode == "batch") {
     report_batch(dir, 3);
+    return 0;
+  }
+  if (mode == "png") {
+    write_file(dir + "/sheet.png", sheet_png(8192));
+    report_png(dir, 9);
     return 0;
   }
   generate_workloads(dir);
@@ -436,6 +637,7 @@ int main(int argc, char** argv) {
   report_compaction(dir, 9);
   report_startup(dir + "/small.bmp", dir, 200);
   report_engine_speed(engine_workloads(dir), 7);
+  report_png(dir, 9);
   report_batch(dir, 3);
   if (own_dir) std::filesystem::remove_all(dir);
   return 0;

@@ -1,12 +1,16 @@
 // Draws the demo image: a small round creature on a flat sky-blue background, with
-// anti-aliased edges and a soft shadow whose colours lie close to the background.
-// Usage: make-sample OUT.bmp
+// anti-aliased edges and a soft shadow whose colours lie close to the background. As
+// OUT.png it is a palette PNG as a sprite editor exports it: the background transparent.
+// Usage: make-sample OUT.bmp | OUT.png
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "bmp_builder.h"
+#include "png_builder.h"
 #include "whole_files.h"
 
 namespace {
@@ -91,24 +95,48 @@ std::uint8_t pixel_at(int column, int row) {
   return in_shadow(x, y) ? SHADOW : BACKGROUND;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: make-sample OUT.bmp\n", stderr);
-    return 2;
+// The picture's rows, bottom first.
+std::vector<std::vector<std::uint8_t>> sample_rows() {
+  std::vector<std::vector<std::uint8_t>> rows;
+  for (int row = 0; row < HEIGHT; ++row) {
+    std::vector<std::uint8_t> line;
+    for (int column = 0; column < WIDTH; ++column) line.push_back(pixel_at(column, row));
+    rows.push_back(line);
   }
+  return rows;
+}
+
+std::vector<std::uint8_t> sample_bmp() {
   bmp_recipe recipe;
   recipe.width = WIDTH;
   recipe.height = HEIGHT;
   recipe.palette = sample_palette();
   recipe.colors_used = COLOR_COUNT;
-  for (int row = 0; row < HEIGHT; ++row) {
-    std::vector<std::uint8_t> line;
-    for (int column = 0; column < WIDTH; ++column) line.push_back(pixel_at(column, row));
-    recipe.rows.push_back(line);
+  recipe.rows = sample_rows();
+  return build_bmp(recipe);
+}
+
+std::vector<std::uint8_t> sample_png() {
+  png_recipe recipe;
+  recipe.width = WIDTH;
+  recipe.height = HEIGHT;
+  recipe.palette = sample_palette();
+  recipe.transparency = {0};  // the sky entry: the background shows through
+  recipe.rows = sample_rows();
+  std::reverse(recipe.rows.begin(), recipe.rows.end());  // PNG stores the top row first
+  return build_png(recipe);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fputs("usage: make-sample OUT.bmp | OUT.png\n", stderr);
+    return 2;
   }
-  if (!write_file(argv[1], build_bmp(recipe))) {
+  std::string name = argv[1];
+  bool png = name.size() >= 4 && name.compare(name.size() - 4, 4, ".png") == 0;
+  if (!write_file(name, png ? sample_png() : sample_bmp())) {
     std::fprintf(stderr, "make-sample: cannot write %s\n", argv[1]);
     return 1;
   }

@@ -173,13 +173,13 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
   EXPECT_TRUE(unknown.err.starts_with("palette-inspect: unknown option -x\nusage: "))
       << unknown.err;
   EXPECT_EQ(run_program(INSPECT, {"--help"}).out,
-            "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE.bmp...\n"
-            "       palette-inspect --html [--compact-palette] FILE.bmp [RED GREEN BLUE "
+            "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE...\n"
+            "       palette-inspect --html [--compact-palette] FILE [RED GREEN BLUE "
             "PERCENT]\n"
             "Shows the header fields, used count, first pixel and palette (with pixel counts and\n"
-            "the roles of the fixed slots) of palette bitmaps, and what palette-translate would\n"
-            "make of them. A file refused for want of palette room is told whether\n"
-            "--compact-palette would help.\n"
+            "the roles of the fixed slots, and for a PNG the alphas) of palette bitmaps and PNGs,\n"
+            "and what palette-translate would make of them. A file refused for want of palette\n"
+            "room is told whether --compact-palette would help.\n"
             "  --json     one JSON document for all files, every palette entry included\n"
             "  --all      all 256 palette entries, not only those that matter\n"
             "  --compact-palette\n"
@@ -187,7 +187,7 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
             "             the pixels use, as palette-translate --compact-palette makes it\n"
             "  --html     one page for one file, with the file and the output palette-translate\n"
             "             would write for it with the four numbers (default 0 0 0 0) side by\n"
-            "             side; it writes no file\n"
+            "             side (a PNG as a PNG, on a checkerboard); it writes no file\n"
             "  --version  the release\n"
             "  --         the arguments that follow are file names\n"
             "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"

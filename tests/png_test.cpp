@@ -8,6 +8,8 @@
 
 #include "bmp_builder.h"
 #include "case_names.h"
+#include "image/compression.h"
+#include "image/png_write.h"
 #include "memory_run.h"
 #include "output_checks.h"
 #include "plain_pnm.h"
@@ -319,7 +321,7 @@ TEST(PngInput, WhatFollowsTheRowsIsIgnored) {
 // the alphas of the reference model.
 void expect_png_holds_the_bitmap(const memory_run& run, const memory_run& literal) {
   std::vector<std::uint8_t> png;
-  ASSERT_EQ(png_output(run.image, png), refusal::none);
+  ASSERT_EQ(png_output(run.image, 1, png), refusal::none);
   std::vector<std::uint8_t> bitmap = run.written();
   ASSERT_LE(png.size(), 2 * bitmap.size());
   spng_picture decoded;
@@ -380,7 +382,7 @@ TEST(PngOutput, KeepsThePictureAndItsTransparency) {
   run_in_memory(run, {});
   ASSERT_EQ(run.report.refused, refusal::none);
   std::vector<std::uint8_t> png;
-  ASSERT_EQ(png_output(run.image, png), refusal::none);
+  ASSERT_EQ(png_output(run.image, 1, png), refusal::none);
   spng_picture before;
   spng_picture after;
   ASSERT_TRUE(decode_with_spng(file, before));
@@ -392,6 +394,41 @@ TEST(PngOutput, KeepsThePictureAndItsTransparency) {
               255)
         << "slot " << slot;
   EXPECT_EQ(output_fault(file, {}, run.written()), "");
+}
+
+// The image data is deflated in fixed parts side by side: whatever the length and the
+// number of threads, the stream inflates to the source, the bytes do not depend on the
+// threads, and a stream of one part is zlib's own.
+TEST(PngOutput, DeflatesInPartsToTheSameStreamOnAnyNumberOfThreads) {
+  constexpr std::size_t part = std::size_t{1} << 20;
+  std::mt19937 random(5);
+  std::vector<std::uint8_t> source(3 * part + part / 2);
+  // Runs of few values, as sprite rows are: matches reach across the parts' cuts.
+  for (std::size_t at = 0; at < source.size();) {
+    std::size_t run = static_cast<std::size_t>(pick(random, 1, 300));
+    auto value = static_cast<std::uint8_t>(pick(random, 0, 7));
+    for (; run > 0 && at < source.size(); --run) source[at++] = value;
+  }
+  for (std::size_t length :
+       {std::size_t{0}, std::size_t{1}, part - 1, part, part + 1, source.size()}) {
+    deflate_source from{length, [&](std::size_t begin, std::size_t end, std::uint8_t* dest) {
+                          std::copy(source.begin() + static_cast<std::ptrdiff_t>(begin),
+                                    source.begin() + static_cast<std::ptrdiff_t>(end), dest);
+                        }};
+    std::vector<std::uint8_t> wanted(source.begin(),
+                                     source.begin() + static_cast<std::ptrdiff_t>(length));
+    std::vector<std::uint8_t> alone;
+    ASSERT_TRUE(deflate_all(from, PNG_DEFLATE_LEVEL, 1, alone));
+    EXPECT_EQ(zlib_inflated(alone, length), wanted) << length;
+    if (length <= part) {
+      EXPECT_EQ(alone, zlib_stream(wanted, PNG_DEFLATE_LEVEL)) << length;
+    }
+    for (unsigned threads : {2u, 3u, 8u}) {
+      std::vector<std::uint8_t> side_by_side;
+      ASSERT_TRUE(deflate_all(from, PNG_DEFLATE_LEVEL, threads, side_by_side));
+      EXPECT_EQ(side_by_side, alone) << length << " bytes on " << threads << " threads";
+    }
+  }
 }
 
 // The files real tools write, each against its source picture, its U built straight from

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs two builds of palette-translate, palette-inspect and palette-batch on the demo image
-# and on every fixture made by a real image tool, and checks that they write the same bytes
-# and print the same text (line ends aside) with the same low 8 bits of status.
+# and on every fixture made by a real image tool, BMP and PNG, to bitmap and to PNG outputs,
+# and checks that they write the same bytes and print the same text (line ends aside) with
+# the same low 8 bits of status.
 # Usage: same_outputs.sh REFERENCE_BIN OTHER_BIN [wine]
 #   wine: the other build is the Windows one, its .exe files run under Wine.
 set -euo pipefail
@@ -24,21 +25,23 @@ run() {  # run BUILD NAME COMMAND ARGS...: stdout (CR LF as LF) and status to fi
 }
 
 differences=0
-inputs=("$root/docs/sample.bmp" "$root"/tests/fixtures/*.bmp)
+inputs=("$root/docs/sample.bmp" "$root"/tests/fixtures/*.bmp "$root"/tests/fixtures/*.png)
 mkdir -p "$work/in"
 cp "${inputs[@]}" "$work/in/"
 cd "$work"
-for input in in/*.bmp; do
-  name=$(basename "$input" .bmp)
+for input in in/*.bmp in/*.png; do
+  name=$(basename "$input")
   for parameters in "40 40 40 30" "0 0 0 0" "255 255 255 100"; do
-    tag="$name-${parameters// /-}"
-    # shellcheck disable=SC2086
-    run "$reference" "$tag.ref" palette-translate "$input" "$tag.ref.bmp" $parameters
-    # shellcheck disable=SC2086
-    run "$other" "$tag.other" palette-translate "$input" "$tag.other.bmp" $parameters
-    for kind in out bmp; do
-      [[ -e $tag.ref.$kind ]] || continue
-      cmp -s "$tag.ref.$kind" "$tag.other.$kind" || { echo "differs: $tag .$kind"; differences=1; }
+    for format in bmp png; do
+      tag="$name-${parameters// /-}-$format"
+      # shellcheck disable=SC2086
+      run "$reference" "$tag.ref" palette-translate "$input" "$tag.ref.$format" $parameters
+      # shellcheck disable=SC2086
+      run "$other" "$tag.other" palette-translate "$input" "$tag.other.$format" $parameters
+      for kind in out $format; do
+        [[ -e $tag.ref.$kind ]] || continue
+        cmp -s "$tag.ref.$kind" "$tag.other.$kind" || { echo "differs: $tag .$kind"; differences=1; }
+      done
     done
   done
   run "$reference" "$name.inspect.ref" palette-inspect --json "$input"
@@ -46,9 +49,17 @@ for input in in/*.bmp; do
   cmp -s "$name.inspect.ref.out" "$name.inspect.other.out" ||
     { echo "differs: palette-inspect --json $name"; differences=1; }
 done
-run "$reference" batch.ref palette-batch -j2 in out-ref 40 40 40 30
-run "$other" batch.other palette-batch -j2 in out-other 40 40 40 30
-cmp -s batch.ref.out batch.other.out || { echo "differs: palette-batch's summary"; differences=1; }
-diff -r out-ref out-other >/dev/null || { echo "differs: palette-batch's outputs"; differences=1; }
+for format in "" png; do
+  options=(-j2) tag=batch
+  if [[ -n $format ]]; then options+=(--output-format "$format") tag=batch-$format; fi
+  run "$reference" "$tag.ref" palette-batch "${options[@]}" in "out-$tag-ref" 40 40 40 30
+  run "$other" "$tag.other" palette-batch "${options[@]}" in "out-$tag-other" 40 40 40 30
+  # The summary's failure lines name the output folder, which differs.
+  sed -i "s/out-$tag-ref/OUT/g" "$tag.ref.out"
+  sed -i "s/out-$tag-other/OUT/g" "$tag.other.out"
+  cmp -s "$tag.ref.out" "$tag.other.out" || { echo "differs: palette-batch's summary ($tag)"; differences=1; }
+  diff -r "out-$tag-ref" "out-$tag-other" >/dev/null ||
+    { echo "differs: palette-batch's outputs ($tag)"; differences=1; }
+done
 ((differences == 0)) && echo "same outputs for ${#inputs[@]} images"
 exit $differences

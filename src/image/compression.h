@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,19 +35,15 @@ inflate_stream start_inflate(std::vector<byte_span> spans);
 // The next `length` bytes of the stream into `out`.
 inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length);
 
-// A zlib stream made piece by piece.
-struct deflate_state;
-struct deflate_stream {
-  std::unique_ptr<deflate_state, void (*)(deflate_state*)> state{nullptr, nullptr};
+// The bytes a zlib stream is made of, written on request: `fill(from, to, dest)` puts
+// bytes [from, to) at dest. Asked for in parts, perhaps on several threads at once.
+struct deflate_source {
+  std::size_t length;
+  std::function<void(std::size_t from, std::size_t to, std::uint8_t* dest)> fill;
 };
 
-// The level is zlib's, 1 (fastest) to 9 (smallest).
-deflate_stream start_deflate(int level);
-
-// Adds the bytes to the stream; what is compressed so far goes to `out`. False when the
-// stream could not be made (only memory can run out).
-bool deflate_more(deflate_stream& stream, const std::uint8_t* bytes, std::size_t length,
-                  std::vector<std::uint8_t>& out);
-
-// Ends the stream into `out`; false as above.
-bool deflate_end(deflate_stream& stream, std::vector<std::uint8_t>& out);
+// The zlib stream of the source's bytes at zlib's level (1 fastest, 9 smallest), on up to
+// `threads` threads; the stream's bytes do not depend on how many. False when memory ran
+// out.
+bool deflate_all(const deflate_source& source, int level, unsigned threads,
+                 std::vector<std::uint8_t>& out);

@@ -3,19 +3,17 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <new>
 
 #include "image/compression.h"
+#include "image/run_parts.h"
 
 struct inflate_state {
   z_stream z{};
   std::vector<byte_span> spans;
   std::size_t next_span = 0;
-  bool started = false;
-};
-
-struct deflate_state {
-  z_stream z{};
   bool started = false;
 };
 
@@ -26,11 +24,6 @@ constexpr std::size_t LARGEST_PIECE = UINT_MAX;
 
 void end_inflate(inflate_state* state) {
   if (state->started) inflateEnd(&state->z);
-  delete state;
-}
-
-void end_deflate(deflate_state* state) {
-  if (state->started) deflateEnd(&state->z);
   delete state;
 }
 
@@ -65,6 +58,9 @@ inflate_stream start_inflate(std::vector<byte_span> spans) {
   auto* state = new inflate_state;
   state->spans = std::move(spans);
   state->started = inflateInit(&state->z) == Z_OK;
+  // Only the bytes the rows need are inflated, so the stream's checksum is never reached:
+  // computing it would cost a sixth of the inflate for nothing.
+  if (state->started) inflateValidate(&state->z, 0);
   return {{state, end_inflate}};
 }
 
@@ -88,49 +84,100 @@ inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::siz
   return inflate_outcome::filled;
 }
 
-deflate_stream start_deflate(int level) {
-  auto* state = new deflate_state;
-  state->started = deflateInit(&state->z, level) == Z_OK;
-  return {{state, end_deflate}};
-}
-
 namespace {
 
-bool run_deflate(deflate_state& state, int flush, std::vector<std::uint8_t>& out) {
-  if (!state.started) return false;
-  for (;;) {
-    std::size_t at = out.size();
-    std::size_t room = std::max<std::size_t>(deflateBound(&state.z, state.z.avail_in), 1 << 16);
-    room = std::min(room, LARGEST_PIECE);
-    out.resize(at + room);
-    state.z.next_out = out.data() + at;
-    state.z.avail_out = static_cast<uInt>(room);
-    int result = deflate(&state.z, flush);
-    out.resize(out.size() - state.z.avail_out);
-    if (result == Z_STREAM_ERROR) return false;
-    if (flush == Z_FINISH ? result == Z_STREAM_END : state.z.avail_in == 0) return true;
-  }
+// The stream is deflated in parts of this many bytes, each from the 32 KiB window before
+// it as its dictionary, so that parts can go side by side at little cost in size. The
+// cut is fixed, so the bytes never depend on the number of threads; a stream of one part
+// is byte for byte zlib's own.
+constexpr std::size_t DEFLATE_PART = std::size_t{1} << 20;
+constexpr std::size_t WINDOW = std::size_t{1} << 15;
+
+struct deflated_part {
+  std::vector<std::uint8_t> bytes;
+  uLong adler = 1;
+  bool made = false;
+};
+
+// What a thread reuses from part to part: the part's bytes with the window before them,
+// and zlib's output before it is cut to size.
+struct part_buffers {
+  std::vector<std::uint8_t> input;
+  std::vector<std::uint8_t> output;
+};
+
+// Raw deflate of one part; every part but the last ends on a byte boundary with a sync
+// flush, so the parts are simply laid one after another.
+deflated_part deflate_part(const deflate_source& source, int level, std::size_t part,
+                           part_buffers& buffers) {
+  deflated_part result;
+  std::size_t start = part * DEFLATE_PART;
+  std::size_t end = std::min(source.length, start + DEFLATE_PART);
+  std::size_t window_start = start > WINDOW ? start - WINDOW : 0;
+  std::size_t window = start - window_start;
+  buffers.input.resize(end - window_start);
+  const std::uint8_t* input = buffers.input.data();
+  source.fill(window_start, end, buffers.input.data());
+  result.adler = adler32(1, input + window, static_cast<uInt>(end - start));
+  z_stream z{};
+  if (deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return result;
+  if (window > 0) deflateSetDictionary(&z, input, static_cast<uInt>(window));
+  z.next_in = const_cast<Bytef*>(input + window);
+  z.avail_in = static_cast<uInt>(end - start);
+  bool last = end == source.length;
+  // A sync flush adds at most a few bytes beyond zlib's bound for the part.
+  buffers.output.resize(deflateBound(&z, z.avail_in) + 16);
+  z.next_out = buffers.output.data();
+  z.avail_out = static_cast<uInt>(buffers.output.size());
+  int status = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
+  result.made =
+      last ? status == Z_STREAM_END : status == Z_OK && z.avail_in == 0 && z.avail_out > 0;
+  result.bytes.assign(buffers.output.data(), z.next_out);
+  deflateEnd(&z);
+  return result;
+}
+
+// zlib's two header bytes for a 32 KiB window at this level.
+void put_zlib_header(int level, std::vector<std::uint8_t>& out) {
+  unsigned level_flags = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+  unsigned header = (Z_DEFLATED + ((MAX_WBITS - 8) << 4)) << 8 | level_flags << 6;
+  header += 31 - header % 31;
+  out.push_back(static_cast<std::uint8_t>(header >> 8));
+  out.push_back(static_cast<std::uint8_t>(header));
 }
 
 }  // namespace
 
-bool deflate_more(deflate_stream& stream, const std::uint8_t* bytes, std::size_t length,
-                  std::vector<std::uint8_t>& out) {
-  deflate_state& state = *stream.state;
-  while (length > 0) {
-    std::size_t piece = std::min(length, LARGEST_PIECE);
-    state.z.next_in = const_cast<Bytef*>(bytes);
-    state.z.avail_in = static_cast<uInt>(piece);
-    if (!run_deflate(state, Z_NO_FLUSH, out)) return false;
-    bytes += piece;
-    length -= piece;
+bool deflate_all(const deflate_source& source, int level, unsigned threads,
+                 std::vector<std::uint8_t>& out) {
+  std::size_t parts = std::max<std::size_t>(1, (source.length + DEFLATE_PART - 1) / DEFLATE_PART);
+  std::vector<deflated_part> done(parts);
+  std::atomic<std::size_t> next{0};
+  run_parts(std::min<std::size_t>(std::max(threads, 1u), parts), [&](std::size_t) {
+    part_buffers buffers;
+    for (std::size_t part = next++; part < parts; part = next++) {
+      // Out of memory on a thread fails the part, which fails the stream.
+      try {
+        done[part] = deflate_part(source, level, part, buffers);
+      } catch (const std::bad_alloc&) {
+        done[part].made = false;
+      }
+    }
+  });
+  std::size_t length = 6;
+  for (const deflated_part& part : done) {
+    if (!part.made) return false;
+    length += part.bytes.size();
   }
+  out.reserve(out.size() + length);
+  put_zlib_header(level, out);
+  uLong adler = 1;
+  for (std::size_t part = 0; part < parts; ++part) {
+    out.insert(out.end(), done[part].bytes.begin(), done[part].bytes.end());
+    std::size_t part_length = std::min(DEFLATE_PART, source.length - part * DEFLATE_PART);
+    adler = adler32_combine(adler, done[part].adler, static_cast<z_off_t>(part_length));
+  }
+  for (int shift = 24; shift >= 0; shift -= 8)
+    out.push_back(static_cast<std::uint8_t>(adler >> shift));
   return true;
-}
-
-bool deflate_end(deflate_stream& stream, std::vector<std::uint8_t>& out) {
-  deflate_state& state = *stream.state;
-  state.z.next_in = nullptr;
-  state.z.avail_in = 0;
-  return run_deflate(state, Z_FINISH, out);
 }

@@ -350,7 +350,13 @@ refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_targe
 refusal write_png_equivalent(const png_header& header, std::uint8_t* equivalent) {
   write_headers(header, equivalent);
   std::uint8_t* rows = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
-  std::memset(rows, 0, std::size_t{header.stride} * header.height);
+  // Every pixel is written by the rows or the passes (together they cover the picture):
+  // only the fill bytes need their zeros.
+  if (header.stride > header.width) {
+    for (std::uint32_t y = 0; y < header.height; ++y)
+      std::memset(rows + std::size_t{y} * header.stride + header.width, 0,
+                  header.stride - header.width);
+  }
   inflate_stream stream = start_inflate(header.data);
   if (header.interlace == png::INTERLACE_NONE) {
     return decode_pass(

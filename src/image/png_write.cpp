@@ -26,7 +26,7 @@ void close_chunk(std::vector<std::uint8_t>& png, std::size_t at) {
 std::size_t open_chunk(std::vector<std::uint8_t>& png, const char* type) {
   std::size_t at = png.size();
   png.insert(png.end(), 4, 0);
-  png.insert(png.end(), type, type + 4);
+  for (int i = 0; i < 4; ++i) png.push_back(static_cast<std::uint8_t>(type[i]));
   return at;
 }
 
@@ -38,7 +38,8 @@ void put32(std::vector<std::uint8_t>& png, std::uint32_t value) {
 
 void put_header_chunks(const work_image& image, std::vector<std::uint8_t>& png) {
   const std::uint8_t* prefix = image.output_prefix;
-  png.insert(png.end(), png::SIGNATURE.begin(), png::SIGNATURE.end());
+  // Assigned, not inserted into the empty vector: gcc 12 warns falsely on that form.
+  png.assign(png::SIGNATURE.begin(), png::SIGNATURE.end());
   std::size_t at = open_chunk(png, "IHDR");
   put32(png, static_cast<std::uint32_t>(image.header.width));
   put32(png, image.header.rows);
@@ -68,38 +69,55 @@ void put_header_chunks(const work_image& image, std::vector<std::uint8_t>& png) 
   }
 }
 
-// An IDAT chunk is closed once it holds this much, after a row, and the stream goes on in
-// the next: far below a chunk's limit however big the picture.
+// The image data goes into IDAT chunks of at most this many bytes: far below a chunk's
+// limit however big the picture.
 constexpr std::size_t IDAT_PIECE = std::size_t{1} << 20;
 
-// The rows top first, each behind filter type 0, into one zlib stream.
-bool put_image_data(const work_image& image, std::vector<std::uint8_t>& png) {
-  std::size_t at = open_chunk(png, "IDAT");
-  deflate_stream stream = start_deflate(PNG_DEFLATE_LEVEL);
-  const std::uint8_t filter = png::FILTER_NONE;
+// The bytes the image data compresses: the rows top first, each behind filter type 0.
+deflate_source filtered_rows(const work_image& image) {
   auto width = static_cast<std::size_t>(image.header.width);
+  std::size_t line_length = width + 1;
+  std::uint32_t rows = image.header.rows;
   bool bottom_up = image.header.height > 0;
-  for (std::uint32_t line = 0; line < image.header.rows; ++line) {
-    std::uint32_t stored = bottom_up ? image.header.rows - 1 - line : line;
-    const std::uint8_t* row = image.output_pixels + std::size_t{stored} * image.header.stride;
-    if (!deflate_more(stream, &filter, 1, png) || !deflate_more(stream, row, width, png))
-      return false;
-    if (png.size() - at - 8 >= IDAT_PIECE) {
-      close_chunk(png, at);
-      at = open_chunk(png, "IDAT");
+  auto fill = [&image, width, line_length, rows, bottom_up](std::size_t from, std::size_t to,
+                                                            std::uint8_t* dest) {
+    while (from < to) {
+      std::size_t line = from / line_length;
+      std::size_t column = from % line_length;
+      std::size_t take = std::min(to - from, line_length - column);
+      std::size_t stored = bottom_up ? rows - 1 - line : line;
+      const std::uint8_t* row = image.output_pixels + stored * image.header.stride;
+      if (column == 0) {
+        *dest++ = png::FILTER_NONE;
+        std::memcpy(dest, row, take - 1);
+      } else {
+        std::memcpy(dest, row + column - 1, take);
+      }
+      dest += column == 0 ? take - 1 : take;
+      from += take;
     }
+  };
+  return {line_length * rows, fill};
+}
+
+bool put_image_data(const work_image& image, unsigned threads, std::vector<std::uint8_t>& png) {
+  std::vector<std::uint8_t> stream;
+  if (!deflate_all(filtered_rows(image), PNG_DEFLATE_LEVEL, threads, stream)) return false;
+  for (std::size_t at = 0; at < stream.size(); at += IDAT_PIECE) {
+    std::size_t chunk = open_chunk(png, "IDAT");
+    std::size_t length = std::min(IDAT_PIECE, stream.size() - at);
+    png.insert(png.end(), stream.begin() + static_cast<std::ptrdiff_t>(at),
+               stream.begin() + static_cast<std::ptrdiff_t>(at + length));
+    close_chunk(png, chunk);
   }
-  if (!deflate_end(stream, png)) return false;
-  close_chunk(png, at);
   return true;
 }
 
 }  // namespace
 
-refusal png_output(const work_image& image, std::vector<std::uint8_t>& png) {
-  png.clear();
+refusal png_output(const work_image& image, unsigned threads, std::vector<std::uint8_t>& png) {
   put_header_chunks(image, png);
-  if (!put_image_data(image, png)) return refusal::out_of_memory;
+  if (!put_image_data(image, threads, png)) return refusal::out_of_memory;
   close_chunk(png, open_chunk(png, "IEND"));
   return refusal::none;
 }

@@ -141,7 +141,7 @@ translated_file translate_in_memory(std::vector<std::uint8_t> file,
   // A PNG comes out as a PNG, with its transparency.
   translated.png = translated.report.form == file_form::png;
   if (translated.png)
-    translated.report.refused = png_output(image, translated.output);
+    translated.report.refused = png_output(image, memory.processors, translated.output);
   else
     translated.output = output_file(image);
   translated.card = card_of(image, translated.report, parameters);

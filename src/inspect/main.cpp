@@ -1,7 +1,7 @@
 // palette-inspect: shows what the translation reads in palette bitmaps and what it would
 // make of them. Reads only; never writes a file.
-// Usage: palette-inspect [--json] [--all] [--compact-palette] FILE.bmp...
-//        palette-inspect --html [--compact-palette] FILE.bmp [RED GREEN BLUE PERCENT]
+// Usage: palette-inspect [--json] [--all] [--compact-palette] FILE...
+//        palette-inspect --html [--compact-palette] FILE [RED GREEN BLUE PERCENT]
 
 #include <algorithm>
 #include <cerrno>
@@ -25,13 +25,13 @@
 namespace {
 
 constexpr const char* SYNOPSIS =
-    "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE.bmp...\n"
-    "       palette-inspect --html [--compact-palette] FILE.bmp [RED GREEN BLUE PERCENT]\n";
+    "usage: palette-inspect [--json] [--all] [--compact-palette] [--] FILE...\n"
+    "       palette-inspect --html [--compact-palette] FILE [RED GREEN BLUE PERCENT]\n";
 constexpr const char* DESCRIPTION =
     "Shows the header fields, used count, first pixel and palette (with pixel counts and\n"
-    "the roles of the fixed slots) of palette bitmaps, and what palette-translate would\n"
-    "make of them. A file refused for want of palette room is told whether\n"
-    "--compact-palette would help.\n"
+    "the roles of the fixed slots, and for a PNG the alphas) of palette bitmaps and PNGs,\n"
+    "and what palette-translate would make of them. A file refused for want of palette\n"
+    "room is told whether --compact-palette would help.\n"
     "  --json     one JSON document for all files, every palette entry included\n"
     "  --all      all 256 palette entries, not only those that matter\n"
     "  --compact-palette\n"
@@ -39,7 +39,7 @@ constexpr const char* DESCRIPTION =
     "             the pixels use, as palette-translate --compact-palette makes it\n"
     "  --html     one page for one file, with the file and the output palette-translate\n"
     "             would write for it with the four numbers (default 0 0 0 0) side by\n"
-    "             side; it writes no file\n"
+    "             side (a PNG as a PNG, on a checkerboard); it writes no file\n"
     "  --version  the release\n"
     "  --         the arguments that follow are file names\n"
     "Status: 0 every file usable, 253 or 254 a file refused, 255 a file unreadable or a\n"

@@ -138,10 +138,11 @@ inline void add_partial_counts(const partial_counts& partial, value_counts& coun
 // The vector tiers' count, block by block: a block of few runs (flat areas, sprites) adds
 // each run's length at once; a busier one is counted pixel by pixel, which costs less than
 // walking its runs. `run_starts` gives a block's run starts but the first, as lane bits.
-// FEW_RUNS is block_limits::count_runs_below.
+// FEW_RUNS is block_limits::count_runs_below. Inlined into each tier's count, so that it
+// is built for that tier's instructions (popcnt, not a library call).
 template <std::size_t LANES, int FEW_RUNS, typename RunStarts>
-inline void count_by_runs(const std::uint8_t* in, std::size_t length, value_counts& counts,
-                          RunStarts run_starts) {
+[[gnu::always_inline]] inline void count_by_runs(const std::uint8_t* in, std::size_t length,
+                                                 value_counts& counts, RunStarts run_starts) {
   partial_counts partial{};
   std::size_t i = 0;
   for (; i + LANES <= length; i += LANES) {

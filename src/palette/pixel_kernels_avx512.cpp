@@ -8,7 +8,7 @@
 
 #include <bit>
 
-#define VECTOR_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2")))
+#define VECTOR_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2,popcnt")))
 
 namespace {
 
@@ -194,14 +194,13 @@ VECTOR_TARGET std::uint8_t highest_vector(const std::uint8_t* in, std::size_t le
     most[0] = _mm512_max_epu8(most[0], _mm512_maskz_loadu_epi8(first_lanes(length - i), in + i));
   __m512i all =
       _mm512_max_epu8(_mm512_max_epu8(most[0], most[1]), _mm512_max_epu8(most[2], most[3]));
-  // Halve the vector until one byte holds the maximum of all 64.
-  __m256i half = _mm256_max_epu8(_mm512_castsi512_si256(all), _mm512_extracti64x4_epi64(all, 1));
-  __m128i quarter = _mm_max_epu8(_mm256_castsi256_si128(half), _mm256_extracti128_si256(half, 1));
-  quarter = _mm_max_epu8(quarter, _mm_srli_si128(quarter, 8));
-  quarter = _mm_max_epu8(quarter, _mm_srli_si128(quarter, 4));
-  quarter = _mm_max_epu8(quarter, _mm_srli_si128(quarter, 2));
-  quarter = _mm_max_epu8(quarter, _mm_srli_si128(quarter, 1));
-  return static_cast<std::uint8_t>(_mm_cvtsi128_si32(quarter));
+  // The 64 lanes' maximum: once a call, so a plain loop will do (gcc 12 warns falsely on
+  // the 512-bit extracts).
+  alignas(64) std::uint8_t lanes[LANES];
+  _mm512_store_si512(lanes, all);
+  std::uint8_t highest = 0;
+  for (std::uint8_t lane : lanes) highest = lane > highest ? lane : highest;
+  return highest;
 }
 
 template <block_limits L>
@@ -212,9 +211,10 @@ struct avx512_kernels {
 }  // namespace
 
 const pixel_kernels* avx512_kernels_if_supported(block_way way) {
-  static const bool supported =
-      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-      __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");
+  static const bool supported = __builtin_cpu_supports("avx512f") &&
+                                __builtin_cpu_supports("avx512bw") &&
+                                __builtin_cpu_supports("avx512vbmi") &&
+                                __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
   return supported ? kernels_for_way<avx512_kernels, CHOSEN>(way) : nullptr;
 }
 

@@ -2,14 +2,6 @@
 
 #include <algorithm>
 
-#ifndef PALETTE_MAX_THREADS
-#define PALETTE_MAX_THREADS 0
-#endif
-
-unsigned thread_cap() {
-  return PALETTE_MAX_THREADS;
-}
-
 unsigned threads_for_picture(std::uint64_t pixels, unsigned processors) {
   std::uint64_t threads = std::min<std::uint64_t>(processors, pixels / MIN_PIXELS_PER_THREAD);
   if (thread_cap() > 0) threads = std::min<std::uint64_t>(threads, thread_cap());

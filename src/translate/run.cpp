@@ -98,12 +98,12 @@ struct run_memory {
 };
 
 // The output's bytes: the prefix and the rows of a bitmap, or a PNG built from them.
-run_end write_output(int output, const work_image& image, bool png) {
+run_end write_output(int output, const work_image& image, bool png, unsigned processors) {
   or_failure<int> written;
   if (png) {
     std::vector<std::uint8_t> bytes;
     translation_report report;
-    report.refused = png_output(image, bytes);
+    report.refused = png_output(image, processors, bytes);
     if (!report.done()) return {"", refused(report)};
     written = checked_seek_write(output, bytes.data(), 0, static_cast<int>(bytes.size()));
   } else {
@@ -131,7 +131,7 @@ run_end translate(int input, int output, bool png, const translation_parameters&
   if (report.done()) report = translate_file(held.memory, parameters, image);
   if (report.refused == refusal::out_of_memory && held.allocation) return {"", held.allocation};
   if (!report.done()) return {"", refused(report)};
-  return write_output(output, image, png);
+  return write_output(output, image, png, held.memory.processors);
 }
 
 run_end run_steps(int argc, char** argv) {

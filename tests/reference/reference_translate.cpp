@@ -1,6 +1,7 @@
 // The reference model as a command with the tool's parameters and statuses, for the
 // benchmark: palette-translate-reference IN OUT RED GREEN BLUE PERCENT
 
+#include "kit/exit_status.h"
 #include "kit/number_parse.h"
 #include "memory_run.h"
 #include "whole_files.h"

@@ -102,6 +102,16 @@ std::vector<std::uint8_t> zlib_stream(const std::vector<std::uint8_t>& bytes, in
   return out;
 }
 
+std::vector<std::uint8_t> zlib_inflated(const std::vector<std::uint8_t>& stream,
+                                        std::size_t length) {
+  std::vector<std::uint8_t> out(length + 1);
+  auto out_length = static_cast<uLongf>(out.size());
+  if (uncompress(out.data(), &out_length, stream.data(), static_cast<uLong>(stream.size())) != Z_OK)
+    return {};
+  out.resize(out_length);
+  return out;
+}
+
 std::vector<png_chunk> png_chunks(const png_recipe& recipe) {
   std::vector<png_chunk> chunks;
   png_chunk header{"IHDR", {}};

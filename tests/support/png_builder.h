@@ -48,6 +48,11 @@ std::vector<std::uint8_t> filtered_rows(const png_recipe& recipe);
 // A zlib stream of the bytes.
 std::vector<std::uint8_t> zlib_stream(const std::vector<std::uint8_t>& bytes, int level = 6);
 
+// The first `length` bytes a zlib stream inflates to, as zlib reads it with its checksum
+// (empty where zlib refuses the stream).
+std::vector<std::uint8_t> zlib_inflated(const std::vector<std::uint8_t>& stream,
+                                        std::size_t length);
+
 // The recipe's 8-bit equivalent U, built straight from the rules (png_read.h), and the
 // alpha of each palette entry.
 struct png_equivalent {
