@@ -7,9 +7,12 @@
 #include <sstream>
 
 #include <nlohmann/json.hpp>
+#include "batch/batch_run.h"
 #include "batch/input_scan.h"
 #include "bmp_builder.h"
+#include "kit/text_escape.h"
 #include "os/files.h"
+#include "os/paths.h"
 #include "png_builder.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
@@ -59,8 +62,9 @@ std::vector<unsigned char> png_sprite(std::uint8_t shade) {
   return build_png(recipe);
 }
 
+// A file of the input tree, named as palette-batch names it.
 std::string in_tree(const temp_dir& dir, const std::string& path) {
-  return dir.file("in/" + path);
+  return batch_joined(dir.file("in"), path);
 }
 
 void make_tree(const temp_dir& dir) {
@@ -154,8 +158,8 @@ TEST(Batch, NeverReplacesAnInput) {
   process_result result = batch({}, in, dir.file("out"));
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out, "1 translated, 1 failed\n");
-  EXPECT_EQ(result.err,
-            in + "/in/z.bmp: the output " + dir.file("out/in/z.bmp") + " is an input file\n");
+  EXPECT_EQ(result.err, batch_joined(in, "in/z.bmp") + ": the output " +
+                            batch_joined(dir.file("out"), "in/z.bmp") + " is an input file\n");
   EXPECT_EQ(read_file(in + "/z.bmp"), sprite(5));
 }
 
@@ -425,11 +429,36 @@ TEST(Paths, ParentsAndJoinsFollowThePlatformsSeparators) {
 #endif
   };
   for (const auto& c : parents) EXPECT_EQ(parent_of(c.path), c.parent) << c.path;
-  EXPECT_EQ(path_under("in/", "x.bmp"), "in/x.bmp");
-  EXPECT_EQ(path_under("in", "x.bmp"), "in/x.bmp");
+  // Joins use the platform's own separator, and shown paths keep backslashes single where
+  // they separate: a shown path never mixes the two or doubles one.
+  const struct {
+    std::string folder;
+    std::string joined;
+    std::string shown;
+  } joins[] = {
+      {"in/", "in/x.bmp", "in/x.bmp"},
 #ifdef _WIN32
-  EXPECT_EQ(path_under("C:\\in\\", "x.bmp"), "C:\\in\\x.bmp");
+      {"in", "in\\x.bmp", "in\\x.bmp"},
+      {"C:\\in\\", "C:\\in\\x.bmp", "C:\\in\\x.bmp"},
+      {"\\\\?\\C:\\in", "\\\\?\\C:\\in\\x.bmp", "\\\\?\\C:\\in\\x.bmp"},
+#else
+      {"in", "in/x.bmp", "in/x.bmp"},
+      {"a\\b", "a\\b/x.bmp", "a\\\\b/x.bmp"},
 #endif
+  };
+  for (const auto& c : joins) {
+    EXPECT_EQ(path_under(c.folder, "x.bmp"), c.joined) << c.folder;
+    EXPECT_EQ(visible_name(path_under(c.folder, "x.bmp")), c.shown) << c.folder;
+  }
+  EXPECT_EQ(resolved_drive_path("in"), "in");
+  EXPECT_EQ(resolved_drive_path("C:\\in"), "C:\\in");
+}
+
+// A progress line is wiped with the erase-line sequence only where the console shows
+// sequences; elsewhere (a Windows console without them) with spaces.
+TEST(Batch, ProgressLinesAreWipedAsTheConsoleAllows) {
+  EXPECT_EQ(clearing_text(true, 24), "\r\x1b[K");
+  EXPECT_EQ(clearing_text(false, 24), "\r" + std::string(24, ' ') + "\r");
 }
 
 // PNG inputs beside bitmaps: each output in its input's format, or in one with
@@ -465,7 +494,8 @@ TEST(Batch, TakesPngsAndWritesEachInItsFormat) {
         batch({"-j1", std::string("--output-format=") + format}, dir.file("in"), out);
     EXPECT_EQ(run.status, 1) << format;
     // The inputs come in name order: same.bmp keeps the name, same.png fails.
-    EXPECT_EQ(run.err, in_tree(dir, "c/same.png") + ": the output " + out + "/c/same." + format +
+    EXPECT_EQ(run.err, in_tree(dir, "c/same.png") + ": the output " +
+                           batch_joined(out, std::string("c/same.") + format) +
                            " is also that of " + in_tree(dir, "c/same.bmp") + "\n")
         << format;
     for (const char* name : {"a/one.", "a/two.", "b/three."}) {

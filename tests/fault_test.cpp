@@ -155,7 +155,10 @@ TEST(HostileInput, TooLargeInputIsRejectedBeforeAllocation) {
   if (!sparse) GTEST_SKIP() << "this file system cannot make a sparse 2 GiB file";
   process_result result = translate(path, dir.file("out.bmp"));
   EXPECT_EQ(result.status, 254);
-  EXPECT_TRUE(one_line_message(message_of(result))) << result.out;
+  // The same words on every platform: the size is read in 64 bits everywhere.
+  EXPECT_EQ(message_of(result),
+            "\nThe input is too large: it must be smaller than 2147482624 bytes.")
+      << result.out;
   EXPECT_EQ(std::filesystem::file_size(path), 2147482624u);
   EXPECT_EQ(std::filesystem::file_size(dir.file("out.bmp")), 0u);
 }

@@ -297,7 +297,8 @@ TEST(Inspect, NamesAreEscapedForJsonAndTheTerminal) {
   ASSERT_FALSE(document.is_discarded()) << json;
   EXPECT_EQ(document["files"][0]["path_hex"], "6f6464ff1b5b33316d5c2e626d70");
   std::string text = text_report(file, {.color = true});
-  EXPECT_EQ(text.substr(0, text.find('\n')), "odd\\xFF\\x1B[31m\\\\.bmp");
+  EXPECT_EQ(text.substr(0, text.find('\n')),
+            std::string("odd\\xFF\\x1B[31m") + BACKSLASH_SHOWN + ".bmp");
 }
 
 // Only well-formed UTF-8 passes through a name: the shortest forms of each length at

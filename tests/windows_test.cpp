@@ -1,6 +1,7 @@
 // What Windows does differently from POSIX, through the built .exe commands: whole
 // statuses, CR LF console text, binary-exact files, Unicode names, mandatory locks,
-// read-only outputs, replacing outputs and Ctrl-Break.
+// read-only outputs, replacing outputs and Ctrl-Break; long, backslash-only, \\?\ and
+// drive-relative paths, links across drives, reparse points and outputs held by others.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -9,9 +10,13 @@
 #include <nlohmann/json.hpp>
 
 #include "bmp_builder.h"
+#include "kit/html_card.h"
 #include "memory_run.h"
+#include "os/relative_path.h"
+#include "os/windows/file_handles.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
+#include "whole_files.h"
 
 namespace {
 
@@ -141,6 +146,9 @@ TEST(Windows, ALockedOutputIsWaitedFor) {
   EXPECT_EQ(result.status, 0) << result.out;
   EXPECT_EQ(read_file(dir.file("out.bmp")),
             translated_bytes(text_hostile_image(), PARAMETER_VALUES));
+  // The wait is said once, so that the run does not look hung.
+  EXPECT_EQ(result.err, "palette-translate: " + dir.file("out.bmp") +
+                            " is locked by another program; waiting for it\n");
 }
 
 TEST(Windows, AReadOnlyOutputIsRefusedWithTheOpenMessage) {
@@ -190,6 +198,185 @@ TEST(Windows, CtrlBreakStopsABatchCleanly) {
   EXPECT_NE(result.out.find(" not started"), std::string::npos) << result.out;
   for (const auto& entry : std::filesystem::directory_iterator(utf8_path(dir.file("out"))))
     EXPECT_NE(entry.path().filename().string()[0], '.') << "a temporary file is left";
+}
+
+// The path with every '/' as '\', as Windows users type it.
+std::string backslashed(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+// Every picture the page links (data: pictures aside) as the file it names, on the page's
+// drive or through a file: URL on another: the files that are not there.
+std::vector<std::string> missing_linked_files(const std::string& page_path) {
+  std::vector<std::uint8_t> bytes = read_file(page_path);
+  std::string page(bytes.begin(), bytes.end());
+  std::string folder = std::filesystem::path(utf8_path(page_path)).parent_path().generic_string();
+  std::vector<std::string> missing;
+  for (const std::string& link : attribute_values(page, "src")) {
+    if (link.starts_with("data:")) continue;
+    std::string path = percent_decoded(link);
+    path = path.starts_with("file:///") ? path.substr(8) : folder + "/" + path;
+    if (!file_exists(path)) missing.push_back(link);
+  }
+  return missing;
+}
+
+// A tree deeper than 260 characters, named as made, with backslashes only and in the
+// \\?\ form, through all three commands and the report page.
+TEST(Windows, LongAndOddlySpelledPathsReachEveryCommand) {
+  temp_dir dir;
+  std::string deep = dir.path;
+  for (int i = 0; deep.size() < 320; ++i) deep += "/a-folder-with-a-long-name-" + std::to_string(i);
+  std::filesystem::create_directories(utf8_path(deep + "/in/sub"));
+  write_file(deep + "/in/sub/a.bmp", text_hostile_image());
+  std::vector<unsigned char> expected = translated_bytes(text_hostile_image(), PARAMETER_VALUES);
+  const struct {
+    const char* name;
+    std::string root;
+    std::string separator;
+  } spellings[] = {
+      {"as made", deep, "/"},
+      {"backslashes only", backslashed(deep), "\\"},
+      {"the \\\\?\\ form", "\\\\?\\" + backslashed(deep), "\\"},
+  };
+  int k = 0;
+  for (const auto& c : spellings) {
+    auto at = [&](const std::string& name) { return c.root + c.separator + name; };
+    std::string tag = std::to_string(k++);
+    std::string input = at("in" + c.separator + "sub" + c.separator + "a.bmp");
+    process_result translated =
+        run_program(TOOL, with_parameters({input, at("out" + tag + ".bmp")}));
+    EXPECT_EQ(translated.exit_code, 0) << c.name << ": " << translated.out;
+    EXPECT_EQ(read_file(deep + "/out" + tag + ".bmp"), expected) << c.name;
+    process_result inspected = run_program(INSPECT, {"--json", input});
+    EXPECT_EQ(inspected.exit_code, 0) << c.name << ": " << inspected.out;
+    process_result batch = run_program(
+        BATCH,
+        with_parameters({"--report", at("page" + tag + ".html"), at("in"), at("batch" + tag)}));
+    EXPECT_EQ(batch.exit_code, 0) << c.name << ": " << batch.err;
+    EXPECT_EQ(read_file(deep + "/batch" + tag + "/sub/a.bmp"), expected) << c.name;
+    EXPECT_EQ(missing_linked_files(deep + "/page" + tag + ".html"), std::vector<std::string>{})
+        << c.name;
+  }
+  for (const std::string& command : {TOOL, INSPECT, BATCH}) {
+    std::vector<std::uint8_t> program = read_file(command);
+    std::string text(program.begin(), program.end());
+    EXPECT_NE(text.find("<longPathAware"), std::string::npos) << command << " has no manifest";
+  }
+}
+
+// "C:" alone is the current folder of drive C:, not its root; a page on another drive
+// links its files by file: URLs that resolve, whatever case the drive letters are in.
+TEST(Windows, DriveRelativePathsAndPagesOnAnotherDrive) {
+  temp_dir dir;
+  std::filesystem::create_directories(utf8_path(dir.file("in")));
+  write_file(dir.file("in/a.bmp"), text_hostile_image());
+  std::string drive = dir.path.substr(0, 2);
+  ASSERT_EQ(drive[1], ':') << dir.path;
+  process_result run = run_program_in(
+      dir.path, BATCH, with_parameters({"--report", drive + "page.html", drive + "in", drive}));
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(read_file(dir.file("a.bmp")), translated_bytes(text_hostile_image(), PARAMETER_VALUES));
+  EXPECT_EQ(missing_linked_files(dir.file("page.html")), std::vector<std::string>{});
+
+  // Wine gives / the letter Z:, beside C: for its own tree.
+  std::string other = drive == "Z:" || drive == "z:" ? "C:/windows/temp" : "Z:/tmp";
+  std::string page = other + "/palette-page-" + std::to_string(GetCurrentProcessId()) + ".html";
+  if (!std::filesystem::is_directory(utf8_path(other))) GTEST_SKIP() << "no second drive";
+  std::string lower = dir.path;
+  lower[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(lower[0])));
+  run = run_program(BATCH, with_parameters({"--report", page, lower + "/in", dir.file("out")}));
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  std::vector<std::uint8_t> bytes = read_file(page);
+  std::string text(bytes.begin(), bytes.end());
+  EXPECT_NE(text.find("src=\"file:///"), std::string::npos) << "no file: link across drives";
+  EXPECT_EQ(missing_linked_files(page), std::vector<std::string>{});
+  std::filesystem::remove(utf8_path(page));
+  // One drive spelled in two cases is one drive: the link is relative.
+  EXPECT_EQ(relative_path_from(lower + "/pages", dir.path + "/in/a.bmp"), "../in/a.bmp");
+  EXPECT_EQ(file_link("D:/art/x.bmp"), "file:///D:/art/x.bmp");
+}
+
+// Failure lines, usage errors and inspect's header show each backslash once.
+TEST(Windows, ShownPathsHoldEachBackslashOnce) {
+  temp_dir dir;
+  std::filesystem::create_directories(utf8_path(dir.file("in")));
+  write_file(dir.file("in/broken.bmp"), {'B', 'M', 1, 2, 3});
+  write_file(dir.file("good.bmp"), text_hostile_image());
+  std::string root = backslashed(dir.path);
+  process_result batch = run_program(BATCH, with_parameters({root + "\\in", root + "\\out"}));
+  EXPECT_NE(batch.err.find(root + "\\in\\broken.bmp: "), std::string::npos) << batch.err;
+  process_result missing =
+      run_program(TOOL, with_parameters({root + "\\missing.bmp", root + "\\o.bmp"}));
+  EXPECT_NE(missing.out.find("\"" + root + "\\missing.bmp\""), std::string::npos) << missing.out;
+  process_result inspected = run_program(INSPECT, {root + "\\good.bmp"});
+  EXPECT_EQ(inspected.out.substr(0, root.size() + 9), root + "\\good.bmp") << inspected.out;
+  for (const std::string& text : {batch.err, missing.out, inspected.out})
+    EXPECT_EQ(text.find("\\\\"), std::string::npos) << text;
+}
+
+// Only name surrogates lead elsewhere: cloud-synced and deduplicated folders are walked.
+TEST(Windows, OnlySymbolicLinksAndJunctionsAreLinks) {
+  const struct {
+    const char* name;
+    DWORD tag;
+    bool link;
+  } tags[] = {
+      {"symbolic link", IO_REPARSE_TAG_SYMLINK, true},
+      {"junction", IO_REPARSE_TAG_MOUNT_POINT, true},
+      {"OneDrive, Dropbox (cloud files)", 0x9000001A, false},
+      {"cloud files, a placeholder flavour", 0x9000601A, false},
+      {"OneDrive (old)", 0x80000021, false},
+      {"deduplication", IO_REPARSE_TAG_DEDUP, false},
+      {"app execution alias", 0x8000001B, false},
+      {"Unix socket", 0x80000023, false},
+  };
+  for (const auto& c : tags) EXPECT_EQ(is_link_tag(c.tag), c.link) << c.name;
+
+  temp_dir dir;
+  std::filesystem::create_directories(utf8_path(dir.file("in/real")));
+  std::filesystem::create_directories(utf8_path(dir.file("elsewhere")));
+  write_file(dir.file("in/real/a.bmp"), text_hostile_image());
+  write_file(dir.file("elsewhere/b.bmp"), text_hostile_image());
+  process_result made =
+      run_program("cmd", {"/c", "mklink", "/J", backslashed(dir.file("in/joined")),
+                          backslashed(dir.file("elsewhere"))});
+  if (made.exit_code != 0 || !file_exists(dir.file("in/joined/b.bmp")))
+    GTEST_SKIP() << "this system made no junction: " << made.out;
+  process_result run = run_program(BATCH, with_parameters({dir.file("in"), dir.file("out")}));
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_TRUE(file_exists(dir.file("out/real/a.bmp")));
+  EXPECT_FALSE(file_exists(dir.file("out/joined/b.bmp"))) << "a junction was walked";
+}
+
+// A batch output another program holds open, or one marked read-only, fails alone, with
+// its reason; the other files are written and the held file keeps its bytes.
+TEST(Windows, BatchOutputsHeldOpenOrReadOnlyFailAlone) {
+  temp_dir dir;
+  std::filesystem::create_directories(utf8_path(dir.file("in")));
+  std::filesystem::create_directories(utf8_path(dir.file("out")));
+  for (const char* name : {"free.bmp", "held.bmp", "locked.bmp"}) {
+    write_file(dir.file(std::string("in/") + name), text_hostile_image());
+    write_file(dir.file(std::string("out/") + name), {'o', 'l', 'd'});
+  }
+  ASSERT_TRUE(
+      SetFileAttributesW(utf8_path(dir.file("out/locked.bmp")).c_str(), FILE_ATTRIBUTE_READONLY));
+  HANDLE held = CreateFileW(utf8_path(dir.file("out/held.bmp")).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  process_result run = run_program(BATCH, with_parameters({dir.file("in"), dir.file("out")}));
+  CloseHandle(held);
+  SetFileAttributesW(utf8_path(dir.file("out/locked.bmp")).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(read_file(dir.file("out/free.bmp")),
+            translated_bytes(text_hostile_image(), PARAMETER_VALUES));
+  if (read_file(dir.file("out/held.bmp")).size() != 3)
+    GTEST_SKIP() << "this system replaced a file held open without sharing (Wine)";
+  EXPECT_EQ(run.exit_code, 1) << run.err;
+  EXPECT_NE(run.err.find("held.bmp: cannot write "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("another program holds the output open"), std::string::npos) << run.err;
+  EXPECT_EQ(read_file(dir.file("out/locked.bmp")), (std::vector<unsigned char>{'o', 'l', 'd'}));
+  EXPECT_NE(run.err.find("the output is read-only"), std::string::npos) << run.err;
 }
 
 }  // namespace

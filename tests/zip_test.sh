@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows zip from a build and checks what it holds: one folder with the three
-# commands, needing no DLL but Windows' own, the manual pages as CR LF text, the README
-# and the licence.
+# commands, needing no DLL but Windows' own, each with its manifest and version, the manual
+# pages, the README, the licence and the notices of what is linked in, all as CR LF text.
 # Usage: zip_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -27,5 +27,16 @@ for command in palette-translate palette-inspect palette-batch; do
   [[ $(grep -c $'\r$' "$manual") == $(wc -l <"$manual") ]] || fail "$command.txt has a bare LF"
   ! grep -q $'\b' "$manual" || fail "$command.txt has overstrikes"
 done
-[[ -f $root/README.md && -f $root/LICENSE.txt ]] || fail "no README.md or LICENSE.txt"
+for text in README.md LICENSE.txt THIRD-PARTY-NOTICES.txt; do
+  [[ -f $root/$text ]] || fail "no $text"
+  [[ $(grep -c $'\r$' "$root/$text") == $(wc -l <"$root/$text") ]] || fail "$text has a bare LF"
+done
+for linked in winpthreads "GCC RUNTIME LIBRARY EXCEPTION" "Jean-loup Gailly"; do
+  grep -q "$linked" "$root/THIRD-PARTY-NOTICES.txt" || fail "no notice for $linked"
+done
+for command in palette-translate palette-inspect palette-batch; do
+  # The manifest and the version resource are in the file as windres put them.
+  grep -q 'longPathAware' "$root/$command.exe" || fail "$command.exe has no longPathAware manifest"
+  grep -qa 'P.r.o.d.u.c.t.V.e.r.s.i.o.n' "$root/$command.exe" || fail "$command.exe has no version"
+done
 echo "zip holds what it should"

@@ -10,6 +10,7 @@
 #include "kit/text_escape.h"
 #include "kit/text_format.h"
 #include "kit/version.h"
+#include "os/paths.h"
 #include "os/process.h"
 
 namespace {
@@ -170,8 +171,10 @@ or_failure<batch_options> parse_batch_options(int argc, char** argv) {
   if (argc - at != OPERAND_COUNT)
     return {options, usage_failure("needs IN_DIR OUT_DIR RED GREEN BLUE PERCENT, " +
                                    std::to_string(argc - at) + " given")};
-  options.in_dir = argv[at];
-  options.out_dir = argv[at + 1];
+  // Joined with names later: "D:" + "x.bmp" must stay on D:'s current folder.
+  options.in_dir = resolved_drive_path(argv[at]);
+  options.out_dir = resolved_drive_path(argv[at + 1]);
+  if (!options.report_page.empty()) options.report_page = resolved_drive_path(options.report_page);
   options.parameters = parse_parameters(argv + at + 2);
   options.parameters.compact_palette = options.compact_palette;
   options.command_line = quoted_command_line(argc, argv);

@@ -35,7 +35,6 @@ void note_stop(int signal_number) {
 }
 
 constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
-constexpr const char* CLEAR_LINE = "\r\x1b[K";
 
 struct failure_line {
   std::size_t order;  // where the file stands among the inputs; scan failures first
@@ -54,6 +53,8 @@ struct batch_state {
   const batch_options* options = nullptr;
   const input_scan* scan = nullptr;
   bool progress = false;  // a progress line on standard error, which is a terminal
+  bool escapes = false;   // ... that shows escape sequences
+  std::size_t shown = 0;  // the length of the progress line on it
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> done{0};
   std::atomic<std::size_t> failed{0};
@@ -96,15 +97,28 @@ void name_outputs(batch_state& state) {
   }
 }
 
-void print_progress(const batch_state& state) {
-  std::fprintf(stderr, "\r%zu of %zu files, %zu failed", state.done.load(),
-               state.scan->inputs.size(), state.failed.load() + state.scan->failures.size());
+// Called with the state's lock held, as every write to standard error is.
+void print_progress(batch_state& state) {
+  std::string line =
+      format("\r%zu of %zu files, %zu failed", state.done.load(), state.scan->inputs.size(),
+             state.failed.load() + state.scan->failures.size());
+  // The counts only grow, so a line never leaves the tail of a longer one.
+  (void)write_text(standard_stream::error, line);
+  state.shown = line.size() - 1;
+}
+
+// Wipes the progress line, where there is one, for the text that follows.
+std::string clear_progress(batch_state& state) {
+  if (!state.progress || state.shown == 0) return "";
+  std::string text = clearing_text(state.escapes, state.shown);
+  state.shown = 0;
+  return text;
 }
 
 void report_failure(batch_state& state, failure_line failure) {
   std::lock_guard<std::mutex> hold(state.lock);
-  std::fprintf(stderr, "%s%s: %s\n", state.progress ? CLEAR_LINE : "",
-               visible_name(failure.path).c_str(), failure.reason.c_str());
+  (void)write_text(standard_stream::error, clear_progress(state) + visible_name(failure.path) +
+                                               ": " + failure.reason + "\n");
   state.failures.push_back(std::move(failure));
 }
 
@@ -202,7 +216,7 @@ void translate_all(batch_state& state) {
       print_progress(state);
       state.finished.wait_for(hold, PROGRESS_INTERVAL);
     }
-    if (state.progress) std::fputs(CLEAR_LINE, stderr);
+    (void)write_text(standard_stream::error, clear_progress(state));
   }
   for (std::thread& worker : pool) worker.join();
 }
@@ -241,9 +255,8 @@ std::string card_section(const batch_state& state, const translated_card& entry,
   std::string page_folder = parent_of(options.report_page);
   html_card card = entry.card;
   card.title = visible_name(relative);
-  card.input_src =
-      percent_encoded(relative_path_from(page_folder, path_under(options.in_dir, relative)));
-  card.output_src = percent_encoded(
+  card.input_src = file_link(relative_path_from(page_folder, path_under(options.in_dir, relative)));
+  card.output_src = file_link(
       relative_path_from(page_folder, path_under(options.out_dir, state.outputs[entry.order])));
   return html_card_section(card, strips);
 }
@@ -290,9 +303,10 @@ or_failure<int> report_end(batch_state& state) {
   std::size_t not_started = state.scan->inputs.size() - attempted;
   std::string text = state.options->json ? json_summary(state, translated, not_started)
                                          : summary_line(state, translated, not_started);
-  if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0)
-    return fail_with<int>(BATCH_SOME_FAILED, format("palette-batch: cannot write the summary: %s\n",
-                                                    std::strerror(errno)));
+  os_status written = write_text(standard_stream::output, text);
+  if (!written.ok())
+    return fail_with<int>(BATCH_SOME_FAILED, "palette-batch: cannot write the summary: " +
+                                                 written.error->reason + "\n");
   bool all = state.failures.empty() && not_started == 0;
   if (!state.options->report_page.empty()) {
     if (step_failure page = write_report_page(state, translated)) return {0, page};
@@ -336,6 +350,14 @@ void stop_batch_on_signals() {
   on_stop_request(note_stop);
 }
 
+std::string clearing_text(bool escapes, std::size_t shown) {
+  if (escapes) return "\r\x1b[K";
+  std::string text(shown + 2, ' ');
+  text.front() = '\r';
+  text.back() = '\r';
+  return text;
+}
+
 int batch_stop_signal() {
   return stop_signal.load();
 }
@@ -349,6 +371,7 @@ or_failure<int> run_batch(const batch_options& options) {
   state.options = &options;
   state.scan = &scan;
   state.progress = is_terminal(standard_stream::error);
+  state.escapes = state.progress && console_takes_colour(standard_stream::error);
   name_outputs(state);
   for (std::size_t i = 0; i < scan.failures.size(); ++i)
     report_failure(state, {i, scan.failures[i].path, scan.failures[i].reason});

@@ -2,6 +2,9 @@
 // palette-batch's run: the folders checked, the inputs found, the files translated by a
 // pool of workers, and the end reported. Returns the command's status.
 
+#include <cstddef>
+#include <string>
+
 #include "batch/batch_options.h"
 #include "kit/failure.h"
 
@@ -15,3 +18,8 @@ void stop_batch_on_signals();
 
 // The signal that stopped the run, or 0.
 int batch_stop_signal();
+
+// What wipes a progress line of `shown` characters before the next text: the erase-line
+// sequence where the console shows such sequences, else spaces over the line (a Windows
+// console without them would print the sequence as it is).
+std::string clearing_text(bool escapes, std::size_t shown);

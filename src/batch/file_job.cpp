@@ -1,6 +1,7 @@
 #include "batch/file_job.h"
 
 #include <atomic>
+#include <cerrno>
 
 #include "kit/exit_status.h"
 #include "kit/file_names.h"
@@ -25,7 +26,7 @@ std::string temporary_path(const std::string& output_path) {
   std::string folder = parent_of(output_path);
   std::string name =
       format(".palette-batch-%ld-%u.tmp", this_process, temporary_serial.fetch_add(1));
-  return folder.empty() ? name : folder + "/" + name;
+  return joined_path(folder, name);
 }
 
 bool names_an_input(const file_job& job) {
@@ -93,6 +94,11 @@ step_failure write_through_temporary(const std::string& path, const void* first,
   std::string folder = parent_of(path);
   std::string temporary = temporary_path(path);
   os_result<int> handle = create_new_file(temporary);
+  // A file left by a run that was killed may hold the name: the next serial is tried.
+  for (int tries = 1; !handle.ok() && handle.error->code == EEXIST && tries < 100; ++tries) {
+    temporary = temporary_path(path);
+    handle = create_new_file(temporary);
+  }
   if (!handle.ok())
     return file_failed("cannot create a file in " + (folder.empty() ? "." : folder) + ": " +
                        handle.error->reason);

@@ -51,9 +51,8 @@ void scan_folder(const std::string& root, const std::string& relative, const fil
 }  // namespace
 
 std::string path_under(const std::string& folder, const std::string& relative) {
-  if (folder.empty()) return relative;
   if (relative.empty()) return folder;
-  return is_path_separator(folder.back()) ? folder + relative : folder + "/" + relative;
+  return joined_path(folder, relative);
 }
 
 input_scan scan_inputs(const std::string& root, file_identity skipped) {

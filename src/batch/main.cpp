@@ -19,7 +19,7 @@ or_failure<int> batch_files(int argc, char** argv) {
   or_failure<batch_options> parsed = parse_batch_options(argc, argv);
   if (!parsed.ok()) return {0, parsed.failed};
   if (!parsed.value.answer.empty()) {
-    std::fputs(parsed.value.answer.c_str(), stdout);
+    (void)write_text(standard_stream::output, parsed.value.answer);
     return {BATCH_ALL_TRANSLATED, std::nullopt};
   }
   stop_batch_on_signals();
@@ -40,7 +40,7 @@ int command_main(int argc, char** argv) {
   // Stopped by a signal: end as that signal would have ended the run.
   if (int signal_number = batch_stop_signal(); signal_number != 0) end_by_signal(signal_number);
   if (!status.ok()) {
-    std::fputs(status.failed->text.c_str(), stderr);
+    (void)write_text(standard_stream::error, status.failed->text);
     return status.failed->status;
   }
   return status.value;

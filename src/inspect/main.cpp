@@ -150,7 +150,7 @@ int inspect_as_page(const inspect_options& options) {
   else
     translated.report = file.found.outcome;
   std::string page = html_report(file, bytes, translated, parameters);
-  std::fputs(page.c_str(), stdout);
+  (void)write_text(standard_stream::output, page);
   return file_status(file);
 }
 
@@ -159,7 +159,7 @@ or_failure<int> inspect_files(int argc, char** argv) {
   if (!parsed.ok()) return {0, parsed.failed};
   inspect_options& options = parsed.value;
   if (!options.answer.empty()) {
-    std::fputs(options.answer.c_str(), stdout);
+    (void)write_text(standard_stream::output, options.answer);
     return {STATUS_OK, std::nullopt};
   }
   if (options.html) return {inspect_as_page(options), std::nullopt};
@@ -172,7 +172,7 @@ or_failure<int> inspect_files(int argc, char** argv) {
     if (i > 0) output += '\n';
     output += text_report(files[i], options.style);
   }
-  std::fputs(output.c_str(), stdout);
+  (void)write_text(standard_stream::output, output);
   return {status_of(files), std::nullopt};
 }
 
@@ -195,7 +195,7 @@ int command_main(int argc, char** argv) {
         shell_status(STATUS_FAILURE),
         format("palette-inspect: cannot write the report: %s\n", std::strerror(errno)));
   if (!status.ok()) {
-    std::fputs(status.failed->text.c_str(), stderr);
+    (void)write_text(standard_stream::error, status.failed->text);
     return returned_status(status.failed->status);
   }
   return returned_status(status.value);

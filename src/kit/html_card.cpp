@@ -117,6 +117,13 @@ std::string percent_encoded(const std::string& path) {
   return encoded;
 }
 
+std::string file_link(const std::string& path) {
+  bool on_a_drive = path.size() >= 3 && path[1] == ':' && path[2] == '/' &&
+                    ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  if (!on_a_drive) return percent_encoded(path);
+  return "file:///" + path.substr(0, 2) + percent_encoded(path.substr(2));
+}
+
 std::string data_uri(const char* type, const std::vector<std::uint8_t>& bytes) {
   static constexpr char DIGITS[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

@@ -36,6 +36,11 @@ std::string html_escape(const std::string& text);
 // that quotes, ampersands and bytes that are not UTF-8 reach the file they name.
 std::string percent_encoded(const std::string& path);
 
+// A link from the page to a file, given as relative_path_from gives it: percent-encoded,
+// and a path on another drive ("D:/art/x.bmp") as a file: URL, which a bare "D:" would not
+// be (a browser would take it for a scheme or for a name in the page's folder).
+std::string file_link(const std::string& path);
+
 // The bytes as a data: URI of the given type.
 std::string data_uri(const char* type, const std::vector<std::uint8_t>& bytes);
 

@@ -1,6 +1,7 @@
 #include "kit/text_escape.h"
 
 #include "kit/text_format.h"
+#include "os/paths.h"
 
 namespace {
 
@@ -69,7 +70,8 @@ std::string visible_name(const std::string& name) {
     if (length == 0 || c < 0x20 || c == 0x7F) {
       text += format("\\x%02X", c);
       length = 1;
-    } else if (c == '\\') {
+    } else if (c == '\\' && !is_path_separator(c)) {
+      // Doubled where it could be taken for an escape; on Windows it separates folders.
       text += "\\\\";
     } else {
       text.append(name, at, length);

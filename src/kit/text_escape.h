@@ -14,5 +14,6 @@ std::string json_string(const std::string& value);
 std::string json_path_member(const std::string& path);
 
 // Control characters, backslashes and bytes that are not UTF-8 as visible escapes
-// (\xNN, \\); everything else as it is.
+// (\xNN, \\); everything else as it is. On Windows a backslash separates folders and is
+// shown as itself.
 std::string visible_name(const std::string& name);

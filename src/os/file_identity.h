@@ -11,6 +11,7 @@
 struct file_identity {
   std::uint64_t device = 0;
   std::uint64_t number = 0;
+  std::uint64_t number_high = 0;  // Windows' 128-bit file IDs (ReFS, Dev Drive): the rest
   friend auto operator<=>(const file_identity&, const file_identity&) = default;
 };
 

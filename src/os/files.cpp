@@ -32,6 +32,7 @@ void close_read_file(opened_file& file) {
 os_status write_and_close(int handle, const void* first, std::size_t first_length,
                           const void* second, std::size_t second_length) {
   os_status written = write_blocks(handle, first, first_length, second, second_length);
+  if (written.ok()) written = flush_to_disk(handle);
   os_status closed = close_handle(handle);
   return written.ok() ? closed : written;
 }

@@ -43,6 +43,9 @@ os_status truncate_file(int handle);
 // locks fails it; the caller decides whether its output may go on without one.
 os_status lock_exclusively(int handle);
 
+// The same lock if it can be had at once: false where another program holds the file.
+os_result<bool> lock_at_once(int handle);
+
 // Fails where the system reports a failure at the close (a write that never landed).
 os_status close_handle(int handle);
 
@@ -79,8 +82,15 @@ void close_read_file(opened_file& file);
 os_result<int> create_new_file(const std::string& path);
 
 // write_blocks from the start of a new file, then closes it: the first failure of the two.
+// On Windows the data is flushed to the disk first, so that a power cut after a rename
+// cannot leave a file of zeros under the output's name. (Linux file systems write a
+// file's data before a rename over another file lands.)
 os_status write_and_close(int handle, const void* first, std::size_t first_length,
                           const void* second, std::size_t second_length);
+
+// Makes the file's data durable before a rename: FlushFileBuffers on Windows, nothing
+// elsewhere (see write_and_close).
+os_status flush_to_disk(int handle);
 
 // Puts `from` in the place of `to` in one step: `to` is the old file or the new one.
 os_status replace_file(const std::string& from, const std::string& to);

@@ -22,6 +22,18 @@ std::string parent_of(const std::string& path) {
   return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
+std::string joined_path(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (is_path_separator(folder.back())) return folder + name;
+  return folder + PATH_SEPARATOR + name;
+}
+
+#ifndef _WIN32
+std::string resolved_drive_path(const std::string& path) {
+  return path;
+}
+#endif
+
 std::string name_key(const std::string& name) {
 #ifdef _WIN32
   std::string key = name;

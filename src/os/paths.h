@@ -7,6 +7,22 @@
 // a backslash also separates, and a name in a drive's root, "C:\name", gives "C:\".
 std::string parent_of(const std::string& path);
 
+// The separator the platform writes between a folder and a name: '/', or on Windows '\\'.
+constexpr char PATH_SEPARATOR =
+#ifdef _WIN32
+    '\\';
+#else
+    '/';
+#endif
+
+// The name inside the folder; "" for a folder leaves the name as it is.
+std::string joined_path(const std::string& folder, const std::string& name);
+
+// On Windows, a path on a drive with no separator after the colon ("D:", "D:x") lies in
+// that drive's current folder: its full path, as Windows resolves it. Every other path,
+// and every path elsewhere, as it is.
+std::string resolved_drive_path(const std::string& path);
+
 // '/', and on Windows the backslash too.
 bool is_path_separator(char c);
 

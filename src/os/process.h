@@ -2,6 +2,10 @@
 // The process and its console, as the commands meet them: set-up, terminal detection,
 // processors, signals.
 
+#include <string>
+
+#include "os/os_result.h"
+
 // Makes the process safe to run from any shell or script, before anything is opened:
 // - descriptors 0, 1 and 2 are open (on /dev/null where they were closed), so that no
 //   file the tool opens becomes standard output and receives console text;
@@ -17,6 +21,11 @@ void ignore_broken_pipes();
 enum class standard_stream { output, error };
 
 bool is_terminal(standard_stream stream);
+
+// Writes the text to the stream and flushes it. On a Windows console each line goes in
+// one call, as UTF-16, so that no character is split between writes; elsewhere the bytes
+// go as they are (with CR LF line ends on Windows).
+os_status write_text(standard_stream stream, const std::string& text);
 
 // Whether the stream is a terminal that shows colour sequences; on Windows the console is
 // asked to interpret them, which older consoles refuse.

@@ -6,6 +6,7 @@
 #include "kit/exit_status.h"
 #include "kit/text_format.h"
 #include "os/memory.h"
+#include "os/process.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ failure allocation_failure(long size) {
 }
 
 int print_failure(const failure& failed) {
-  std::fputs(failed.text.c_str(), stdout);
+  (void)write_text(standard_stream::output, failed.text);
   return failed.status;
 }
 

@@ -10,6 +10,7 @@
 #include "kit/file_names.h"
 #include "kit/number_parse.h"
 #include "kit/refusal_words.h"
+#include "kit/text_escape.h"
 #include "kit/text_format.h"
 #include "kit/version.h"
 #include "os/file_identity.h"
@@ -72,8 +73,14 @@ failure same_file(const char* path) {
 or_failure<int> open_output(int input, const char* path) {
   or_failure<int> output = checked_open(path, OPEN_OUTPUT_MODE);
   if (!output.ok()) return output;
-  // A file system without locks still gets its output.
-  (void)lock_exclusively(output.value);
+  // A file system without locks still gets its output. A wait is said, once, so that a
+  // run held by another program's lock does not look hung.
+  os_result<bool> locked = lock_at_once(output.value);
+  if (locked.ok() && !locked.value) {
+    (void)write_text(standard_stream::error, "palette-translate: " + visible_name(path) +
+                                                 " is locked by another program; waiting for it\n");
+    (void)lock_exclusively(output.value);
+  }
   os_result<bool> same = same_open_file(input, output.value);
   // Where it cannot be told, the output is not cut: it may be the input.
   if (!same.ok() || same.value) return {-1, same_file(path)};
@@ -161,9 +168,9 @@ run_end run_steps(int argc, char** argv) {
 
 int run_translation(int argc, char** argv) {
   prepare_process();
-  std::fputs(BANNER, stdout);
+  (void)write_text(standard_stream::output, BANNER);
   run_end end = run_steps(argc, argv);
   if (!end.ok()) return print_failure(*end.failed);
-  std::fputs(end.value.c_str(), stdout);
+  (void)write_text(standard_stream::output, end.value);
   return STATUS_OK;
 }

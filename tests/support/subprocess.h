@@ -55,6 +55,16 @@ struct temp_dir {
 
 bool file_exists(const std::string& path);
 
+// The separator palette-batch joins names with, and shows them with: '/', or on Windows
+// '\\'.
+extern const char* const JOIN;
+
+// A backslash in a shown name: doubled, or on Windows, where it separates, single.
+extern const char* const BACKSLASH_SHOWN;
+
+// folder/relative as palette-batch joins them: every '/' of the relative part as JOIN.
+std::string batch_joined(const std::string& folder, const std::string& relative);
+
 // A bash script in a child, its standard output and status captured.
 process_result run_shell(const std::string& script);
 

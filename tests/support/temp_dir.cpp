@@ -25,3 +25,17 @@ temp_dir::~temp_dir() {
 bool file_exists(const std::string& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(utf8_path(path)));
 }
+
+#ifdef _WIN32
+const char* const JOIN = "\\";
+const char* const BACKSLASH_SHOWN = "\\";
+#else
+const char* const JOIN = "/";
+const char* const BACKSLASH_SHOWN = "\\\\";
+#endif
+
+std::string batch_joined(const std::string& folder, const std::string& relative) {
+  std::string joined = folder + JOIN;
+  for (char c : relative) joined += c == '/' ? std::string(JOIN) : std::string(1, c);
+  return joined;
+}

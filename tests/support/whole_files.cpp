@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "image/byte_order.h"
 
@@ -50,4 +51,25 @@ std::vector<std::uint8_t> patched32(std::vector<std::uint8_t> bytes, std::size_t
 
 int pick(std::mt19937& random, int low, int high) {
   return std::uniform_int_distribution<int>(low, high)(random);
+}
+
+std::vector<std::string> attribute_values(const std::string& page, const std::string& name) {
+  std::vector<std::string> values;
+  std::regex pattern(" " + name + "=\"([^\"]*)\"");
+  for (std::sregex_iterator it(page.begin(), page.end(), pattern), end; it != end; ++it)
+    values.push_back((*it)[1]);
+  return values;
+}
+
+std::string percent_decoded(const std::string& link) {
+  std::string decoded;
+  for (std::size_t i = 0; i < link.size(); ++i) {
+    if (link[i] == '%' && i + 2 < link.size()) {
+      decoded += static_cast<char>(std::stoi(link.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      decoded += link[i];
+    }
+  }
+  return decoded;
 }

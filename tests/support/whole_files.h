@@ -28,3 +28,9 @@ std::vector<std::uint8_t> patched32(std::vector<std::uint8_t> bytes, std::size_t
 
 // A whole number from low to high, both included.
 int pick(std::mt19937& random, int low, int high);
+
+// Every value of the attribute `name` in a page, in order.
+std::vector<std::string> attribute_values(const std::string& page, const std::string& name);
+
+// A link's %XX escapes decoded.
+std::string percent_decoded(const std::string& link);

@@ -68,6 +68,14 @@ os_status lock_exclusively(int handle) {
   return done();
 }
 
+os_result<bool> lock_at_once(int handle) {
+  while (io_system.flock(handle, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) return {false, {}};
+    if (errno != EINTR) return failed_with<bool>(errno_error("flock", errno));
+  }
+  return {true, {}};
+}
+
 os_status close_handle(int handle) {
   return io_system.close(handle) == 0 ? done() : errno_failure("close");
 }
@@ -127,6 +135,10 @@ os_result<int> create_new_file(const std::string& path) {
   int handle = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (handle < 0) return failed_with<int>(errno_error("open", errno));
   return {handle, {}};
+}
+
+os_status flush_to_disk(int /*handle*/) {
+  return done();
 }
 
 os_status replace_file(const std::string& from, const std::string& to) {

@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,13 @@ void ignore_broken_pipes() {
 
 bool is_terminal(standard_stream stream) {
   return isatty(stream == standard_stream::output ? STDOUT_FILENO : STDERR_FILENO) != 0;
+}
+
+os_status write_text(standard_stream stream, const std::string& text) {
+  std::FILE* file = stream == standard_stream::output ? stdout : stderr;
+  if (std::fputs(text.c_str(), file) < 0 || std::fflush(file) != 0)
+    return failed_with(errno_error("write", errno));
+  return {};
 }
 
 bool console_takes_colour(standard_stream stream) {

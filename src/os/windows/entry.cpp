@@ -16,6 +16,14 @@ void restore_console_code_page() {
   SetConsoleOutputCP(console_code_page);
 }
 
+// Ctrl-C, Ctrl-Break and closing the window end a command without its atexit calls: the
+// code page comes back here first. Passed on (FALSE), so the event ends the process as
+// before, or reaches palette-batch's own handler, registered later and so asked first.
+BOOL WINAPI restore_at_console_event(DWORD /*event*/) {
+  restore_console_code_page();
+  return FALSE;
+}
+
 // Messages carry names in UTF-8; a console shows them right only in its UTF-8 code page,
 // which is the console's and not the process's, so the user's own comes back at exit.
 void use_utf8_console() {
@@ -23,6 +31,7 @@ void use_utf8_console() {
   console_code_page = GetConsoleOutputCP();
   if (console_code_page == CP_UTF8 || !SetConsoleOutputCP(CP_UTF8)) return;
   std::atexit(restore_console_code_page);
+  SetConsoleCtrlHandler(restore_at_console_event, TRUE);
 }
 
 }  // namespace

@@ -36,11 +36,11 @@ bool has_kind(int handle, unsigned kind) {
 }
 
 int open_wide(const std::string& path, int flags) {
-  return _wopen(wide_text(path).c_str(), flags | _O_NOINHERIT, CREATED_FILE_PERMISSION);
+  return _wopen(system_path(path).c_str(), flags | _O_NOINHERIT, CREATED_FILE_PERMISSION);
 }
 
 bool is_folder(const std::string& path) {
-  DWORD attributes = GetFileAttributesW(wide_text(path).c_str());
+  DWORD attributes = GetFileAttributesW(system_path(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -96,6 +96,15 @@ os_status lock_exclusively(int handle) {
   return failed_with(last_error("LockFileEx"));
 }
 
+os_result<bool> lock_at_once(int handle) {
+  OVERLAPPED whole_file{};
+  if (LockFileEx(system_handle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                 MAXDWORD, MAXDWORD, &whole_file))
+    return {true, {}};
+  if (GetLastError() == ERROR_LOCK_VIOLATION) return {false, {}};
+  return failed_with<bool>(last_error("LockFileEx"));
+}
+
 os_status close_handle(int handle) {
   return _close(handle) == 0 ? done() : errno_failure("_close");
 }
@@ -132,18 +141,53 @@ os_result<int> create_new_file(const std::string& path) {
   return {handle, {}};
 }
 
+os_status flush_to_disk(int handle) {
+  if (FlushFileBuffers(system_handle(handle))) return done();
+  return failed_with(last_error("FlushFileBuffers"));
+}
+
+namespace {
+
+// Virus scanners and indexers hold a new or replaced file for a moment: a refused
+// replacement is tried again after 50, 100, 200 and 400 ms.
+constexpr int REPLACE_RETRIES = 4;
+
+bool is_read_only(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+}  // namespace
+
+// Windows refuses to replace a file another program holds open or one marked read-only,
+// in its own words for neither: the reason says which.
 os_status replace_file(const std::string& from, const std::string& to) {
-  if (MoveFileExW(wide_text(from).c_str(), wide_text(to).c_str(), MOVEFILE_REPLACE_EXISTING))
-    return done();
-  return failed_with(last_error("MoveFileExW"));
+  std::wstring source = system_path(from);
+  std::wstring target = system_path(to);
+  // Asked first, as the system's refusal says only "access denied", and not every system
+  // that serves Windows programs refuses.
+  if (is_read_only(target))
+    return failed_with({"MoveFileExW", ERROR_ACCESS_DENIED, "the output is read-only"});
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return done();
+    os_error refused = last_error("MoveFileExW");
+    if (refused.code != ERROR_ACCESS_DENIED && refused.code != ERROR_SHARING_VIOLATION &&
+        refused.code != ERROR_LOCK_VIOLATION)
+      return failed_with(std::move(refused));
+    if (attempt == REPLACE_RETRIES) {
+      refused.reason = "another program holds the output open (" + refused.reason + ")";
+      return failed_with(std::move(refused));
+    }
+    Sleep(50u << attempt);
+  }
 }
 
 os_status remove_file(const std::string& path) {
-  return _wunlink(wide_text(path).c_str()) == 0 ? done() : errno_failure("_wunlink");
+  return _wunlink(system_path(path).c_str()) == 0 ? done() : errno_failure("_wunlink");
 }
 
 os_status make_folders(const std::string& folder) {
-  std::wstring wide = wide_text(folder);
+  std::wstring wide = system_path(folder);
   if (folder.empty() || _wmkdir(wide.c_str()) == 0 || errno == EEXIST) return done();
   if (errno != ENOENT) return errno_failure("_wmkdir");
   os_status parent = make_folders(parent_of(folder));

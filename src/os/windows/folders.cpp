@@ -1,4 +1,5 @@
 #include "os/folders.h"
+#include "os/paths.h"
 
 #include "os/windows/file_handles.h"
 #include "os/windows/wide_text.h"
@@ -8,7 +9,10 @@
 os_result<std::vector<folder_entry>> list_folder(const std::string& path) {
   std::vector<folder_entry> entries;
   WIN32_FIND_DATAW found{};
-  std::wstring pattern = wide_text(path) + L"\\*";
+  std::wstring pattern = system_path(path);
+  // In the \\?\ form a doubled separator would be part of a name.
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
   HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                    nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (search == INVALID_HANDLE_VALUE) {
@@ -32,7 +36,7 @@ bool is_resolved(const folder_entry& entry) {
 }
 
 os_status classify_entry(const std::string& path, folder_entry& entry) {
-  DWORD own = GetFileAttributesW(wide_text(path).c_str());
+  DWORD own = GetFileAttributesW(system_path(path).c_str());
   if (own == INVALID_FILE_ATTRIBUTES) return failed_with(last_error("GetFileAttributesW"));
   entry.kind = entry_kind::other;
   DWORD attributes = 0;
@@ -41,8 +45,17 @@ os_status classify_entry(const std::string& path, folder_entry& entry) {
   if (!named.ok()) return {};
   entry.identity = named.value;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {};
-  // Symbolic links and junctions to folders are reparse points.
-  entry.kind =
-      (own & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? entry_kind::linked_folder : entry_kind::folder;
+  entry.kind = entry_kind::folder;
+  if ((own & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return {};
+  // A folder whose tag cannot be read stays unwalked, as a link would.
+  os_result<DWORD> tag = reparse_tag_of(path);
+  if (!tag.ok() || is_link_tag(tag.value)) entry.kind = entry_kind::linked_folder;
   return {};
+}
+
+std::string resolved_drive_path(const std::string& path) {
+  bool on_drive = path.size() >= 2 && path[1] == ':' &&
+                  ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  if (!on_drive || (path.size() > 2 && is_path_separator(path[2]))) return path;
+  return utf8_text(full_path(wide_text(path)).c_str());
 }

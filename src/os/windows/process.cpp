@@ -5,10 +5,14 @@
 #include <windows.h>
 
 #include <bit>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+
+#include "os/windows/file_handles.h"
+#include "os/windows/wide_text.h"
 
 namespace {
 
@@ -55,6 +59,28 @@ bool is_terminal(standard_stream stream) {
   return GetConsoleMode(stream_handle(stream), &mode) != 0;
 }
 
+os_status write_text(standard_stream stream, const std::string& text) {
+  std::FILE* file = stream == standard_stream::output ? stdout : stderr;
+  DWORD mode = 0;
+  HANDLE console = stream_handle(stream);
+  if (!GetConsoleMode(console, &mode)) {
+    if (std::fputs(text.c_str(), file) < 0 || std::fflush(file) != 0)
+      return failed_with(errno_error("write", errno));
+    return {};
+  }
+  std::fflush(file);
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    end = end == std::string::npos ? text.size() : end + 1;
+    std::wstring line = wide_text(text.substr(at, end - at));
+    DWORD written = 0;
+    if (!WriteConsoleW(console, line.data(), static_cast<DWORD>(line.size()), &written, nullptr))
+      return failed_with(last_error("WriteConsoleW"));
+    at = end;
+  }
+  return {};
+}
+
 bool console_takes_colour(standard_stream stream) {
   HANDLE console = stream_handle(stream);
   DWORD mode = 0;
@@ -67,7 +93,13 @@ const char* environment_value(const char* name) {
   return std::getenv(name);
 }
 
+// Past 64 processors Windows makes groups of them, and a process's affinity mask covers
+// only its own group; Windows 11 runs a process's threads on every group.
 unsigned processors_available() {
+  if (GetActiveProcessorGroupCount() > 1) {
+    DWORD all = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+    if (all > 0) return static_cast<unsigned>(all);
+  }
   DWORD_PTR process_mask = 0;
   DWORD_PTR system_mask = 0;
   if (GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask) && process_mask != 0)

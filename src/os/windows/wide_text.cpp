@@ -20,6 +20,42 @@ std::string utf8_text(const wchar_t* text) {
   return utf8;
 }
 
+namespace {
+
+constexpr std::size_t LONGEST_USUAL_FOLDER = MAX_PATH - 12;
+
+bool starts_with(const std::wstring& text, const wchar_t* prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+}  // namespace
+
+std::wstring full_path(const std::wstring& path) {
+  DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring full(needed, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.resize(length);
+  return full;
+}
+
+std::wstring system_path(const std::string& path) {
+  std::wstring wide = wide_text(path);
+  if (starts_with(wide, L"\\\\?\\")) {
+    for (wchar_t& c : wide) {
+      if (c == L'/') c = L'\\';
+    }
+    return wide;
+  }
+  // Devices (\\.\) and short paths go as they are.
+  if (starts_with(wide, L"\\\\.\\") || wide.empty()) return wide;
+  std::wstring full = full_path(wide);
+  if (full.size() < LONGEST_USUAL_FOLDER) return wide;
+  if (starts_with(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 std::string windows_reason(DWORD error) {
   wchar_t* message = nullptr;
   DWORD length = FormatMessageW(
