@@ -108,18 +108,20 @@ struct rle_target {
   std::uint8_t* claim(std::uint64_t shown) {
     std::uint64_t at = y * stride + x;
     if (shown == 0) return pixels;
-    std::memset(pixels + cleared, 0, at - cleared);
+    std::memset(pixels + cleared, 0, static_cast<std::size_t>(at - cleared));
     cleared = at + shown;
     return pixels + at;
   }
-  void clear_rest() { std::memset(pixels + cleared, 0, rows * stride - cleared); }
+  void clear_rest() {
+    std::memset(pixels + cleared, 0, static_cast<std::size_t>(rows * stride - cleared));
+  }
 };
 
 void put_run(rle_target& target, std::uint8_t count, std::uint8_t value) {
   std::uint64_t shown = target.visible(count);
   std::uint8_t* at = target.claim(shown);
   if (!target.nibbles) {
-    std::memset(at, value, shown);
+    std::memset(at, value, static_cast<std::size_t>(shown));
   } else {
     for (std::uint64_t i = 0; i < shown; ++i)
       at[i] = (i & 1) != 0 ? value & 0x0F : static_cast<std::uint8_t>(value >> 4);
@@ -134,7 +136,7 @@ void put_literal(rle_target& target, std::uint8_t count, const std::uint8_t* dat
   std::uint64_t shown = target.visible(std::min<std::uint64_t>(count, present));
   std::uint8_t* at = target.claim(shown);
   if (!target.nibbles) {
-    std::memcpy(at, data, shown);
+    std::memcpy(at, data, static_cast<std::size_t>(shown));
   } else {
     for (std::uint64_t i = 0; i < shown; ++i) {
       std::uint8_t byte = data[i / 2];

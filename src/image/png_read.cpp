@@ -330,7 +330,7 @@ refusal decode_in_place(inflate_stream& stream, const pass_target& target) {
 refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_target& target) {
   if (depth == 8 && target.pass.dx == 1 && target.pass.dy == 1)
     return decode_in_place(stream, target);
-  std::size_t length = png::row_bytes(target.width, depth);
+  auto length = static_cast<std::size_t>(png::row_bytes(target.width, depth));
   // The filter byte, then the row; the row above beside it, zeros above the first.
   std::vector<std::uint8_t> line(1 + length);
   std::vector<std::uint8_t> above(length, 0);

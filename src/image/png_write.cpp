@@ -79,8 +79,8 @@ deflate_source filtered_rows(const work_image& image) {
   std::size_t line_length = width + 1;
   std::uint32_t rows = image.header.rows;
   bool bottom_up = image.header.height > 0;
-  auto fill = [&image, width, line_length, rows, bottom_up](std::size_t from, std::size_t to,
-                                                            std::uint8_t* dest) {
+  auto fill = [&image, line_length, rows, bottom_up](std::size_t from, std::size_t to,
+                                                     std::uint8_t* dest) {
     while (from < to) {
       std::size_t line = from / line_length;
       std::size_t column = from % line_length;

@@ -70,7 +70,7 @@ std::string visible_name(const std::string& name) {
     if (length == 0 || c < 0x20 || c == 0x7F) {
       text += format("\\x%02X", c);
       length = 1;
-    } else if (c == '\\' && !is_path_separator(c)) {
+    } else if (c == '\\' && !is_path_separator('\\')) {
       // Doubled where it could be taken for an escape; on Windows it separates folders.
       text += "\\\\";
     } else {

@@ -33,7 +33,9 @@ struct literal_image {
   std::array<std::uint8_t, ENTRIES> alpha{};  // the output's, 255 where the tool fills it
   std::uint64_t draws = 0;
 
-  std::uint8_t byte(std::uint64_t at) const { return at < bytes.size() ? bytes[at] : 0; }
+  std::uint8_t byte(std::uint64_t at) const {
+    return at < bytes.size() ? bytes[static_cast<std::size_t>(at)] : 0;
+  }
   std::size_t width() const { return static_cast<std::size_t>(header.width); }
   std::size_t at(std::size_t row, std::size_t col) const { return row * header.stride + col; }
   std::uint8_t input_pixel(std::size_t row, std::size_t col) const {

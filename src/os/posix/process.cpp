@@ -54,10 +54,15 @@ const char* environment_value(const char* name) {
 }
 
 unsigned processors_available() {
+#ifdef __EMSCRIPTEN__
+  // WebAssembly without shared memory has one thread.
+  return 1;
+#else
   cpu_set_t set;
   if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
   unsigned count = std::thread::hardware_concurrency();
   return count == 0 ? 1 : count;
+#endif
 }
 
 long process_id() {

@@ -1,0 +1,106 @@
+// The web build's speed against the native build's, on this machine (figures, not a test):
+// the sprite sheet W1 (8192 x 8192, tolerances 255, 30 %) and a folder of small sprites
+// (W7's 64 x 64 sprites), by the native commands, the Node commands and in Chromium (the
+// translate module in a page for W1; the whole page, cards and all, for the sprites).
+// Usage: node bench/web_bench.js WEB_BUILD NATIVE_BIN SHEET.bmp SPRITE_DIR [FOLDERS]
+//   SHEET.bmp and SPRITE_DIR come from bench-translate (sheet.bmp, sprites/); FOLDERS of
+//   the sprite folders are used (30 of 100: 3,000 sprites).
+'use strict';
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const {execFileSync} = require('child_process');
+
+const [webBuild, nativeBin, sheet, spriteDir, folderCount] = process.argv.slice(2).map(
+    (a, i) => (i < 4 ? path.resolve(a) : a));
+const folders = Number(folderCount || 30);
+const puppeteer = require(path.join(webBuild, 'npm/node_modules/puppeteer-core'));
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'palette-web-bench-'));
+
+function median(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  return sorted[Math.floor(sorted.length / 2)];
+}
+
+function timed(command, args, runs) {
+  const seconds = [];
+  for (let i = 0; i < runs; ++i) {
+    const start = process.hrtime.bigint();
+    try {
+      execFileSync(command, args, {stdio: 'ignore'});
+    } catch (e) {
+      // palette-batch ends 1 where a file fails; the time still counts.
+    }
+    seconds.push(Number(process.hrtime.bigint() - start) / 1e9);
+  }
+  return median(seconds);
+}
+
+// A folder of copies of the first FOLDERS sprite folders.
+const sprites = path.join(work, 'sprites');
+fs.mkdirSync(sprites);
+const chosen = fs.readdirSync(spriteDir).sort().slice(0, folders);
+for (const folder of chosen) fs.cpSync(path.join(spriteDir, folder), path.join(sprites, folder), {recursive: true});
+let count = 0;
+for (const folder of chosen) count += fs.readdirSync(path.join(sprites, folder)).length;
+
+const node = process.execPath;
+const sheetArgs = (tool) => [...tool, sheet, path.join(work, 'out.bmp'), '255', '255', '255', '30'];
+const batchArgs = (tool, extra) => [...tool, ...extra, sprites, path.join(work, 'batch-out'), '40', '40', '40', '30'];
+const w1Native = timed(path.join(nativeBin, 'palette-translate'), sheetArgs([]).slice(0), 5);
+const w1Node = timed(node, sheetArgs([path.join(webBuild, 'src/palette-translate.js')]), 5);
+const batchNative1 = timed(path.join(nativeBin, 'palette-batch'), batchArgs([], ['-j1']), 3);
+const batchNative = timed(path.join(nativeBin, 'palette-batch'), batchArgs([], []), 3);
+const batchNode = timed(node, batchArgs([path.join(webBuild, 'src/palette-batch.js')], []), 3);
+
+(async () => {
+  const browser = await puppeteer.launch({executablePath: '/usr/bin/chromium', headless: true,
+                                         args: ['--no-sandbox'], protocolTimeout: 900000});
+  // W1 in Chromium: the translate module on the main thread of a page, the sheet chosen.
+  const benchPage = path.join(work, 'bench.html');
+  fs.writeFileSync(benchPage, '<!doctype html><input id=f type=file><script src="' +
+                   path.join(webBuild, 'src/palette-translate-module.js') + '"></script>');
+  const page = await browser.newPage();
+  await page.goto('file://' + benchPage);
+  await (await page.$('#f')).uploadFile(sheet);
+  const w1Chromium = await page.evaluate(async () => {
+    const bytes = new Uint8Array(await document.getElementById('f').files[0].arrayBuffer());
+    const module = await createPaletteTranslate({stdout: () => {}, stderr: () => {}});
+    module.FS.writeFile('/in.bmp', bytes);
+    const seconds = [];
+    for (let i = 0; i < 5; ++i) {
+      const start = performance.now();
+      module.callMain(['/in.bmp', '/out.bmp', '255', '255', '255', '30']);
+      seconds.push((performance.now() - start) / 1000);
+      module.FS.unlink('/out.bmp');
+    }
+    return seconds.sort((a, b) => a - b)[2];
+  });
+  // The sprites through the whole page: cards, downloads, zip-ready.
+  const web = await browser.newPage();
+  await web.goto('file://' + path.join(webBuild, 'palette-web.html'));
+  const start = Date.now();
+  await (await web.$('#folder')).uploadFile(sprites);
+  await web.waitForFunction(() => document.body.dataset.state === 'done' &&
+                                  document.querySelectorAll('.result').length > 0,
+                            {timeout: 600000, polling: 200});
+  const pageSeconds = (Date.now() - start) / 1000;
+  const metrics = await web.metrics();
+  const cards = await web.$$eval('.result', (all) => all.length);
+  await browser.close();
+  fs.rmSync(work, {recursive: true, force: true});
+  const ms = (s) => (s * 1000).toFixed(0) + ' ms';
+  console.log(`W1 sprite sheet 8192 x 8192, 255, 30 % (medians of 5)`);
+  console.log(`  native palette-translate   ${ms(w1Native)}`);
+  console.log(`  Node palette-translate     ${ms(w1Node)} (${(w1Node / w1Native).toFixed(1)} x native)`);
+  console.log(`  Chromium, the module alone ${ms(w1Chromium)} (${(w1Chromium / w1Native).toFixed(1)} x native, no file I/O)`);
+  console.log(`${count} sprites of 64 x 64 in ${folders} folders, 40, 30 % (medians of 3)`);
+  console.log(`  native palette-batch -j1   ${ms(batchNative1)}; on every processor ${ms(batchNative)}`);
+  console.log(`  Node palette-batch         ${ms(batchNode)} (${(batchNode / batchNative1).toFixed(1)} x native -j1)`);
+  console.log(`  the page in Chromium       ${ms(pageSeconds)} for ${cards} cards; JS heap ` +
+              `${(metrics.JSHeapUsedSize / 1048576).toFixed(0)} MiB used of ` +
+              `${(metrics.JSHeapTotalSize / 1048576).toFixed(0)} MiB`);
+})().catch((error) => {
+  console.log(error);
+  process.exit(1);
+});

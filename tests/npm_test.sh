@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs the packed npm package into a temporary prefix, as a user does with
+# npm install -g, and checks its three commands against the native build with
+# same_outputs.sh, and its JavaScript API against the native bytes and --json.
+# Usage: npm_test.sh TARBALL NATIVE_BIN     (exits 77, skipped, without a native build)
+set -euo pipefail
+tarball=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+native=$2
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [[ ! -x $native/palette-translate ]]; then
+  echo "skipped: no native build in $native to compare with (cmake -S . -B build/plain)"
+  exit 77
+fi
+native=$(cd "$native" && pwd)
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+npm install -g --prefix "$prefix" --no-audit --no-fund --silent "$tarball"
+for command in palette-translate palette-inspect palette-batch; do
+  [[ -x $prefix/bin/$command ]] || { echo "no $command on the path after install"; exit 1; }
+done
+"$root/tests/same_outputs.sh" "$native" "$prefix/bin" node
+
+# The API: a bitmap's bytes and a refusal as the native command gives them, and inspect's
+# object as --json prints it.
+"$native/palette-translate" "$root/docs/sample.bmp" "$prefix/native.bmp" 40 40 40 30 >/dev/null
+"$native/palette-inspect" --json "$root/docs/sample.bmp" >"$prefix/native.json" || true
+PACKAGE="$prefix/lib/node_modules/quorl-palette-translation" ROOT="$root" PREFIX="$prefix" node -e '
+const {translate, inspect} = require(process.env.PACKAGE);
+const fs = require("fs");
+const assert = require("assert");
+(async () => {
+  const sample = fs.readFileSync(process.env.ROOT + "/docs/sample.bmp");
+  const done = await translate(sample, {red: 40, green: 40, blue: 40, percent: 30});
+  assert.strictEqual(done.status, 0);
+  assert.ok(Buffer.from(done.output).equals(fs.readFileSync(process.env.PREFIX + "/native.bmp")));
+  const refused = await translate(Buffer.from("BM12"));
+  assert.strictEqual(refused.status, -2);
+  assert.strictEqual(refused.output, null);
+  assert.match(refused.text, /Not a bitmap: the file is shorter than its headers/);
+  const png = await translate(sample, {outputFormat: "png"});
+  assert.deepStrictEqual([...png.output.subarray(0, 8)], [137, 80, 78, 71, 13, 10, 26, 10]);
+  const facts = await inspect(sample);
+  const native = JSON.parse(fs.readFileSync(process.env.PREFIX + "/native.json", "utf8"));
+  delete facts.files[0].path;
+  delete native.files[0].path;
+  assert.deepStrictEqual(facts, native);
+  console.log("the API gives the native bytes, refusals and --json object");
+})().catch((error) => { console.log(error); process.exit(1); });
+'

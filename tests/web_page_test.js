@@ -1,0 +1,194 @@
+// The page in headless Chromium, as a user has it: opened from disk, a folder of fixtures
+// chosen (nested folders, a refused file, a non-ASCII name, PNG and BMP, a file that is no
+// image), every card shown, every output and the zip downloaded; each output must be the
+// native build's, and the screenshot must show slot 5 yellow in a palette strip.
+// Usage: node web_page_test.js PAGE NPM_DIR NATIVE_BIN FIXTURES SCREENSHOT
+// Exits 77 (skipped) where there is no chromium.
+'use strict';
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const {execFileSync} = require('child_process');
+
+const [pageFile, npmDir, nativeBin, fixtures, screenshot] = process.argv.slice(2).map((p) => path.resolve(p));
+const CHROMIUM = '/usr/bin/chromium';
+if (!fs.existsSync(CHROMIUM)) {
+  console.log('skipped: no chromium (apt-get install -y chromium)');
+  process.exit(77);
+}
+if (!fs.existsSync(path.join(nativeBin, 'palette-translate'))) {
+  console.log('skipped: no native build in ' + nativeBin + ' to compare with');
+  process.exit(77);
+}
+const puppeteer = require(path.join(npmDir, 'node_modules/puppeteer-core'));
+const fflate = require(path.join(npmDir, 'node_modules/fflate'));
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'palette-web-'));
+const input = path.join(work, 'in');
+const downloads = path.join(work, 'downloads');
+const tree = {
+  'sprites/sample.bmp': path.join(fixtures, '../../docs/sample.bmp'),
+  'sprites/ñandú.png': path.join(fixtures, '../../docs/sample.png'),
+  'more/deep/gimp.png': path.join(fixtures, 'gimp-indexed.png'),
+  'more/pillow.png': path.join(fixtures, 'pillow-4bit.png'),
+  'more/magick.bmp': path.join(fixtures, 'imagemagick-16-colours.bmp'),
+};
+for (const [name, source] of Object.entries(tree)) {
+  fs.mkdirSync(path.dirname(path.join(input, name)), {recursive: true});
+  fs.copyFileSync(source, path.join(input, name));
+}
+fs.writeFileSync(path.join(input, 'broken.bmp'), Buffer.from('BM\x01\x02'));
+fs.writeFileSync(path.join(input, 'notes.txt'), 'not an image');
+fs.mkdirSync(downloads);
+
+let failures = 0;
+function check(ok, what) {
+  if (!ok) {
+    console.log('FAILED: ' + what);
+    ++failures;
+  }
+}
+
+// The native output for one input: the same bytes for a bitmap; for a PNG (deflated by
+// zlib there and fflate here) the same chunks before the image data, and the same picture.
+function compareWithNative(name, bytes) {
+  const format = path.extname(name);
+  const native = path.join(work, 'native' + format);
+  try {
+    execFileSync(path.join(nativeBin, 'palette-translate'),
+                 [path.join(input, name), native, '40', '40', '40', '30']);
+  } catch (e) {
+    check(false, name + ': the native build refused it');
+    return;
+  }
+  const expected = fs.readFileSync(native);
+  if (format === '.bmp') {
+    check(Buffer.compare(expected, Buffer.from(bytes)) === 0, name + ': bytes differ from native');
+    return;
+  }
+  const head = (b) => Buffer.from(b).subarray(0, Buffer.from(b).indexOf('IDAT') - 4);
+  check(Buffer.compare(head(expected), head(bytes)) === 0, name + ': PNG chunks differ');
+  const ours = path.join(work, 'ours.png');
+  fs.writeFileSync(ours, bytes);
+  const asBitmap = (file, out) => {
+    execFileSync(path.join(nativeBin, 'palette-translate'), [file, out, '0', '0', '0', '0']);
+    return fs.readFileSync(out);
+  };
+  check(Buffer.compare(asBitmap(native, native + '.bmp'), asBitmap(ours, ours + '.bmp')) === 0,
+        name + ': the PNG holds another picture');
+}
+
+// Chromium's screenshot is an 8-bit RGB or RGBA PNG: its pixel at (x, y).
+function pixelOf(png, x, y) {
+  let at = 8, width = 0, channels = 4;
+  const data = [];
+  while (at < png.length) {
+    const length = png.readUInt32BE(at);
+    const type = png.toString('latin1', at + 4, at + 8);
+    const body = png.subarray(at + 8, at + 8 + length);
+    if (type === 'IHDR') {
+      width = body.readUInt32BE(0);
+      channels = body[9] === 6 ? 4 : 3;
+    }
+    if (type === 'IDAT') data.push(body);
+    at += 12 + length;
+  }
+  const raw = fflate.unzlibSync(Buffer.concat(data));
+  const line = width * channels + 1;
+  let previous = new Uint8Array(line - 1);
+  let row = null;
+  for (let r = 0; r <= y; ++r) {
+    const filter = raw[r * line];
+    row = Uint8Array.from(raw.subarray(r * line + 1, (r + 1) * line));
+    for (let i = 0; i < row.length; ++i) {
+      const left = i >= channels ? row[i - channels] : 0;
+      const up = previous[i];
+      const corner = i >= channels ? previous[i - channels] : 0;
+      const p = left + up - corner;
+      const paeth = Math.abs(p - left) <= Math.abs(p - up) && Math.abs(p - left) <= Math.abs(p - corner)
+                        ? left : Math.abs(p - up) <= Math.abs(p - corner) ? up : corner;
+      const add = [0, left, up, (left + up) >> 1, paeth][filter];
+      row[i] = (row[i] + add) & 255;
+    }
+    previous = row;
+  }
+  return [row[x * channels], row[x * channels + 1], row[x * channels + 2]];
+}
+
+async function waitForFile(file) {
+  for (let i = 0; i < 200 && !fs.existsSync(file); ++i) await new Promise((r) => setTimeout(r, 50));
+  return fs.existsSync(file) ? fs.readFileSync(file) : null;
+}
+
+(async () => {
+  const browser = await puppeteer.launch({executablePath: CHROMIUM, headless: true,
+                                         args: ['--no-sandbox', '--allow-file-access-from-files']});
+  const page = await browser.newPage();
+  await page.setViewport({width: 1280, height: 1400});
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(String(error)));
+  const session = await page.createCDPSession();
+  await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+  await page.goto('file://' + path.resolve(pageFile));
+  const chooser = await page.$('#folder');
+  await chooser.uploadFile(input);
+  await page.waitForFunction(() => document.body.dataset.state === 'done' &&
+                                   document.querySelectorAll('.result').length > 0,
+                             {timeout: 60000});
+  const shown = await page.$$eval('.result h3', (titles) => titles.map((t) => t.textContent));
+  // A chosen folder's files are named under the folder's own name, as in the zip.
+  const images = [...Object.keys(tree), 'broken.bmp'].map((name) => 'in/' + name).sort();
+  check(JSON.stringify(shown) === JSON.stringify(images), 'cards for ' + JSON.stringify(shown));
+  const refused = await page.$$eval('.refused', (lines) => lines.map((l) => l.textContent));
+  check(refused.length === 1 && refused[0].includes('Not a bitmap: the file is shorter than its headers'),
+        'the refusal reads ' + JSON.stringify(refused));
+
+  // Every output, downloaded as a user would.
+  const links = await page.$$('a.download');
+  check(links.length === Object.keys(tree).length, links.length + ' downloads');
+  for (const link of links) {
+    const name = await link.evaluate((a) => a.dataset.path);
+    await link.click();
+    const bytes = await waitForFile(path.join(downloads, path.basename(name)));
+    check(bytes !== null, name + ' was not downloaded');
+    if (bytes) compareWithNative(name.replace(/^in\//, ''), bytes);
+  }
+  await page.click('#all');
+  const zip = await waitForFile(path.join(downloads, 'palette-translated.zip'));
+  check(zip !== null, 'no zip');
+  if (zip) {
+    const entries = fflate.unzipSync(new Uint8Array(zip));
+    const wanted = Object.keys(tree).map((name) => 'in/' + name).sort();
+    check(JSON.stringify(Object.keys(entries).sort()) === JSON.stringify(wanted),
+          'the zip holds ' + JSON.stringify(Object.keys(entries)));
+    for (const [name, bytes] of Object.entries(entries)) compareWithNative(name.slice(3), bytes);
+  }
+
+  // Every card draws its own palette strip: five strips, of which only the two demo
+  // pictures' (the same picture as BMP and as PNG) are alike.
+  const strips = await page.$$eval('.result .swatches',
+                                   (all) => all.map((s) => getComputedStyle(s).backgroundImage));
+  check(strips.length === 5 && new Set(strips).size === 4,
+        strips.length + ' strips, ' + new Set(strips).size + ' of them different');
+  // Slot 5 of the demo sprite's output strip is yellow.
+  const strip = await page.evaluate(() => {
+    const card = [...document.querySelectorAll('.result')]
+        .find((c) => c.querySelector('h3').textContent === 'in/sprites/sample.bmp');
+    const s = card.querySelector('.swatches');
+    const box = s.getBoundingClientRect();
+    return {left: box.left + scrollX, top: box.top + scrollY, width: box.width,
+            height: box.height, entries: Number(s.dataset.entries)};
+  });
+  const shot = await page.screenshot({path: screenshot, fullPage: true});
+  const yellow = pixelOf(Buffer.from(shot), Math.floor(strip.left + strip.width * 5.5 / strip.entries),
+                         Math.floor(strip.top + strip.height / 2));
+  check(yellow[0] > 240 && yellow[1] > 240 && yellow[2] < 20, 'slot 5 shows ' + yellow);
+  check(errors.length === 0, 'page errors: ' + errors.join('; '));
+  await browser.close();
+  fs.rmSync(work, {recursive: true, force: true});
+  console.log(failures === 0 ? 'the page translates as the native build does' : failures + ' failures');
+  process.exit(failures === 0 ? 0 : 1);
+})().catch((error) => {
+  console.log('FAILED: ' + (error && error.stack || error));
+  process.exit(1);
+});
