@@ -223,6 +223,14 @@ TEST(ReportPage, NamesAreEscapedForPagesAndLinks) {
       {"../in/a b.bmp", "../in/a%20b.bmp"},
       {"D:/art/a b.bmp", "file:///D:/art/a%20b.bmp"},
       {"d:/art/x.bmp", "file:///d:/art/x.bmp"},
+      {"A:/x.bmp", "file:///A:/x.bmp"},
+      {"Z:/x.bmp", "file:///Z:/x.bmp"},
+      {"a:/x.bmp", "file:///a:/x.bmp"},
+      {"z:/", "file:///z:/"},
+      {"@:/x.bmp", "%40%3A/x.bmp"},  // the characters around the letters are no drives
+      {"[:/x.bmp", "%5B%3A/x.bmp"},
+      {"`:/x.bmp", "%60%3A/x.bmp"},
+      {"{:/x.bmp", "%7B%3A/x.bmp"},
       {"/srv/art/x.bmp", "/srv/art/x.bmp"},
       {"D:x.bmp", "D%3Ax.bmp"},  // no drive path: a name in the page's folder, as it is
   };

@@ -295,6 +295,8 @@ TEST(Windows, DriveRelativePathsAndPagesOnAnotherDrive) {
   std::filesystem::remove(utf8_path(page));
   // One drive spelled in two cases is one drive: the link is relative.
   EXPECT_EQ(relative_path_from(lower + "/pages", dir.path + "/in/a.bmp"), "../in/a.bmp");
+  EXPECT_EQ(relative_path_from("z:/pages", "Z:/in/a.bmp"), "../in/a.bmp");
+  EXPECT_EQ(relative_path_from("a:/pages", "A:/in/a.bmp"), "../in/a.bmp");
   EXPECT_EQ(file_link("D:/art/x.bmp"), "file:///D:/art/x.bmp");
 }
 
