@@ -57,6 +57,14 @@ for input in in/*.bmp in/*.png; do
       run "$reference" "$tag.ref" palette-translate "$input" "$tag.ref.$format" $parameters
       # shellcheck disable=SC2086
       run "$other" "$tag.other" palette-translate "$input" "$tag.other.$format" $parameters
+      # Under a loaded machine Wine has, rarely, failed one run of a hundred and more (seen
+      # twice in a CI run, never when run again): such a run is shown and repeated once.
+      if [[ ${3:-} == wine ]] && ! same_output "$tag.ref.out" "$tag.other.out"; then
+        echo "wine: $tag: one run differed; its output, and the run repeated:"
+        head -c 600 "$tag.other.out"
+        # shellcheck disable=SC2086
+        run "$other" "$tag.other" palette-translate "$input" "$tag.other.$format" $parameters
+      fi
       for kind in out $format; do
         [[ -e $tag.ref.$kind ]] || continue
         same_output "$tag.ref.$kind" "$tag.other.$kind" || { echo "differs: $tag .$kind"; differences=1; }
