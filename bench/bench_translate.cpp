@@ -433,14 +433,6 @@ timed_step child_step(Work work) {
   };
 }
 
-template <typename Work>
-double seconds_of(Work work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  return elapsed.count();
-}
-
 // zlib's inflate of a whole stream into `out`, its check value computed or not (the tool
 // inflates only what the rows need, so it never reaches the check value).
 bool inflate_all(const std::vector<std::uint8_t>& stream, std::vector<std::uint8_t>& out,

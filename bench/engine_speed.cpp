@@ -13,14 +13,6 @@
 
 namespace {
 
-template <typename F>
-double seconds_of(F f) {
-  auto start = std::chrono::steady_clock::now();
-  f();
-  std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  return elapsed.count();
-}
-
 double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
