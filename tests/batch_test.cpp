@@ -31,7 +31,7 @@ std::vector<unsigned char> sprite(std::uint8_t shade) {
 
 std::vector<unsigned char> deep_sprite() {
   std::vector<unsigned char> bytes = sprite(9);
-  bytes[28] = 24;
+  bytes[28] = 2;
   return bytes;
 }
 
@@ -107,8 +107,8 @@ const std::string CUT_REASON =
     "Not a bitmap: the file is shorter than its headers (26 bytes with a 12-byte core header, "
     "54 otherwise).";
 const std::string BROKEN_REASON =
-    "Unsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per pixel "
-    "can be translated; save the image with a palette of at most 256 colours.";
+    "Unsupported bitmap: 2 bits per pixel. Bitmaps of 1, 4, 8, 16, 24 or 32 bits per pixel can "
+    "be translated.";
 
 // The output folder inside the input folder: left out of the scan, so a second run finds
 // the same inputs. A failed file's old output stays as it was.
@@ -179,6 +179,32 @@ TEST(Batch, FollowsLinksToFilesOnly) {
   EXPECT_EQ(result.err,
             dir.file("in/sub/dangling.bmp") + ": cannot open: No such file or directory\n");
   EXPECT_EQ(files_under(dir.file("out")), std::vector<std::string>{"linked.bmp"});
+}
+
+// Pictures of more colours than a palette holds each get their count; the advice comes once.
+TEST(Batch, CountsThePicturesOfTooManyColoursApart) {
+  temp_dir dir;
+  std::filesystem::create_directories(dir.file("in"));
+  write_file(dir.file("in/sprite.png"), build_png(rgba_strip(30)));
+  write_file(dir.file("in/photo.png"), build_png(rgba_strip(256)));
+  write_file(dir.file("in/photo2.png"), build_png(rgba_strip(300)));
+  process_result result = batch({"-j1"}, dir.file("in"), dir.file("out"));
+  EXPECT_EQ(result.status, 1);
+  std::string advice =
+      "Reduce it to at most 240 colours (the room the markers, placeholders and grays leave) "
+      "with a colour quantiser, or save it as a palette image.";
+  EXPECT_EQ(result.out, "1 translated, 2 failed\n2 files have too many colours. " + advice + "\n");
+  std::string fact =
+      ": Too many colours: the picture holds at least 257 distinct colours, and a palette at "
+      "most 256.\n";
+  EXPECT_EQ(result.err, dir.file("in/photo.png") + fact + dir.file("in/photo2.png") + fact);
+  process_result json = batch({"--json"}, dir.file("in"), dir.file("out"));
+  nlohmann::json document = nlohmann::json::parse(json.out, nullptr, false);
+  ASSERT_FALSE(document.is_discarded()) << json.out;
+  EXPECT_EQ(document["too_many_colours"], 2);
+  EXPECT_EQ(document["too_many_colours_advice"], advice);
+  // The one that fits is translated as palette-translate translates it.
+  EXPECT_EQ(read_file(dir.file("out/sprite.png")).empty(), false);
 }
 
 TEST(Batch, JsonSummaryReadsBack) {

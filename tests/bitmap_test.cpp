@@ -171,7 +171,15 @@ TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
       {"intact", [](auto&) {}, STATUS_OK, f::none},
       {"53 bytes", [](auto& b) { b.resize(53); }, STATUS_BAD_INPUT, f::too_short},
       {"empty", [](auto& b) { b.clear(); }, STATUS_BAD_INPUT, f::too_short},
-      {"24 bits", [](auto& b) { b[28] = 24; }, STATUS_BAD_INPUT, f::unsupported_bits},
+      {"2 bits", [](auto& b) { b[28] = 2; }, STATUS_BAD_INPUT, f::unsupported_bits},
+      {"24 bits", [](auto& b) { b[28] = 24; }, STATUS_OK, f::none},
+      {"24 bits, bitfields", [](auto& b) { b[28] = 24, patch_le32(b, 30, 3); }, STATUS_BAD_INPUT,
+       f::unsupported_compression},
+      {"16 bits, RLE8", [](auto& b) { b[28] = 16, patch_le32(b, 30, 1); }, STATUS_BAD_INPUT,
+       f::unsupported_compression},
+      {"32 bits, 50000 x 50000",
+       [](auto& b) { b[28] = 32, patch_le32(b, 18, 50000), patch_le32(b, 22, 50000); },
+       STATUS_BAD_INPUT, f::decoded_too_large},
       {"bitfields", [](auto& b) { patch_le32(b, 30, 3); }, STATUS_BAD_INPUT,
        f::unsupported_compression},
       {"RLE4 at 8 bits", [](auto& b) { patch_le32(b, 30, 2); }, STATUS_BAD_INPUT,
@@ -199,7 +207,8 @@ TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
        f::too_short},
       {"core header, 26 bytes", [](auto& b) { as_core(b, 8), patch_le32(b, 10, 26), b.resize(26); },
        STATUS_OK, f::none},
-      {"core header, 24 bits", [](auto& b) { as_core(b, 24); }, STATUS_BAD_INPUT,
+      {"core header, 24 bits", [](auto& b) { as_core(b, 24); }, STATUS_OK, f::none},
+      {"core header, 2 bits", [](auto& b) { as_core(b, 2); }, STATUS_BAD_INPUT,
        f::unsupported_bits},
       {"core header, height 0", [](auto& b) { as_core(b, 4), b[20] = 0; }, STATUS_BAD_INPUT,
        f::zero_height},
@@ -403,6 +412,144 @@ TEST(Assembly, FirstPixelPastTheEndReadsZero) {
   run_in_memory(run, {40, 40, 40, 0.3f});
   EXPECT_EQ(run.report.refused, refusal::none);
   EXPECT_EQ(run.written().size(), 1078u);
+}
+
+// True-colour bitmaps read as U: the k-bit fields scaled to 8 bits, every clear pixel one
+// colour shown as the first met, entries in the order colours appear in stored order.
+struct true_colour_case {
+  const char* name;
+  true_colour_bmp file;
+  refusal outcome;
+  std::vector<std::uint32_t> palette;  // U's entries as 0xAARRGGBB
+  std::vector<std::uint8_t> pixels;    // U's rows, width bytes each, in stored order
+};
+
+constexpr std::uint32_t RGBA_MASKS_AT_56[4] = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+
+true_colour_bmp true_colour(std::uint16_t bits, std::uint32_t compression,
+                            std::vector<std::vector<std::uint32_t>> rows,
+                            std::array<std::uint32_t, 4> masks = {}, std::uint32_t info_size = 40) {
+  true_colour_bmp file;
+  file.bits = bits;
+  file.compression = compression;
+  file.masks = masks;
+  file.info_size = info_size;
+  file.width = static_cast<std::int32_t>(rows[0].size());
+  file.height = static_cast<std::int32_t>(rows.size());
+  file.rows = std::move(rows);
+  return file;
+}
+
+std::vector<true_colour_case> true_colour_cases() {
+  using f = refusal;
+  std::vector<std::uint32_t> many;
+  std::vector<std::uint32_t> most;
+  for (std::uint32_t k = 0; k < 257; ++k) many.push_back(k * 3);
+  most.assign(many.begin(), many.end() - 1);
+  true_colour_bmp top_down = true_colour(24, 0, {{0xFF0000, 0x00FF00}, {0x0000FF, 0xFF0000}});
+  top_down.height = -2;
+  true_colour_bmp cut = true_colour(24, 0, {{0x0000FF, 0x0000FF}, {0x0000FF, 0x0000FF}});
+  cut.cut_by = 5;
+  return {
+      {"24 bits: blue, green, red",
+       true_colour(24, 0, {{0xFF0000, 0x00FF00}, {0x0000FF, 0xFF0000}}),
+       f::none,
+       {0xFFFF0000, 0xFF00FF00, 0xFF0000FF},
+       {0, 1, 2, 0}},
+      {"top-down keeps its order",
+       top_down,
+       f::none,
+       {0xFFFF0000, 0xFF00FF00, 0xFF0000FF},
+       {0, 1, 2, 0}},
+      {"16 bits 5-5-5, bit 15 unused",
+       true_colour(16, 0, {{0x7C00, 0x0421, 0x8421, 0x001F}}),
+       f::none,
+       {0xFFFF0000, 0xFF080808, 0xFF0000FF},
+       {0, 1, 1, 2}},
+      {"16 bits 5-6-5 bitfields",
+       true_colour(16, 3, {{0x07E0, 0x0020, 0xF800}}, {0xF800, 0x07E0, 0x001F, 0}),
+       f::none,
+       {0xFF00FF00, 0xFF000400, 0xFFFF0000},
+       {0, 1, 2}},
+      {"32 bits: the fourth byte unused",
+       true_colour(32, 0, {{0x12FF0000, 0x34FF0000, 0x00000080}}),
+       f::none,
+       {0xFFFF0000, 0xFF000080},
+       {0, 0, 1}},
+      {"32 bits, masks in a 56-byte header: clear pixels of any colour are one",
+       true_colour(
+           32, 3, {{0x80FFFFFF, 0x00FF0000, 0x0000FF00, 0xFF123456}},
+           {RGBA_MASKS_AT_56[0], RGBA_MASKS_AT_56[1], RGBA_MASKS_AT_56[2], RGBA_MASKS_AT_56[3]},
+           56),
+       f::none,
+       {0x80FFFFFF, 0x00FF0000, 0xFF123456},
+       {0, 1, 1, 2}},
+      {"32 bits, masks after a 40-byte header: no alpha mask there",
+       true_colour(32, 3, {{0x00FF0000, 0x0000FF00}}, {0xFF000000, 0x00FF0000, 0x0000FF00, 0}),
+       f::none,
+       {0xFF00FF00, 0xFF0000FF},
+       {0, 1}},
+      {"3-bit and 1-bit fields",
+       true_colour(16, 3, {{0x0007, 0x0001, 0x0008}}, {0x0007, 0x0008, 0x0010, 0}),
+       f::none,
+       {0xFFFF0000, 0xFF240000, 0xFF00FF00},
+       {0, 1, 2}},
+      {"rows past the end of the file read as 0",
+       cut,
+       f::none,
+       {0xFF0000FF, 0xFF000000},
+       {0, 0, 0, 1}},
+      {"256 colours", true_colour(24, 0, {most}), f::none, {}, {}},
+      {"257 colours", true_colour(24, 0, {many}), f::too_many_colours, {}, {}},
+      {"a mask of two runs",
+       true_colour(32, 3, {{0}}, {0x00FF00FF, 0xFF00, 0xFF000000, 0}),
+       f::unsupported_bitfields,
+       {},
+       {}},
+      {"a mask of 9 bits",
+       true_colour(32, 3, {{0}}, {0x1FF, 0xFF00, 0xFF0000, 0}),
+       f::unsupported_bitfields,
+       {},
+       {}},
+      {"a mask of 0",
+       true_colour(16, 3, {{0}}, {0, 0x3E0, 0x1F, 0}),
+       f::unsupported_bitfields,
+       {},
+       {}},
+      {"an alpha mask of two runs",
+       true_colour(32, 3, {{0}}, {0xFF0000, 0xFF00, 0xFF, 0x81000000}, 56),
+       f::unsupported_bitfields,
+       {},
+       {}},
+  };
+}
+
+TEST(TrueColourBitmap, ReadsAsItsNumberedEquivalent) {
+  for (const true_colour_case& c : true_colour_cases()) {
+    eight_bit_form form = read_eight_bit_form(build_true_colour_bmp(c.file));
+    ASSERT_EQ(form.refused, c.outcome) << c.name;
+    if (c.outcome != refusal::none) continue;
+    const std::vector<std::uint8_t>& u = form.bytes;
+    auto width = static_cast<std::size_t>(c.file.width);
+    std::size_t stride = (width + 3) / 4 * 4;
+    ASSERT_EQ(u.size(), 1078 + stride * c.file.rows.size()) << c.name;
+    EXPECT_EQ(read_le16(u.data() + 28), 8) << c.name;
+    EXPECT_EQ(read_le32_signed(u.data() + 22), c.file.height) << c.name;
+    if (c.palette.empty()) {
+      EXPECT_EQ(read_le32(u.data() + 46), 0u) << c.name;  // 256 colours
+      continue;
+    }
+    EXPECT_EQ(read_le32(u.data() + 46), c.palette.size()) << c.name;
+    for (std::size_t k = 0; k < 256; ++k) {
+      std::uint32_t expected = k < c.palette.size() ? c.palette[k] : 0;
+      const std::uint8_t* entry = u.data() + 54 + 4 * k;
+      std::uint32_t alpha = k < c.palette.size() ? form.alpha[k] : 0;
+      EXPECT_EQ(alpha << 24 | std::uint32_t{entry[2]} << 16 | entry[1] << 8 | entry[0], expected)
+          << c.name << ", entry " << k;
+    }
+    for (std::size_t i = 0; i < c.pixels.size(); ++i)
+      EXPECT_EQ(u[1078 + i / width * stride + i % width], c.pixels[i]) << c.name << ", pixel " << i;
+  }
 }
 
 }  // namespace

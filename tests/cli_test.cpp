@@ -8,6 +8,7 @@
 #include "memory_run.h"
 #include "os/file_identity.h"
 #include "os/files.h"
+#include "png_builder.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
 
@@ -150,15 +151,17 @@ TEST(Cli, RejectedInputsLeaveAnEmptyOutput) {
   std::vector<unsigned char> header_only = small_image();
   header_only.resize(54);
   const rejected_input cases[] = {
-      {"24-bit", with_byte(small_image(), 28, 24), 254,
-       "\nUnsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per pixel "
-       "can be translated; save the image with a palette of at most 256 colours."},
+      {"2-bit", with_byte(small_image(), 28, 2), 254,
+       "\nUnsupported bitmap: 2 bits per pixel. Bitmaps of 1, 4, 8, 16, 24 or 32 bits per pixel "
+       "can be translated."},
       {"bitfields", patched32(small_image(), 30, 3), 254,
-       "\nUnsupported compression: bitfields or OS/2 Huffman (compression 3) at 8 bits per pixel. "
-       "Only uncompressed bitmaps, RLE8 at 8 bits and RLE4 at 4 bits can be translated."},
+       "\nUnsupported compression: bitfields (compression 3) at 8 bits per pixel. "
+       "Uncompressed bitmaps, RLE8 at 8 bits, RLE4 at 4 bits and bitfields at 16 or 32 bits can be "
+       "translated."},
       {"RLE8 at 4 bits", patched32(with_byte(small_image(), 28, 4), 30, 1), 254,
-       "\nUnsupported compression: RLE8 (compression 1) at 4 bits per pixel. Only uncompressed "
-       "bitmaps, RLE8 at 8 bits and RLE4 at 4 bits can be translated."},
+       "\nUnsupported compression: RLE8 (compression 1) at 4 bits per pixel. Uncompressed "
+       "bitmaps, RLE8 at 8 bits, RLE4 at 4 bits and bitfields at 16 or 32 bits can be "
+       "translated."},
       {"4 bits with a 20-byte header", patched32(with_byte(small_image(), 28, 4), 14, 20), 254,
        "\nUnsupported bitmap: a 20-byte info header with 4 bits per pixel and compression 0. Any "
        "header size works for 8-bit uncompressed bitmaps; other forms need the 12-byte core "
@@ -174,6 +177,15 @@ TEST(Cli, RejectedInputsLeaveAnEmptyOutput) {
        patched32(patched32(with_byte(small_image(), 28, 1), 18, 46341), 22, 46341), 254,
        "\nThe picture is too large: as 8-bit rows it would make a file of 2147482624 bytes or "
        "more."},
+      {"true colour of 257 colours", build_png(rgba_strip(256)), 254,
+       "\nToo many colours: the picture holds at least 257 distinct colours, and a palette at most "
+       "256. Reduce it to at most 240 colours (the room the markers, placeholders and grays "
+       "leave) with a colour quantiser, or save it as a palette image."},
+      // The advice holds: one colour more than it names leaves no room for the grays.
+      {"true colour of 241 colours", build_png(rgba_strip(240)), 254,
+       "\nNo room for the gray ramp: 249 palette entries are in use (the catch-all included), at "
+       "most 248 leave room for the seven grays. A percentage of 0 skips the near-background "
+       "step."},
       {"palette full", patched32(small_image(), 46, 255), 253, "\nToo many colors. No free place."},
       // Room for the used entries, none for the last placeholder the slot table appends.
       {"palette full at an append", patched32(small_image(), 46, 249), 253,

@@ -361,6 +361,10 @@ const fixture REAL_TOOL_FIXTURES[] = {
     {"netpbm-os2-8bit.bmp", "source-40.ppm", 8, 0, true},
     {"netpbm-windows-4bit.bmp", "source-12.ppm", 4, 0, false},
     {"pillow-1bit.bmp", "source-2.ppm", 1, 0, false},
+    {"imagemagick-24bit.bmp", "source-40.ppm", 24, 0, false},
+    {"imagemagick-32bit.bmp", "source-40.ppm", 32, 3, false},
+    {"netpbm-24bit.bmp", "source-40.ppm", 24, 0, false},
+    {"pillow-24bit.bmp", "source-40.ppm", 24, 0, false},
 };
 
 class RealToolFiles : public testing::TestWithParam<fixture> {};

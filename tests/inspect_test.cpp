@@ -86,7 +86,7 @@ TEST(Inspect, TextTableRows) {
 
 TEST(Inspect, JsonDocumentReadsBack) {
   std::vector<std::uint8_t> deep = build_bmp(image_with(distinct_palette(4), 4, {{0, 1}}));
-  deep[28] = 24;
+  deep[28] = 2;
   std::vector<inspected_file> files = {inspected("a \"quoted\" name.bmp", translated_image()),
                                        inspected("deep.bmp", deep),
                                        {"gone.bmp", "cannot open: No such file", {}}};
@@ -106,11 +106,11 @@ TEST(Inspect, JsonDocumentReadsBack) {
   const nlohmann::json& second = document["files"][1];
   EXPECT_EQ(second["ok"], false);
   EXPECT_EQ(second["problem"],
-            "Unsupported bitmap: 24 bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per "
-            "pixel can be translated; save the image with a palette of at most 256 colours.");
+            "Unsupported bitmap: 2 bits per pixel. Bitmaps of 1, 4, 8, 16, 24 or 32 bits per "
+            "pixel can be translated.");
   EXPECT_EQ(second["status"], 254);
   EXPECT_EQ(second["verdict"], "refused");
-  EXPECT_EQ(second["header"]["bits"], 24);
+  EXPECT_EQ(second["header"]["bits"], 2);
   EXPECT_EQ(document["files"][2]["ok"], false);
 }
 
@@ -241,7 +241,7 @@ std::vector<std::uint8_t> grayscale() {
 
 TEST(Inspect, VerdictIsWhatTheTranslationWouldDo) {
   std::vector<std::uint8_t> deep = build_bmp(image_with(distinct_palette(4), 4, {{0, 1, 1, 2}}));
-  deep[28] = 24;
+  deep[28] = 2;
   const compaction_advice none = compaction_advice::none;
   const compaction_advice translates = compaction_advice::translates;
   const verdict_case cases[] = {
@@ -252,7 +252,7 @@ TEST(Inspect, VerdictIsWhatTheTranslationWouldDo) {
        verdict::refused, 253, translates},
       {"colours used 255", with_colors_used(255), verdict::refused, 253, translates},
       {"256 grays", grayscale(), verdict::refused, 253, translates},
-      {"24 bits", deep, verdict::refused, 254, none},
+      {"2 bits", deep, verdict::refused, 254, none},
       {"240 values: compacted, the grays still find room", full_palette_using(240),
        verdict::refused, 253, translates},
       {"241 values: compacted, only at percentage 0", full_palette_using(241), verdict::refused,
@@ -432,7 +432,15 @@ std::vector<inspect_sample> inspect_samples() {
        }),
        false},
       {"core.bmp", sample_with([](bmp_recipe& r) { r.info_size = 12; }), false},
-      {"24-bit.bmp", patched32(plain, 28, 24), true},
+      {"2-bit.bmp", patched32(plain, 28, 2), true},
+      {"24-bit.bmp", build_true_colour_bmp([] {
+         true_colour_bmp r;
+         r.width = 3;
+         r.height = 2;
+         r.rows = {{0x4080C0, 0x4080C0, 0xFFFF00}, {0x102030, 0x4080C0, 0x4080C0}};
+         return r;
+       }()),
+       true},
       {"bitfields.bmp", patched32(plain, 30, 3), true},
       {"short-info-header.bmp", sample_with([](bmp_recipe& r) {
          r.bits = 4;
@@ -477,6 +485,29 @@ std::vector<inspect_sample> inspect_samples() {
        [] {
          png_recipe r = png_recipe{};
          r.color_type = 2;
+         return build_png(r);
+       }(),
+       true},
+      // Clear pixels of two stored colours are one colour, shown as the first met from the
+      // lower-left pixel.
+      {"rgba.png",
+       [] {
+         png_recipe r;
+         r.color_type = 6;
+         r.width = 3;
+         r.height = 2;
+         r.rows = {{0, 0, 0, 0, 200, 40, 40, 255, 200, 40, 40, 128},
+                   {9, 9, 9, 0, 9, 9, 9, 0, 255, 255, 0, 255}};
+         return build_png(r);
+       }(),
+       true},
+      {"gray-8.png",
+       [] {
+         png_recipe r;
+         r.color_type = 0;
+         r.width = 4;
+         r.height = 2;
+         r.rows = {{10, 200, 200, 30}, {200, 10, 10, 10}};
          return build_png(r);
        }(),
        true},

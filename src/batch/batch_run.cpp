@@ -58,7 +58,8 @@ struct batch_state {
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> done{0};
   std::atomic<std::size_t> failed{0};
-  std::mutex lock;  // standard error, failures, workers_left
+  std::atomic<std::size_t> too_many_colours{0};  // of the failed
+  std::mutex lock;                               // standard error, failures, workers_left
   std::condition_variable finished;
   std::vector<failure_line> failures;
   std::vector<translated_card> cards;  // for the report page
@@ -150,6 +151,7 @@ void translate_one(batch_state& state, job_buffers& buffers, std::size_t index) 
                                        path_under(options.in_dir, scan.inputs[clash]));
   if (!outcome.ok()) {
     state.failed.fetch_add(1);
+    if (outcome.value.too_many_colours) state.too_many_colours.fetch_add(1);
     report_failure(state, {scan.failures.size() + index, job.input_path, outcome.failed->text,
                            outcome.value.compaction.advice});
   } else if (job.for_report) {
@@ -226,6 +228,9 @@ std::string json_summary(const batch_state& state, std::size_t translated,
   std::string text = "{\"translated\": " + std::to_string(translated) +
                      ", \"failed\": " + std::to_string(state.failures.size());
   if (stop_signal.load() != 0) text += ", \"not_started\": " + std::to_string(not_started);
+  if (std::size_t crowded = state.too_many_colours.load(); crowded != 0)
+    text += ", \"too_many_colours\": " + std::to_string(crowded) +
+            ", \"too_many_colours_advice\": " + json_string(too_many_colours_advice());
   text += ", \"failures\": [";
   for (std::size_t i = 0; i < state.failures.size(); ++i) {
     const failure_line& failure = state.failures[i];
@@ -244,7 +249,12 @@ std::string summary_line(const batch_state& state, std::size_t translated,
   std::string text = std::to_string(translated) + " translated, " +
                      std::to_string(state.failures.size()) + " failed";
   if (stop_signal.load() != 0) text += ", " + std::to_string(not_started) + " not started";
-  return text + "\n";
+  text += "\n";
+  // The advice once, for every file with more colours than a palette holds.
+  if (std::size_t crowded = state.too_many_colours.load(); crowded != 0)
+    text += std::to_string(crowded) + (crowded == 1 ? " file has" : " files have") +
+            " too many colours. " + too_many_colours_advice() + "\n";
+  return text;
 }
 
 // The page's card for one translated file; links go from the page's folder to the files.

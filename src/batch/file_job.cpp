@@ -57,6 +57,10 @@ or_failure<job_details> translate_input(const file_job& job, job_buffers& buffer
   memory.processors = 1;
   memory.tally = job.for_report;
   report = translate_file(memory, *job.parameters, image);
+  if (report.refused == refusal::too_many_colours) {
+    details.too_many_colours = true;
+    return {details, file_failed(too_many_colours_fact(report))};
+  }
   if (!report.done()) {
     std::string reason = reason_with_advice(memory, job, report, details.compaction);
     return {details, file_failed(std::move(reason))};

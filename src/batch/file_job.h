@@ -33,6 +33,9 @@ struct file_job {
 struct job_details {
   compaction_check compaction;  // for a file refused for want of room
   html_card card;               // for a translated file, when the job is for_report
+  // Refused for more colours than a palette holds: the failure gives only the count, the
+  // summary the advice.
+  bool too_many_colours = false;
 };
 
 // The details once the output is in place; otherwise the failure says why not, in

@@ -1,6 +1,7 @@
 #include "image/bmp_header.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 #include "image/byte_order.h"
@@ -17,7 +18,7 @@ std::uint32_t palette_capacity(const bmp_header& header) {
 }
 
 bool colors_used_counts_entries(const bmp_header& header) {
-  return header.colors_used > 0 &&
+  return !is_true_colour(header) && header.colors_used > 0 &&
          static_cast<std::uint32_t>(header.colors_used) < palette_capacity(header);
 }
 
@@ -67,15 +68,57 @@ refusal check_in_place(bmp_header& header, std::int32_t size) {
 bool fits_bits(std::uint16_t bits, std::uint32_t compression) {
   if (compression == bmp::COMPRESSION_NONE) return true;
   if (compression == bmp::COMPRESSION_RLE8) return bits == 8;
+  if (compression == bmp::COMPRESSION_BITFIELDS) return bits == 16 || bits == 32;
   return compression == bmp::COMPRESSION_RLE4 && bits == 4;
+}
+
+bool is_run_length(std::uint32_t compression) {
+  return compression == bmp::COMPRESSION_RLE8 || compression == bmp::COMPRESSION_RLE4;
+}
+
+bool bits_read(std::uint16_t bits) {
+  return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
 refusal check_form(const bmp_header& header) {
   if (!header.core && header.info_size < bmp::MIN_INFO_SIZE) return refusal::unsupported_info_size;
-  if (header.bits != 1 && header.bits != 4 && header.bits != 8) return refusal::unsupported_bits;
+  if (!bits_read(header.bits)) return refusal::unsupported_bits;
   if (!fits_bits(header.bits, header.compression)) return refusal::unsupported_compression;
-  if (header.compression != bmp::COMPRESSION_NONE && header.height < 0)
-    return refusal::compressed_top_down;
+  if (is_run_length(header.compression) && header.height < 0) return refusal::compressed_top_down;
+  return refusal::none;
+}
+
+// One run of 1 to 8 contiguous bits: a component of at most 8 bits.
+bool mask_usable(std::uint32_t mask) {
+  if (mask == 0) return false;
+  std::uint32_t run = mask >> std::countr_zero(mask);
+  return (run & (run + 1)) == 0 && run <= 0xFF;
+}
+
+// A mask field of the file; bytes past its end read as 0.
+std::uint32_t mask_at(const std::uint8_t* bytes, std::int32_t size, std::size_t offset) {
+  std::uint8_t field[4] = {};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (offset + i < static_cast<std::size_t>(size)) field[i] = bytes[offset + i];
+  }
+  return read_le32(field);
+}
+
+refusal read_masks(const std::uint8_t* bytes, std::int32_t size, bmp_header& header) {
+  if (header.compression != bmp::COMPRESSION_BITFIELDS) {
+    header.masks = header.bits == 16 ? std::array<std::uint32_t, 4>{0x7C00, 0x03E0, 0x001F, 0}
+                                     : std::array<std::uint32_t, 4>{0xFF0000, 0xFF00, 0xFF, 0};
+    return refusal::none;
+  }
+  header.masks = {mask_at(bytes, size, bmp::RED_MASK_FIELD),
+                  mask_at(bytes, size, bmp::GREEN_MASK_FIELD),
+                  mask_at(bytes, size, bmp::BLUE_MASK_FIELD), 0};
+  if (header.info_size >= bmp::ALPHA_MASK_INFO_SIZE)
+    header.masks[3] = mask_at(bytes, size, bmp::ALPHA_MASK_FIELD);
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (!mask_usable(header.masks[i])) return refusal::unsupported_bitfields;
+  }
+  if (header.masks[3] != 0 && !mask_usable(header.masks[3])) return refusal::unsupported_bitfields;
   return refusal::none;
 }
 
@@ -110,11 +153,18 @@ refusal read_bmp_header(const std::uint8_t* bytes, std::int32_t size, bmp_header
   header.in_place = !header.core && header.bits == 8 && header.compression == bmp::COMPRESSION_NONE;
   if (header.in_place) return check_in_place(header, size);
   refusal form_fault = check_form(header);
+  if (form_fault == refusal::none && is_true_colour(header))
+    form_fault = read_masks(bytes, size, header);
   if (form_fault != refusal::none) return form_fault;
   return check_decoded(header, size);
 }
 
+bool is_true_colour(const bmp_header& header) {
+  return header.bits > 8;
+}
+
 std::uint32_t stored_entry_count(const bmp_header& header) {
+  if (is_true_colour(header)) return 0;
   return colors_used_counts_entries(header) ? static_cast<std::uint32_t>(header.colors_used)
                                             : palette_capacity(header);
 }
@@ -127,10 +177,17 @@ bmp_header equivalent_header(const bmp_header& header) {
   equivalent.core = false;
   equivalent.bits = 8;
   equivalent.compression = bmp::COMPRESSION_NONE;
-  equivalent.colors_used = colors_used_counts_entries(header) ? header.colors_used : 0;
+  if (is_true_colour(header)) {
+    equivalent.colors_used =
+        header.colours < bmp::OUTPUT_COLORS_USED ? static_cast<std::int32_t>(header.colours) : 0;
+  } else {
+    equivalent.colors_used = colors_used_counts_entries(header) ? header.colors_used : 0;
+  }
   equivalent.pixel_offset = bmp::OUTPUT_PIXEL_OFFSET;
   equivalent.palette_offset = bmp::HEADERS_SIZE;
   equivalent.in_place = true;
+  equivalent.masks = {};
+  equivalent.colours = 0;
   return equivalent;
 }
 

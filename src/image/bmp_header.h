@@ -27,7 +27,17 @@
 //       0, n >= 3    n literal pixels follow (a byte each, or a nibble each high first for
 //                    RLE4), padded to an even number of bytes
 //     Pixels at or past the width are dropped; pixels never written are index 0.
+//   - True colour: 16, 24 or 32 bits a pixel, either header, bottom-up or top-down, rows
+//     padded to 4 bytes, each pixel a little-endian number. Uncompressed, 24 bits are
+//     blue, green, red; 32 bits blue, green, red and an unused byte; 16 bits 5-5-5 (bit
+//     15 unused). With bitfields (compression 3, at 16 and 32 bits) the red, green and
+//     blue masks follow the 40-byte header at offsets 54, 58 and 62 (a larger header holds
+//     them there too), and a header of 56 bytes or more holds an alpha mask at 66, 0 for
+//     none. Each mask is one run of 1 to 8 contiguous bits. A k-bit field v is the
+//     component (v x 255 + (2^k - 1) / 2) / (2^k - 1); alpha without a mask is 255.
+//     colour_table.h says how the colours become U's palette.
 
+#include <array>
 #include <cstdint>
 
 #include "image/bmp_layout.h"
@@ -46,6 +56,13 @@ constexpr std::size_t CORE_ENTRY_SIZE = 3;
 constexpr std::uint32_t COMPRESSION_NONE = 0;
 constexpr std::uint32_t COMPRESSION_RLE8 = 1;
 constexpr std::uint32_t COMPRESSION_RLE4 = 2;
+constexpr std::uint32_t COMPRESSION_BITFIELDS = 3;
+
+constexpr std::size_t RED_MASK_FIELD = 54;
+constexpr std::size_t GREEN_MASK_FIELD = 58;
+constexpr std::size_t BLUE_MASK_FIELD = 62;
+constexpr std::size_t ALPHA_MASK_FIELD = 66;
+constexpr std::uint32_t ALPHA_MASK_INFO_SIZE = 56;  // the smallest header with an alpha mask
 
 }  // namespace bmp
 
@@ -63,6 +80,10 @@ struct bmp_header {
   std::uint32_t stride = 0;          // of the 8-bit rows
   // The file is 8-bit uncompressed: its own rows are the ones translated.
   bool in_place = false;
+  // Of a true-colour file: the red, green, blue and alpha masks (alpha 0: opaque), and
+  // once decoded, its distinct colours (257: more than 256).
+  std::array<std::uint32_t, 4> masks{};
+  std::uint32_t colours = 0;
   friend bool operator==(const bmp_header&, const bmp_header&) = default;
 };
 
@@ -73,6 +94,9 @@ refusal read_bmp_header(const std::uint8_t* bytes, std::int32_t size, bmp_header
 // The header of the 8-bit equivalent that write_equivalent makes of a file with this
 // header: what reading the equivalent's own bytes would give, without reading them again.
 bmp_header equivalent_header(const bmp_header& header);
+
+// 16, 24 or 32 bits a pixel: colours stored whole, which U numbers.
+bool is_true_colour(const bmp_header& header);
 
 // The palette entries a decoded form stores: its colours-used field where that is above 0
 // and below the form's capacity (1 << bits), the capacity otherwise.

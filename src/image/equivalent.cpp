@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/bmp_true_colour.h"
 #include "image/byte_order.h"
 
 namespace {
@@ -181,22 +182,33 @@ void decode_rle(const std::uint8_t* stream, std::uint64_t length, rle_target& ta
 
 }  // namespace
 
-void write_equivalent(const std::uint8_t* bytes, std::int32_t size, const bmp_header& header,
-                      std::uint8_t* equivalent) {
+refusal write_equivalent(const std::uint8_t* bytes, std::int32_t size, bmp_header& header,
+                         std::uint8_t* equivalent,
+                         std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha) {
   file_view file{bytes, static_cast<std::uint64_t>(size)};
   std::memset(equivalent, 0, bmp::OUTPUT_PIXEL_OFFSET);
   std::memcpy(equivalent, bytes, bmp::FILE_HEADER_SIZE);
   write_le32(equivalent + bmp::PIXEL_OFFSET_FIELD, bmp::OUTPUT_PIXEL_OFFSET);
+  std::uint8_t* pixels = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
+  if (is_true_colour(header)) {
+    // The fill bytes stay 0; every pixel is numbered.
+    std::memset(pixels, 0, std::size_t{header.stride} * header.rows);
+    refusal fault =
+        number_bitmap_rows(bytes, file.size, header, pixels, equivalent + bmp::HEADERS_SIZE, alpha);
+    // After the rows: the colours-used field is the count of their colours.
+    write_info_header(file, header, equivalent);
+    return fault;
+  }
   write_info_header(file, header, equivalent);
   write_palette(file, header, equivalent + bmp::HEADERS_SIZE);
-  std::uint8_t* pixels = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
   if (header.compression == bmp::COMPRESSION_NONE) {
     std::memset(pixels, 0, std::size_t{header.stride} * header.rows);
     unpack_rows(file, header, pixels);
-    return;
+    return refusal::none;
   }
   rle_target target{pixels, header.stride, static_cast<std::uint64_t>(header.width), header.rows,
                     header.compression == bmp::COMPRESSION_RLE4};
   decode_rle(bytes + header.pixel_offset, file.size - header.pixel_offset, target);
   target.clear_rest();
+  return refusal::none;
 }

@@ -3,10 +3,14 @@
 // with a 40-byte info header, 256 palette entries and one byte per pixel, which the
 // translation then takes as it takes any 8-bit file.
 
+#include <array>
 #include <cstdint>
 
 #include "image/bmp_header.h"
 
-// Writes the 8-bit equivalent of the file into `equivalent` (equivalent_size bytes).
-void write_equivalent(const std::uint8_t* bytes, std::int32_t size, const bmp_header& header,
-                      std::uint8_t* equivalent);
+// Writes the 8-bit equivalent of the file into `equivalent` (equivalent_size bytes). A
+// true-colour file's palette, and the alpha of each entry, come from its pixels; it fills
+// in header.colours and refuses more than 256 of them.
+refusal write_equivalent(const std::uint8_t* bytes, std::int32_t size, bmp_header& header,
+                         std::uint8_t* equivalent,
+                         std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha);

@@ -6,6 +6,8 @@
 #include "image/bmp_layout.h"
 #include "image/byte_order.h"
 #include "image/png_layout.h"
+#include "image/png_true_colour.h"
+#include "image/png_unfilter.h"
 
 namespace {
 
@@ -56,9 +58,7 @@ refusal read_ihdr(const chunk& c, png_header& header) {
   if (!depth_allowed(header.color_type, header.depth)) return refusal::png_bad_form;
   if (c.data[10] != 0 || c.data[11] != 0 || header.interlace > png::INTERLACE_ADAM7)
     return refusal::png_bad_method;
-  if ((header.color_type != png::PALETTE && header.color_type != png::GRAYSCALE) ||
-      header.depth > 8)
-    return refusal::png_unsupported;
+  if (header.depth > 8) return refusal::png_unsupported;
   std::uint64_t stride = equivalent_stride(header.width);
   std::uint64_t room = static_cast<std::uint64_t>(bmp::MAX_INPUT_SIZE) - bmp::OUTPUT_PIXEL_OFFSET;
   if (stride > room / header.height) return refusal::decoded_too_large;
@@ -83,24 +83,39 @@ struct chunk_order {
 };
 
 refusal read_plte(const chunk& c, const chunk_order& order, png_header& header) {
-  if (header.color_type == png::GRAYSCALE) return refusal::png_palette_unexpected;
+  if (header.color_type == png::GRAYSCALE || header.color_type == png::GRAYSCALE_ALPHA)
+    return refusal::png_palette_unexpected;
   if (order.palette) return refusal::png_palette_repeated;
   if (order.data_started) return refusal::png_palette_after_data;
   if (c.length == 0 || c.length % 3 != 0 || c.length / 3 > png::MAX_PALETTE_ENTRIES)
     return refusal::png_palette_length;
+  // A true-colour picture's palette only suggests colours for a viewer to quantise to.
+  if (is_true_colour(header)) return refusal::none;
   header.entries = c.length / 3;
   for (std::uint32_t k = 0; k < header.entries; ++k)
     header.palette[k] = {c.data[3 * k], c.data[3 * k + 1], c.data[3 * k + 2]};
   return refusal::none;
 }
 
+// The bytes a tRNS holds: one a palette entry at most, else one 2-byte sample a channel.
+bool transparency_length_fits(const png_header& header, std::uint32_t length) {
+  if (header.color_type == png::PALETTE) return length <= header.entries;
+  return length == (header.color_type == png::TRUE_COLOUR ? 6u : 2u);
+}
+
 refusal read_trns(const chunk& c, const chunk_order& order, png_header& header) {
+  // Where every pixel has its alpha, a tRNS has nothing to add.
+  if (header.color_type == png::GRAYSCALE_ALPHA || header.color_type == png::TRUE_COLOUR_ALPHA)
+    return refusal::none;
   bool palette = header.color_type == png::PALETTE;
   if ((palette && !order.palette) || order.data_started) return refusal::png_transparency_misplaced;
   if (order.transparency) return refusal::png_transparency_repeated;
-  if (palette ? c.length > header.entries : c.length != 2) return refusal::png_transparency_length;
+  if (!transparency_length_fits(header, c.length)) return refusal::png_transparency_length;
   if (palette) {
     std::copy(c.data, c.data + c.length, header.alpha.begin());
+  } else if (header.color_type == png::TRUE_COLOUR) {
+    header.colour_key = true;
+    for (std::size_t i = 0; i < header.key.size(); ++i) header.key[i] = read_be16(c.data + 2 * i);
   } else if (std::uint32_t level = read_be16(c.data); level < header.entries) {
     header.alpha[level] = 0;
   }
@@ -188,7 +203,18 @@ refusal read_png_header(const std::uint8_t* bytes, std::size_t size, png_header&
   }
   if (header.color_type == png::PALETTE && !order.palette) return refusal::png_palette_missing;
   if (!order.data_started) return refusal::png_no_data;
-  count_transparent(header);
+  if (!is_true_colour(header)) count_transparent(header);
+  return refusal::none;
+}
+
+bool is_true_colour(const png_header& header) {
+  return header.color_type == png::TRUE_COLOUR || header.color_type == png::GRAYSCALE_ALPHA ||
+         header.color_type == png::TRUE_COLOUR_ALPHA;
+}
+
+refusal png_stream_refusal(inflate_outcome got) {
+  if (got == inflate_outcome::corrupt) return refusal::png_stream_corrupt;
+  if (got == inflate_outcome::ended) return refusal::png_stream_short;
   return refusal::none;
 }
 
@@ -241,46 +267,6 @@ void write_headers(const png_header& header, std::uint8_t* out) {
   }
 }
 
-int paeth(int a, int b, int c) {
-  int p = a + b - c;
-  int pa = std::abs(p - a);
-  int pb = std::abs(p - b);
-  int pc = std::abs(p - c);
-  if (pa <= pb && pa <= pc) return a;
-  return pb <= pc ? b : c;
-}
-
-// Undoes a row's filter in place; `above` is the row before, unfiltered (zeros for the first).
-bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, std::size_t length) {
-  switch (type) {
-    case png::FILTER_NONE:
-      return true;
-    case png::FILTER_SUB:
-      for (std::size_t i = 1; i < length; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + row[i - 1]);
-      return true;
-    case png::FILTER_UP:
-      for (std::size_t i = 0; i < length; ++i)
-        row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
-      return true;
-    case png::FILTER_AVERAGE:
-      for (std::size_t i = 0; i < length; ++i) {
-        int left = i > 0 ? row[i - 1] : 0;
-        row[i] = static_cast<std::uint8_t>(row[i] + (left + above[i]) / 2);
-      }
-      return true;
-    case png::FILTER_PAETH:
-      for (std::size_t i = 0; i < length; ++i) {
-        int left = i > 0 ? row[i - 1] : 0;
-        int upper_left = i > 0 ? above[i - 1] : 0;
-        row[i] = static_cast<std::uint8_t>(row[i] + paeth(left, above[i], upper_left));
-      }
-      return true;
-    default:
-      return false;
-  }
-}
-
 // One picture of the stream: the whole one, or an interlaced pass, its pixels placed from
 // (x0, y0) every dx columns and dy rows. U's rows run bottom-up.
 struct pass_target {
@@ -305,12 +291,6 @@ void place_samples(const std::uint8_t* row, std::uint8_t depth, const pass_targe
   }
 }
 
-refusal inflated(inflate_outcome got) {
-  if (got == inflate_outcome::corrupt) return refusal::png_stream_corrupt;
-  if (got == inflate_outcome::ended) return refusal::png_stream_short;
-  return refusal::none;
-}
-
 // 8 bits a pixel, not interlaced: each row goes straight into its place in U, and the row
 // above it in the PNG is the one stored after it.
 refusal decode_in_place(inflate_stream& stream, const pass_target& target) {
@@ -319,10 +299,10 @@ refusal decode_in_place(inflate_stream& stream, const pass_target& target) {
     std::uint8_t* row = target.rows + std::size_t{target.height - 1 - j} * target.stride;
     const std::uint8_t* above = j == 0 ? zeros.data() : row + target.stride;
     std::uint8_t filter = 0;
-    refusal fault = inflated(inflate_next(stream, &filter, 1));
-    if (fault == refusal::none) fault = inflated(inflate_next(stream, row, target.width));
+    refusal fault = png_stream_refusal(inflate_next(stream, &filter, 1));
+    if (fault == refusal::none) fault = png_stream_refusal(inflate_next(stream, row, target.width));
     if (fault != refusal::none) return fault;
-    if (!unfilter(filter, row, above, target.width)) return refusal::png_bad_filter;
+    if (!unfilter(filter, row, above, target.width, 1)) return refusal::png_bad_filter;
   }
   return refusal::none;
 }
@@ -335,28 +315,19 @@ refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_targe
   std::vector<std::uint8_t> line(1 + length);
   std::vector<std::uint8_t> above(length, 0);
   for (std::uint32_t j = 0; j < target.lines; ++j) {
-    if (refusal fault = inflated(inflate_next(stream, line.data(), line.size()));
+    if (refusal fault = png_stream_refusal(inflate_next(stream, line.data(), line.size()));
         fault != refusal::none)
       return fault;
-    if (!unfilter(line[0], line.data() + 1, above.data(), length)) return refusal::png_bad_filter;
+    if (!unfilter(line[0], line.data() + 1, above.data(), length, 1))
+      return refusal::png_bad_filter;
     place_samples(line.data() + 1, depth, target, j);
     std::copy(line.begin() + 1, line.end(), above.begin());
   }
   return refusal::none;
 }
 
-}  // namespace
-
-refusal write_png_equivalent(const png_header& header, std::uint8_t* equivalent) {
-  write_headers(header, equivalent);
-  std::uint8_t* rows = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
-  // Every pixel is written by the rows or the passes (together they cover the picture):
-  // only the fill bytes need their zeros.
-  if (header.stride > header.width) {
-    for (std::uint32_t y = 0; y < header.height; ++y)
-      std::memset(rows + std::size_t{y} * header.stride + header.width, 0,
-                  header.stride - header.width);
-  }
+// Palette and grayscale samples, each U's index as it stands.
+refusal decode_sample_rows(const png_header& header, std::uint8_t* rows) {
   inflate_stream stream = start_inflate(header.data);
   if (header.interlace == png::INTERLACE_NONE) {
     return decode_pass(
@@ -375,4 +346,22 @@ refusal write_png_equivalent(const png_header& header, std::uint8_t* equivalent)
     if (fault != refusal::none) return fault;
   }
   return refusal::none;
+}
+
+}  // namespace
+
+refusal write_png_equivalent(png_header& header, std::uint8_t* equivalent) {
+  std::uint8_t* rows = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
+  // Every pixel is written by the rows or the passes (together they cover the picture):
+  // only the fill bytes need their zeros.
+  if (header.stride > header.width) {
+    for (std::uint32_t y = 0; y < header.height; ++y)
+      std::memset(rows + std::size_t{y} * header.stride + header.width, 0,
+                  header.stride - header.width);
+  }
+  refusal fault = is_true_colour(header) ? number_true_colour_rows(header, rows)
+                                         : decode_sample_rows(header, rows);
+  // After the rows: a true-colour palette comes from its pixels.
+  write_headers(header, equivalent);
+  return fault;
 }

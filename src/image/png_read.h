@@ -1,7 +1,7 @@
 #pragma once
-// Palette and grayscale PNGs of at most 8 bits (png_layout.h), read into their 8-bit
-// equivalent U: the uncompressed 8-bit bitmap that the translation then takes as it takes
-// any bitmap. U is built as follows:
+// PNGs of at most 8 bits a sample (png_layout.h), read into their 8-bit equivalent U: the
+// uncompressed 8-bit bitmap that the translation then takes as it takes any bitmap. U is
+// built as follows:
 //
 //   file header  "BM", 1078 + stride x rows, two reserved 0, pixel data offset 1078
 //   info header  size 40; width and height from IHDR, the height positive (bottom-up);
@@ -10,13 +10,18 @@
 //                2^31 - 1, else 0; colours used n when n < 256, else 0; important 0
 //   palette      256 entries of blue, green, red, 0: for a palette PNG its n PLTE
 //                entries, for grayscale of depth d n = 2^d entries, entry k = gray
-//                k x 255 / (2^d - 1); entries from n on are 0
+//                k x 255 / (2^d - 1), for true colour the n distinct colours of its
+//                pixels in the order colour_table.h gives; entries from n on are 0
 //   rows         stride = (width + 3) / 4 x 4, U's first stored row is the PNG's last
 //                (so the first pixel is the lower-left one, as in a bitmap), one byte a
 //                pixel holding its sample (a sample at or past n kept as it is), fill 0
 //
 // Each palette entry k also has an alpha: a palette PNG's tRNS byte k, 255 past its end or
-// without one; for grayscale, 0 for the entry whose gray level tRNS names, else 255.
+// without one; for grayscale, 0 for the entry whose gray level tRNS names, else 255; for
+// true colour, its colour's own. A true-colour pixel's colour: (r, g, b, a) with alpha;
+// (g, g, g, a) for gray with alpha; (r, g, b) without, opaque but where it equals the tRNS
+// key, which makes it clear. A tRNS beside an alpha channel, and a PLTE (a suggestion
+// only) in a true-colour picture, are ignored.
 // Ancillary chunks but tRNS and pHYs are ignored, and so is whatever follows IEND or the
 // last row's bytes in the zlib stream.
 
@@ -42,10 +47,19 @@ struct png_header {
   std::uint32_t transparent = 0;          // entries whose alpha is 0
   std::uint32_t x_per_metre = 0;          // from pHYs, as U takes them
   std::uint32_t y_per_metre = 0;
+  bool colour_key = false;             // a true-colour tRNS: the clear colour
+  std::array<std::uint16_t, 3> key{};  // its red, green and blue samples
+  std::uint32_t colours = 0;    // of a true-colour picture: its distinct colours, 257 for more
   std::uint32_t stride = 0;     // of U's rows
   std::vector<byte_span> data;  // the IDAT chunks' data, in order
   char chunk[5] = "";           // the chunk a refusal names
 };
+
+// Colour types 2, 4 and 6: colours stored whole, which U numbers.
+bool is_true_colour(const png_header& header);
+
+// The refusal for what inflate gave: none when every byte asked for came out.
+refusal png_stream_refusal(inflate_outcome got);
 
 // Whether the bytes begin as a PNG does: the whole signature, or as much of it as there is.
 bool looks_like_png(const std::uint8_t* bytes, std::size_t size);
@@ -62,5 +76,7 @@ bmp_header png_equivalent_header(const png_header& header);
 
 // Writes U into `equivalent` (png_equivalent_size bytes): inflates and unfilters the rows,
 // and refuses a stream that zlib finds corrupt, that ends before the last row, or a row
-// filter type above 4. The file's bytes, where `header.data` points, must be alive.
-refusal write_png_equivalent(const png_header& header, std::uint8_t* equivalent);
+// filter type above 4, and a true-colour picture of more than 256 colours. For true colour
+// it fills in the header's palette, alphas and counts from the pixels. The file's bytes,
+// where `header.data` points, must be alive.
+refusal write_png_equivalent(png_header& header, std::uint8_t* equivalent);

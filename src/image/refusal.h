@@ -21,6 +21,7 @@ enum class refusal {
   unsupported_bits,
   unsupported_compression,
   compressed_top_down,
+  unsupported_bitfields,  // a colour mask that is not one run of 1 to 8 bits
   // Neither a bitmap nor a PNG.
   not_an_image,
   // PNG files: one reason for each way a PNG can be wrong.
@@ -32,7 +33,7 @@ enum class refusal {
   png_bad_size,     // width or height 0 or above 2^31 - 1
   png_bad_form,     // an unknown colour type, or a depth it does not allow
   png_bad_method,   // an unknown compression, filter or interlace method
-  png_unsupported,  // true colour, an alpha channel, 16-bit samples
+  png_unsupported,  // 16-bit samples
   png_palette_missing,
   png_palette_unexpected,  // in a grayscale picture
   png_palette_repeated,
@@ -47,6 +48,8 @@ enum class refusal {
   png_stream_corrupt,    // the image data is no zlib stream
   png_stream_short,      // the image data ends before the last row
   png_bad_filter,        // a row filter type above 4
+  // A true-colour picture of more than 256 colours: no palette holds it.
+  too_many_colours,
   // The caller's memory gave no room for a decoded form's 8-bit rows, or an output.
   out_of_memory,
   // The palette has no room.

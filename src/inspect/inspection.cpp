@@ -117,7 +117,7 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   if (found.outcome.guessed != 0 && found.outcome.guessed < found.used_count)
     found.guessed_used_count = found.outcome.guessed;
   found.first_pixel = first_input_pixel(image);
-  found.compacted = compact;
+  found.compacted = compact || found.outcome.compacted;
   read_palette_and_pixels(image, found);
   mark_fixed_slots(found);
   mark_gray_ramp(found);

@@ -18,11 +18,18 @@ const char* orientation(std::int32_t height) {
   return height < 0 ? "top-down" : "bottom-up";
 }
 
+// ", 37 colours" once a true-colour picture's pixels were counted, else "".
+std::string colours_of(bool true_colour, std::uint32_t colours) {
+  if (!true_colour || colours == 0) return "";
+  return ", " + colour_count(colours) + (colours == 1 ? " colour" : " colours");
+}
+
 std::string form_of(const bmp_header& header) {
   std::string kind =
       header.core ? "12-byte core header" : format("%u-byte info header", header.info_size);
   return format("%u bits per pixel, %s, %s", header.bits, compression_name(header.compression),
-                kind.c_str());
+                kind.c_str()) +
+         colours_of(is_true_colour(header), header.colours);
 }
 
 std::string header_lines(const inspection& found) {
@@ -37,6 +44,9 @@ std::string header_lines(const inspection& found) {
   text += format("  colours used       %d\n", header.colors_used);
   text += format("  info header size   %u\n", header.info_size);
   text += format("  pixel data offset  %u\n", header.pixel_offset);
+  if (header.compression == bmp::COMPRESSION_BITFIELDS && header.masks[0] != 0)
+    text += format("  masks              red 0x%08X, green 0x%08X, blue 0x%08X, alpha 0x%08X\n",
+                   header.masks[0], header.masks[1], header.masks[2], header.masks[3]);
   return text;
 }
 
@@ -44,7 +54,8 @@ std::string header_lines(const inspection& found) {
 std::string png_form_of(const png_header& png) {
   if (png.width == 0) return "PNG";
   return format("PNG, %s, %u bit%s%s", png_color_type_name(png.color_type), png.depth,
-                png.depth == 1 ? "" : "s", png.interlace != 0 ? ", interlaced" : "");
+                png.depth == 1 ? "" : "s", png.interlace != 0 ? ", interlaced" : "") +
+         colours_of(is_true_colour(png), png.colours);
 }
 
 // "0, 5 and 7", or "none"
@@ -75,7 +86,13 @@ std::string png_lines(const inspection& found) {
       format("  colour type        %u (%s)\n", png.color_type, png_color_type_name(png.color_type));
   text += format("  bit depth          %u\n", png.depth);
   text += format("  interlace          %s\n", png.interlace != 0 ? "Adam7" : "none");
-  if (png.entries != 0)
+  if (compacted_by_form(found.outcome))
+    text += "  gray levels        256, taken as the grays its pixels use (always compacted)\n";
+  else if (is_true_colour(png))
+    text +=
+        "  palette            its colours, in the order they first appear from the "
+        "lower-left pixel\n";
+  else if (png.entries != 0)
     text += format("  %s    %u\n", png.color_type == 0 ? "gray levels    " : "palette entries",
                    png.entries);
   text += format("  transparent        %s\n", transparent_list(png).c_str());
@@ -229,6 +246,11 @@ std::string json_file(const inspected_file& file) {
              found.form == file_form::png ? "png" : "bmp");
   if (found.has_headers) text += ", " + json_header(found);
   if (found.form == file_form::png && found.png.width != 0) text += ", " + json_png(found.png);
+  // The count, or null where it passed 256; not there before the pixels were read.
+  if (std::uint32_t colours = true_colour_count(found.outcome);
+      is_true_colour(found.outcome) && colours != 0)
+    text += colours > bmp::OUTPUT_COLORS_USED ? std::string(", \"colours\": null")
+                                              : format(", \"colours\": %u", colours);
   if (std::string advice = background_advice(found); !advice.empty())
     text += ", \"background_advice\": " + json_string(advice);
   if (!found.measured) return text + "}";

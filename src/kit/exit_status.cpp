@@ -21,6 +21,8 @@ int refusal_status(refusal reason) {
     case refusal::unsupported_bits:
     case refusal::unsupported_compression:
     case refusal::compressed_top_down:
+    case refusal::unsupported_bitfields:
+    case refusal::too_many_colours:
     case refusal::not_an_image:
     case refusal::png_cut_short:
     case refusal::png_bad_crc:

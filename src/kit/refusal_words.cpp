@@ -18,7 +18,16 @@ std::string chunk_name(const png_header& png) {
   return name;
 }
 
+std::string mask_list(const bmp_header& header) {
+  return format("red 0x%08X, green 0x%08X, blue 0x%08X, alpha 0x%08X", header.masks[0],
+                header.masks[1], header.masks[2], header.masks[3]);
+}
+
 }  // namespace
+
+std::string colour_count(std::uint32_t colours) {
+  return colours > bmp::OUTPUT_COLORS_USED ? "at least " + number(colours) : number(colours);
+}
 
 const char* png_color_type_name(std::uint8_t color_type) {
   switch (color_type) {
@@ -46,7 +55,7 @@ const char* compression_name(std::uint32_t compression) {
     case 2:
       return "RLE4";
     case 3:
-      return "bitfields or OS/2 Huffman";
+      return "bitfields";
     case 4:
       return "JPEG or OS/2 RLE24";
     case 5:
@@ -95,16 +104,19 @@ std::string refusal_text(const translation_report& report) {
              "12-byte core header or an info header of 40 bytes or more.";
     case refusal::unsupported_bits:
       return "Unsupported bitmap: " + number(header.bits) +
-             " bits per pixel. Only palette bitmaps of 1, 4 or 8 bits per pixel can be "
-             "translated; save the image with a palette of at most 256 colours.";
+             " bits per pixel. Bitmaps of 1, 4, 8, 16, 24 or 32 bits per pixel can be "
+             "translated.";
     case refusal::unsupported_compression:
       return "Unsupported compression: " + std::string(compression_name(header.compression)) +
              " (compression " + number(header.compression) + ") at " + number(header.bits) +
-             " bits per pixel. Only uncompressed bitmaps, RLE8 at 8 bits and RLE4 at 4 bits can "
-             "be translated.";
+             " bits per pixel. Uncompressed bitmaps, RLE8 at 8 bits, RLE4 at 4 bits and bitfields "
+             "at 16 or 32 bits can be translated.";
     case refusal::compressed_top_down:
       return "Bad bitmap header: RLE-compressed rows with a negative (top-down) height; "
              "compressed bitmaps are stored bottom-up.";
+    case refusal::unsupported_bitfields:
+      return "Unsupported bitmap: the colour masks " + mask_list(header) +
+             " are not each one run of 1 to 8 bits (an alpha mask may be 0).";
     case refusal::not_an_image:
       return "Not a bitmap or a PNG: the file starts with neither \"BM\" nor the PNG signature.";
     case refusal::png_cut_short:
@@ -127,8 +139,8 @@ std::string refusal_text(const translation_report& report) {
     case refusal::png_unsupported:
       return "Unsupported PNG: " + std::string(png_color_type_name(png.color_type)) +
              " (colour type " + number(png.color_type) + ") with " + number(png.depth) +
-             " bits a sample. Only palette or grayscale PNGs of at most 8 bits can be "
-             "translated; save the image with a palette of at most 256 colours.";
+             " bits a sample. PNGs of at most 8 bits a sample can be translated; save the image "
+             "with 8 bits a sample.";
     case refusal::png_palette_missing:
       return "Bad PNG: a palette image without a PLTE chunk.";
     case refusal::png_palette_unexpected:
@@ -146,7 +158,7 @@ std::string refusal_text(const translation_report& report) {
       return "Bad PNG: a second tRNS chunk.";
     case refusal::png_transparency_length:
       return "Bad PNG: the tRNS chunk is longer than the palette, or not 2 bytes for "
-             "grayscale.";
+             "grayscale or 6 for true colour.";
     case refusal::png_no_data:
       return "Bad PNG: no IDAT chunk.";
     case refusal::png_data_apart:
@@ -159,6 +171,8 @@ std::string refusal_text(const translation_report& report) {
       return "Bad PNG: the image data ends before the last row.";
     case refusal::png_bad_filter:
       return "Bad PNG: a row's filter type is above 4.";
+    case refusal::too_many_colours:
+      return too_many_colours_fact(report) + " " + too_many_colours_advice();
     case refusal::out_of_memory:
       return "Not enough memory to translate the picture.";
     case refusal::palette_full:
@@ -171,6 +185,17 @@ std::string refusal_text(const translation_report& report) {
              "step.";
   }
   return "";
+}
+
+std::string too_many_colours_fact(const translation_report& report) {
+  return "Too many colours: the picture holds " + colour_count(true_colour_count(report)) +
+         " distinct colours, and a palette at most 256.";
+}
+
+std::string too_many_colours_advice() {
+  return "Reduce it to at most " + std::to_string(MOST_TRUE_COLOURS) +
+         " colours (the room the markers, placeholders and grays leave) with a colour "
+         "quantiser, or save it as a palette image.";
 }
 
 std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t used_count) {

@@ -12,6 +12,14 @@ const char* png_color_type_name(std::uint8_t color_type);
 // What a compression field value stands for: "uncompressed", "RLE8", "JPEG or OS/2 RLE24" ...
 const char* compression_name(std::uint32_t compression);
 
+// A true-colour picture's count of colours: "37", or "at least 257" where counting stopped.
+std::string colour_count(std::uint32_t colours);
+
+// The two halves of the too_many_colours text: what was counted, and what to do, which
+// palette-batch gives once for all such files.
+std::string too_many_colours_fact(const translation_report& report);
+std::string too_many_colours_advice();
+
 // One line, without a line feed; "" for none. The form refusals name the header's fields,
 // no_room_for_grays the used count it stopped at.
 std::string refusal_text(refusal reason, const bmp_header& header, std::int64_t used_count);

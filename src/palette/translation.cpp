@@ -1,5 +1,6 @@
 #include "palette/translation.h"
 
+#include "image/png_layout.h"
 #include "palette/near_background.h"
 #include "palette/pixel_transform.h"
 #include "palette/row_ranges.h"
@@ -43,9 +44,9 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
   if (report.header.in_place) return refusal::none;
   if (!take_equivalent(memory, equivalent_size(report.header), image))
     return refusal::out_of_memory;
-  write_equivalent(memory.file, size, report.header, image.input_bytes);
+  fault = write_equivalent(memory.file, size, report.header, image.input_bytes, image.input_alpha);
   image.header = equivalent_header(report.header);
-  return refusal::none;
+  return fault;
 }
 
 // A PNG into its 8-bit equivalent, with its alphas.
@@ -86,6 +87,19 @@ translation_report load_rows(const translation_memory& memory, work_image& image
 }
 
 }  // namespace
+
+bool compacted_by_form(const translation_report& report) {
+  return report.form == file_form::png && report.png.color_type == png::GRAYSCALE &&
+         report.png.depth == 8;
+}
+
+bool is_true_colour(const translation_report& report) {
+  return report.form == file_form::png ? is_true_colour(report.png) : is_true_colour(report.header);
+}
+
+std::uint32_t true_colour_count(const translation_report& report) {
+  return report.form == file_form::png ? report.png.colours : report.header.colours;
+}
 
 translation_report check_file_size(std::int64_t file_size) {
   translation_report report;
@@ -139,7 +153,8 @@ translation_report prepare(const translation_memory& memory,
                            const pixel_kernels& kernels, bool may_assume) {
   translation_report report = load_rows(memory, image);
   if (!report.done()) return report;
-  if (parameters.compact_palette) {
+  report.compacted = parameters.compact_palette || compacted_by_form(report);
+  if (report.compacted) {
     count_rows(image, kernels);
     compact_values(image);
   }
@@ -208,7 +223,7 @@ compaction_check check_compaction(const translation_memory& memory,
   compaction_check check;
   bool no_room =
       plain.refused == refusal::palette_full || plain.refused == refusal::no_room_for_grays;
-  if (parameters.compact_palette || !no_room) return check;
+  if (parameters.compact_palette || plain.compacted || !no_room) return check;
   translation_parameters compacted = parameters;
   compacted.compact_palette = true;
   work_image image;

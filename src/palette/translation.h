@@ -58,6 +58,9 @@ struct translation_report {
   std::int64_t guessed = 0;     // the palette's guess where the rule took it, else 0
   std::int64_t used_count = 0;  // where it stopped: at the room check, or after the slot table
   near_background_tally tally;  // when the memory asked for it
+  // Taken with only the palette values its pixels use: asked for, or an 8-bit grayscale
+  // PNG, whose palette of 256 grays nobody chose.
+  bool compacted = false;
   bool done() const { return refused == refusal::none; }
 };
 
@@ -100,6 +103,21 @@ inline translation_memory memory_in_vectors(std::vector<std::uint8_t>& file, std
 }
 
 translation_report check_file_size(std::int64_t file_size);
+
+// The most colours a true-colour picture may hold and still translate with the grays: the
+// catch-all, the three markers and four placeholders the slot table adds (where none of
+// them is in the picture) and the seven grays must all fit beside them.
+constexpr int MOST_TRUE_COLOURS = MAX_USED_FOR_GRAYS - 1 - (FIXED_SLOTS - 1);
+static_assert(MOST_TRUE_COLOURS == 240);
+
+// An 8-bit grayscale PNG: always taken as compacted, as if --compact-palette were given.
+bool compacted_by_form(const translation_report& report);
+
+// Colours stored whole (a true-colour PNG or bitmap), which U numbers.
+bool is_true_colour(const translation_report& report);
+
+// A true-colour picture's distinct colours, once decoded (257: more than 256).
+std::uint32_t true_colour_count(const translation_report& report);
 
 // A file as the translation reads it, before any of its rules: the file itself when it is
 // 8-bit uncompressed, else its decoded 8-bit equivalent; with the header of those bytes.

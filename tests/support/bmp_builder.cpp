@@ -170,3 +170,34 @@ eight_bit_form compacted_form(const std::vector<std::uint8_t>& file) {
   for (std::size_t i = 0; i < values.size(); ++i) compacted.alpha[i] = form.alpha[values[i]];
   return compacted;
 }
+
+std::vector<std::uint8_t> build_true_colour_bmp(const true_colour_bmp& recipe) {
+  bool masks_after = recipe.compression == 3 && recipe.info_size == 40;
+  std::uint32_t offset = 14 + recipe.info_size + (masks_after ? 12 : 0);
+  std::size_t pixel_bytes = recipe.bits / 8u;
+  std::size_t row_length = (static_cast<std::size_t>(recipe.width) * recipe.bits + 31) / 32 * 4;
+  std::vector<std::uint8_t> file(offset + row_length * recipe.rows.size(), 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  patch_le32(file, 2, static_cast<std::uint32_t>(file.size()));
+  patch_le32(file, 10, offset);
+  patch_le32(file, 14, recipe.info_size);
+  patch_le32(file, 18, static_cast<std::uint32_t>(recipe.width));
+  patch_le32(file, 22, static_cast<std::uint32_t>(recipe.height));
+  patch_le16(file, 26, 1);
+  patch_le16(file, 28, recipe.bits);
+  patch_le32(file, 30, recipe.compression);
+  if (recipe.compression == 3) {
+    for (std::size_t i = 0; i < 4 && 54 + 4 * i + 4 <= offset; ++i)
+      patch_le32(file, 54 + 4 * i, recipe.masks[i]);
+  }
+  for (std::size_t r = 0; r < recipe.rows.size(); ++r) {
+    for (std::size_t x = 0; x < recipe.rows[r].size(); ++x) {
+      for (std::size_t b = 0; b < pixel_bytes; ++b)
+        file[offset + r * row_length + x * pixel_bytes + b] =
+            static_cast<std::uint8_t>(recipe.rows[r][x] >> (8 * b));
+    }
+  }
+  file.resize(file.size() - recipe.cut_by);
+  return file;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Builds 8-bit palette BMP files in memory for the tests and the sample generator.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -27,6 +28,21 @@ struct bmp_recipe {
   std::optional<std::uint32_t> pixel_offset;  // default: right after the palette
   std::optional<std::uint32_t> file_size_field;
 };
+
+// A true-colour bitmap: each pixel the number its bits store (blue in the low byte at 24
+// bits), rows in stored order; bitfields masks after a 40-byte header or in a larger one.
+struct true_colour_bmp {
+  std::int32_t width = 1;
+  std::int32_t height = 1;  // negative: top-down
+  std::uint16_t bits = 24;
+  std::uint32_t compression = 0;
+  std::uint32_t info_size = 40;
+  std::array<std::uint32_t, 4> masks{};  // red, green, blue, alpha: written for bitfields
+  std::vector<std::vector<std::uint32_t>> rows;
+  std::size_t cut_by = 0;  // bytes dropped from the end of the file
+};
+
+std::vector<std::uint8_t> build_true_colour_bmp(const true_colour_bmp& recipe);
 
 // The padded BMP row length of a width.
 std::uint32_t padded_stride(std::int32_t width);

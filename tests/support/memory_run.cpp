@@ -5,6 +5,7 @@
 
 #include "bmp_builder.h"
 #include "palette/pixel_transform.h"
+#include "png_builder.h"
 #include "reference_model.h"
 
 std::vector<std::uint8_t> memory_run::written() const {
@@ -36,8 +37,8 @@ translation_memory attach(memory_run& run) {
 void run_in_memory(memory_run& run, const translation_parameters& parameters, engine which) {
   if (which == engine::reference) {
     // The literal model takes compaction literally: the file rebuilt as compacted.
-    eight_bit_form form =
-        parameters.compact_palette ? compacted_form(run.input) : read_eight_bit_form(run.input);
+    bool compact = parameters.compact_palette || is_eight_bit_gray_png(run.input);
+    eight_bit_form form = compact ? compacted_form(run.input) : read_eight_bit_form(run.input);
     translation_parameters plain = parameters;
     plain.compact_palette = false;
     reference_result result = reference_translate(form, plain);

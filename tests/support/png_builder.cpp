@@ -7,7 +7,9 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <map>
 
 #include "image/bmp_layout.h"
 #include "image/byte_order.h"
@@ -27,20 +29,28 @@ std::uint8_t sample(const png_recipe& recipe, std::uint32_t x, std::uint32_t y) 
   return recipe.rows[y][x];
 }
 
+// Sample c of pixel (x, y).
+std::uint8_t sample(const png_recipe& recipe, std::uint32_t x, std::uint32_t y, std::uint32_t c) {
+  return sample(recipe, x * png_channels(recipe.color_type) + c, y);
+}
+
 // One row of a pass, packed at the depth, the leftmost sample in the highest bits.
 std::vector<std::uint8_t> packed_row(const png_recipe& recipe, png::adam7_pass pass,
                                      std::uint32_t width, std::uint32_t line) {
-  std::vector<std::uint8_t> row(png::row_bytes(width, recipe.depth), 0);
+  std::uint32_t channels = png_channels(recipe.color_type);
+  std::vector<std::uint8_t> row(png::row_bytes(std::uint64_t{width} * channels, recipe.depth), 0);
   // Depths no PNG has, for the refusals, and 16 bits, which are refused too: zero rows.
   if (recipe.depth > 8 || 8 % recipe.depth != 0) return row;
   for (std::uint32_t i = 0; i < width; ++i) {
-    std::uint8_t value = sample(recipe, pass.x0 + i * pass.dx, pass.y0 + line * pass.dy);
-    std::size_t bit = std::size_t{i} * recipe.depth;
-    if (recipe.depth == 8) {
-      row[bit / 8] = value;
-    } else {
-      auto shift = static_cast<unsigned>(8 - recipe.depth - bit % 8);
-      row[bit / 8] |= static_cast<std::uint8_t>((value & ((1u << recipe.depth) - 1)) << shift);
+    for (std::uint32_t c = 0; c < channels; ++c) {
+      std::uint8_t value = sample(recipe, pass.x0 + i * pass.dx, pass.y0 + line * pass.dy, c);
+      std::size_t bit = (std::size_t{i} * channels + c) * recipe.depth;
+      if (recipe.depth == 8) {
+        row[bit / 8] = value;
+      } else {
+        auto shift = static_cast<unsigned>(8 - recipe.depth - bit % 8);
+        row[bit / 8] |= static_cast<std::uint8_t>((value & ((1u << recipe.depth) - 1)) << shift);
+      }
     }
   }
   return row;
@@ -55,13 +65,14 @@ int paeth(int a, int b, int c) {
   return pb <= pc ? b : c;
 }
 
+// `back`: the bytes of a whole pixel, at least 1.
 std::vector<std::uint8_t> filtered(std::uint8_t type, const std::vector<std::uint8_t>& row,
-                                   const std::vector<std::uint8_t>& above) {
+                                   const std::vector<std::uint8_t>& above, std::size_t back) {
   std::vector<std::uint8_t> out = {type};
   for (std::size_t i = 0; i < row.size(); ++i) {
-    int left = i > 0 ? row[i - 1] : 0;
+    int left = i >= back ? row[i - back] : 0;
     int up = above[i];
-    int upper_left = i > 0 ? above[i - 1] : 0;
+    int upper_left = i >= back ? above[i - back] : 0;
     int predicted = type == 1   ? left
                     : type == 2 ? up
                     : type == 3 ? (left + up) / 2
@@ -76,11 +87,13 @@ void add_pass(const png_recipe& recipe, png::adam7_pass pass, std::vector<std::u
   std::uint32_t width = png::pass_extent(recipe.width, pass.x0, pass.dx);
   std::uint32_t lines = png::pass_extent(recipe.height, pass.y0, pass.dy);
   if (width == 0 || lines == 0) return;
-  std::vector<std::uint8_t> above(png::row_bytes(width, recipe.depth), 0);
+  std::uint32_t channels = png_channels(recipe.color_type);
+  std::vector<std::uint8_t> above(png::row_bytes(std::uint64_t{width} * channels, recipe.depth), 0);
+  std::size_t back = std::max<std::size_t>(1, channels * recipe.depth / 8);
   for (std::uint32_t line = 0; line < lines; ++line) {
     std::vector<std::uint8_t> row = packed_row(recipe, pass, width, line);
     std::uint8_t type = recipe.filters[line % recipe.filters.size()];
-    std::vector<std::uint8_t> bytes = filtered(type, row, above);
+    std::vector<std::uint8_t> bytes = filtered(type, row, above, back);
     out.insert(out.end(), bytes.begin(), bytes.end());
     above = row;
   }
@@ -197,6 +210,79 @@ std::vector<std::uint8_t> build_png(const png_recipe& recipe) {
   return assemble_png(png_chunks(recipe));
 }
 
+std::uint32_t png_channels(std::uint8_t color_type) {
+  switch (color_type) {
+    case 2:
+      return 3;
+    case 4:
+      return 2;
+    case 6:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+bool is_eight_bit_gray_png(const std::vector<std::uint8_t>& file) {
+  // The IHDR's depth and colour type sit at 24 and 25, after the signature, its length
+  // and its type, and width and height.
+  return file.size() > 25 &&
+         std::equal(png::SIGNATURE.begin(), png::SIGNATURE.end(), file.begin()) && file[24] == 8 &&
+         file[25] == 0;
+}
+
+namespace {
+
+bool is_true_colour_recipe(const png_recipe& recipe) {
+  return recipe.color_type == 2 || recipe.color_type == 4 || recipe.color_type == 6;
+}
+
+// The colour of pixel (x, y) as (red, green, blue, alpha), straight from the samples.
+std::array<std::uint8_t, 4> rgba_at(const png_recipe& recipe, std::uint32_t x, std::uint32_t y) {
+  auto at = [&](std::uint32_t c) { return sample(recipe, x, y, c); };
+  switch (recipe.color_type) {
+    case 4:
+      return {at(0), at(0), at(0), at(1)};
+    case 6:
+      return {at(0), at(1), at(2), at(3)};
+    default: {
+      bool keyed = recipe.transparency.size() == 6;
+      for (std::uint32_t c = 0; keyed && c < 3; ++c)
+        keyed = read_be16(recipe.transparency.data() + 2 * c) == at(c);
+      return {at(0), at(1), at(2), static_cast<std::uint8_t>(keyed ? 0 : 255)};
+    }
+  }
+}
+
+// U of a true-colour recipe: numbered by first appearance from U's first stored row, the
+// picture's last; every clear pixel one colour, shown as the first clear pixel met.
+void number_true_colour(const png_recipe& recipe, std::uint32_t stride, png_equivalent& u) {
+  std::map<std::array<std::uint8_t, 4>, std::size_t> numbers;
+  for (std::uint32_t r = 0; r < recipe.height; ++r) {
+    std::uint32_t y = recipe.height - 1 - r;
+    for (std::uint32_t x = 0; x < recipe.width; ++x) {
+      std::array<std::uint8_t, 4> colour = rgba_at(recipe, x, y);
+      std::array<std::uint8_t, 4> key = colour[3] == 0 ? std::array<std::uint8_t, 4>{} : colour;
+      auto [found, added] = numbers.try_emplace(key, numbers.size());
+      if (found->second > 255) {
+        u.too_many = true;
+        return;
+      }
+      if (added) {
+        std::size_t k = found->second;
+        u.bytes[54 + 4 * k] = colour[2];
+        u.bytes[54 + 4 * k + 1] = colour[1];
+        u.bytes[54 + 4 * k + 2] = colour[0];
+        u.alpha[k] = colour[3];
+      }
+      u.bytes[1078 + std::size_t{r} * stride + x] = static_cast<std::uint8_t>(found->second);
+    }
+  }
+  patch_le32(u.bytes, 46, numbers.size() < 256 ? static_cast<std::uint32_t>(numbers.size()) : 0);
+}
+
+}  // namespace
+
 png_equivalent expected_equivalent(const png_recipe& recipe) {
   std::uint32_t stride = (recipe.width + 3) / 4 * 4;
   std::vector<std::uint8_t> u(1078 + std::size_t{stride} * recipe.height, 0);
@@ -222,6 +308,10 @@ png_equivalent expected_equivalent(const png_recipe& recipe) {
   }
   patch_le32(u, 46, n < 256 ? n : 0);
   png_equivalent result{u, std::vector<std::uint8_t>(256, 255)};
+  if (is_true_colour_recipe(recipe)) {
+    number_true_colour(recipe, stride, result);
+    return result;
+  }
   for (std::uint32_t k = 0; k < n; ++k) {
     rgb color = recipe.color_type == 3 ? recipe.palette[k] : rgb{};
     if (recipe.color_type == 0) {
@@ -257,7 +347,66 @@ void fix_png_crcs(std::vector<std::uint8_t>& file) {
   }
 }
 
+namespace {
+
+// How the rows are stored: the filters in turn, the IDAT pieces, the deflate level.
+void pick_stream(std::mt19937& random, png_recipe& recipe) {
+  recipe.filters.clear();
+  for (int i = pick(random, 1, 6); i > 0; --i)
+    recipe.filters.push_back(static_cast<std::uint8_t>(pick(random, 0, 4)));
+  recipe.idat_piece = static_cast<std::size_t>(pick(random, 0, 1) * pick(random, 1, 40));
+  recipe.level = pick(random, 0, 9);
+}
+
+// A true-colour picture of a few colours, now and then of about 256, with clear pixels of
+// several stored colours and, for RGB, a tRNS key that one of its colours meets.
+png_recipe random_true_colour_recipe(std::mt19937& random) {
+  png_recipe recipe;
+  const std::uint8_t types[] = {2, 4, 6};
+  recipe.color_type = types[pick(random, 0, 2)];
+  std::uint32_t channels = png_channels(recipe.color_type);
+  bool crowded = pick(random, 0, 7) == 0;
+  recipe.width = static_cast<std::uint32_t>(crowded ? pick(random, 40, 140) : pick(random, 1, 12));
+  recipe.height = static_cast<std::uint32_t>(crowded ? pick(random, 8, 11) : pick(random, 1, 11));
+  recipe.interlace = static_cast<std::uint8_t>(pick(random, 0, 1));
+  int colours = crowded ? pick(random, 250, 262) : pick(random, 1, 12);
+  std::vector<std::vector<std::uint8_t>> pool;
+  for (int k = 0; k < colours; ++k) {
+    std::vector<std::uint8_t> pixel;
+    for (std::uint32_t c = 0; c < channels; ++c)
+      pixel.push_back(
+          static_cast<std::uint8_t>(pick(random, 0, crowded ? 255 : 3) * (crowded ? 1 : 85)));
+    // Alpha: clear, opaque or between.
+    if (channels % 2 == 0)
+      pixel.back() = static_cast<std::uint8_t>(pick(random, 0, 2) * 127 + pick(random, 0, 1));
+    pool.push_back(pixel);
+  }
+  if (recipe.color_type == 2 && pick(random, 0, 1) == 0) {
+    const std::vector<std::uint8_t>& keyed =
+        pool[static_cast<std::size_t>(pick(random, 0, colours - 1))];
+    recipe.transparency = {0, keyed[0], 0, keyed[1], 0, keyed[2]};
+  }
+  int run = crowded ? 1 : pick(random, 1, 5);
+  for (std::uint32_t y = 0; y < recipe.height; ++y) {
+    std::vector<std::uint8_t> row;
+    std::size_t k = 0;
+    for (std::uint32_t x = 0; x < recipe.width; ++x) {
+      if (x % static_cast<std::uint32_t>(run) == 0)
+        k = static_cast<std::size_t>(
+            crowded ? (y * recipe.width + x) % static_cast<std::uint32_t>(colours)
+                    : static_cast<std::uint32_t>(pick(random, 0, colours - 1)));
+      row.insert(row.end(), pool[k].begin(), pool[k].end());
+    }
+    recipe.rows.push_back(row);
+  }
+  pick_stream(random, recipe);
+  return recipe;
+}
+
+}  // namespace
+
 png_recipe random_png_recipe(std::mt19937& random) {
+  if (pick(random, 0, 3) == 0) return random_true_colour_recipe(random);
   png_recipe recipe;
   recipe.color_type = pick(random, 0, 2) == 0 ? 0 : 3;
   const std::uint8_t depths[] = {1, 2, 4, 8};
@@ -298,10 +447,18 @@ png_recipe random_png_recipe(std::mt19937& random) {
     }
     recipe.rows.push_back(row);
   }
-  recipe.filters.clear();
-  for (int i = pick(random, 1, 6); i > 0; --i)
-    recipe.filters.push_back(static_cast<std::uint8_t>(pick(random, 0, 4)));
-  recipe.idat_piece = static_cast<std::size_t>(pick(random, 0, 1) * pick(random, 1, 40));
-  recipe.level = pick(random, 0, 9);
+  pick_stream(random, recipe);
+  return recipe;
+}
+
+png_recipe rgba_strip(int colours) {
+  png_recipe recipe;
+  recipe.color_type = 6;
+  recipe.width = static_cast<std::uint32_t>(colours);
+  recipe.height = 2;
+  recipe.rows = {std::vector<std::uint8_t>(4 * recipe.width, 0), {}};
+  for (int k = 0; k < colours; ++k)
+    recipe.rows[1].insert(recipe.rows[1].end(), {static_cast<std::uint8_t>(k), 77,
+                                                 static_cast<std::uint8_t>(k / 256), 255});
   return recipe;
 }

@@ -15,12 +15,13 @@ struct png_recipe {
   std::uint32_t width = 1;
   std::uint32_t height = 1;
   std::uint8_t depth = 8;
-  std::uint8_t color_type = 3;  // 0 grayscale, 3 palette; the others only for refusals
+  std::uint8_t color_type = 3;  // 0 grayscale, 2 RGB, 3 palette, 4 gray and alpha, 6 RGBA
   std::uint8_t interlace = 0;
   std::vector<rgb> palette;                           // the PLTE chunk; none where empty
   std::vector<std::uint8_t> transparency;             // the tRNS chunk's bytes; none where empty
   std::optional<std::vector<std::uint8_t>> physical;  // the pHYs chunk's bytes
-  // Samples, top row first, each `width` of them; missing ones are 0.
+  // Samples, top row first, each `width` x channels of them (a pixel's samples together);
+  // missing ones are 0.
   std::vector<std::vector<std::uint8_t>> rows;
   // The filter type of each row in turn, from the first row of each pass (repeated).
   std::vector<std::uint8_t> filters = {0};
@@ -58,12 +59,25 @@ std::vector<std::uint8_t> zlib_inflated(const std::vector<std::uint8_t>& stream,
 struct png_equivalent {
   std::vector<std::uint8_t> bytes;
   std::vector<std::uint8_t> alpha;  // 256 entries
+  bool too_many = false;            // a true-colour picture of more than 256 colours
 };
+
+// The samples a pixel of the colour type has.
+std::uint32_t png_channels(std::uint8_t color_type);
+
+// Whether the file is an 8-bit grayscale PNG, which the translation always compacts.
+bool is_eight_bit_gray_png(const std::vector<std::uint8_t>& file);
 png_equivalent expected_equivalent(const png_recipe& recipe);
 
 // A random palette or grayscale picture at any depth, interlaced or not, with random
-// filters, IDAT pieces, tRNS and pHYs, now and then a sample past the palette.
+// filters, IDAT pieces, tRNS and pHYs, now and then a sample past the palette; or a
+// true-colour one of a few colours or of about 256, its clear pixels of several colours.
 png_recipe random_png_recipe(std::mt19937& random);
+
+// An RGBA strip of `colours` distinct colours on a clear background, 2 rows high: the
+// background row first (so the lower-left pixel is one of the colours), none of them a
+// marker colour.
+png_recipe rgba_strip(int colours);
 
 // Sets every chunk's CRC right, for fuzzers whose mutations would break them: the file
 // is left as it is past a chunk that runs out of it.

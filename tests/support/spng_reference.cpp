@@ -65,6 +65,11 @@ bool decode_with_spng(const std::vector<std::uint8_t>& file, spng_picture& pictu
   if (spng_get_trns(ctx.get(), &trns) == 0) {
     if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED)
       picture.transparency.assign(trns.type3_alpha, trns.type3_alpha + trns.n_type3_entries);
+    else if (ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR)
+      for (std::uint16_t sample : {trns.red, trns.green, trns.blue})
+        picture.transparency.insert(
+            picture.transparency.end(),
+            {static_cast<std::uint8_t>(sample >> 8), static_cast<std::uint8_t>(sample)});
     else
       picture.transparency = {static_cast<std::uint8_t>(trns.gray >> 8),
                               static_cast<std::uint8_t>(trns.gray)};

@@ -1,0 +1,127 @@
+#include "image/bmp_true_colour.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "image/byte_order.h"
+#include "image/colour_table.h"
+
+namespace {
+
+constexpr std::uint32_t OPAQUE = 0xFF000000;
+
+struct file_bytes {
+  const std::uint8_t* bytes;
+  std::uint64_t size;
+};
+
+// A mask's field as an 8-bit component, for every value the field can hold.
+struct channel {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  std::array<std::uint8_t, 256> level{};
+};
+
+channel channel_of(std::uint32_t mask) {
+  channel c;
+  c.mask = mask;
+  if (mask == 0) return c;
+  c.shift = std::countr_zero(mask);
+  std::uint32_t top = mask >> c.shift;  // 2^k - 1
+  for (std::uint32_t v = 0; v <= top; ++v)
+    c.level[v] = static_cast<std::uint8_t>((v * 255 + top / 2) / top);
+  return c;
+}
+
+struct channels {
+  std::array<channel, 4> of;  // red, green, blue, alpha
+  std::uint8_t field(std::size_t i, std::uint32_t pixel) const {
+    return of[i].level[(pixel & of[i].mask) >> of[i].shift];
+  }
+  std::uint32_t rgba(std::uint32_t pixel) const {
+    std::uint32_t alpha = of[3].mask == 0 ? 255 : field(3, pixel);
+    return field(0, pixel) | (field(1, pixel) << 8) | (field(2, pixel) << 16) | (alpha << 24);
+  }
+};
+
+// `width` pixels of a stored row from `row` on.
+bool number_stored_row(colour_table& table, const bmp_header& header, const channels& masks,
+                       const std::uint8_t* row, std::uint32_t width, std::uint8_t* out,
+                       std::uint64_t at) {
+  switch (header.bits) {
+    case 16:
+      return number_row<2>(table, row, width, out, 1, at, 1,
+                           [&masks](const std::uint8_t* p) { return masks.rgba(read_le16(p)); });
+    case 24:
+      return number_row<3>(table, row, width, out, 1, at, 1, [](const std::uint8_t* p) {
+        return p[2] | (p[1] << 8) | (p[0] << 16) | OPAQUE;
+      });
+    default:
+      return number_row<4>(table, row, width, out, 1, at, 1,
+                           [&masks](const std::uint8_t* p) { return masks.rgba(read_le32(p)); });
+  }
+}
+
+// A row that the end of the file cuts, a piece at a time: the bytes the file holds, then
+// zeros, so that no row-sized buffer is needed for a header that claims a huge width.
+bool number_cut_row(colour_table& table, const bmp_header& header, const channels& masks,
+                    file_bytes file, std::uint64_t start, std::uint8_t* out, std::uint64_t at) {
+  constexpr std::uint32_t PIECE = 1024;
+  std::uint8_t piece[PIECE * 4];
+  const std::uint64_t pixel_bytes = header.bits / 8u;
+  auto width = static_cast<std::uint64_t>(header.width);
+  for (std::uint64_t x = 0; x < width; x += PIECE) {
+    auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(PIECE, width - x));
+    std::uint64_t from = start + x * pixel_bytes;
+    std::uint64_t length = count * pixel_bytes;
+    std::memset(piece, 0, sizeof piece);
+    if (from < file.size)
+      std::memcpy(piece, file.bytes + from,
+                  static_cast<std::size_t>(std::min(length, file.size - from)));
+    if (!number_stored_row(table, header, masks, piece, count, out + x, at + x)) return false;
+  }
+  return true;
+}
+
+refusal number_rows(file_bytes file, const bmp_header& header, std::uint8_t* pixels,
+                    colour_table& table) {
+  channels masks{{channel_of(header.masks[0]), channel_of(header.masks[1]),
+                  channel_of(header.masks[2]), channel_of(header.masks[3])}};
+  auto width = static_cast<std::uint32_t>(header.width);
+  std::uint64_t row_length = (std::uint64_t{width} * header.bits + 31) / 32 * 4;
+  for (std::uint64_t r = 0; r < header.rows; ++r) {
+    std::uint64_t start = header.pixel_offset + r * row_length;
+    std::uint8_t* out = pixels + r * header.stride;
+    std::uint64_t at = r * width;
+    bool fits = start + row_length <= file.size;
+    if (fits ? !number_stored_row(table, header, masks, file.bytes + start, width, out, at)
+             : !number_cut_row(table, header, masks, file, start, out, at))
+      return refusal::too_many_colours;
+  }
+  return refusal::none;
+}
+
+}  // namespace
+
+refusal number_bitmap_rows(const std::uint8_t* bytes, std::uint64_t size, bmp_header& header,
+                           std::uint8_t* pixels, std::uint8_t* palette,
+                           std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha) {
+  colour_table table;
+  refusal fault =
+      header.width == 0 ? refusal::none : number_rows({bytes, size}, header, pixels, table);
+  header.colours =
+      table.overflowed ? bmp::PALETTE_ENTRIES + 1 : static_cast<std::uint32_t>(table.count);
+  if (fault != refusal::none) return fault;
+  // Stored order is U's order: the numbers are already U's palette indices.
+  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours = colours_in_order(table);
+  for (int k = 0; k < table.count; ++k) {
+    std::uint32_t c = colours[static_cast<std::size_t>(k)];
+    std::uint8_t* entry = palette + static_cast<std::size_t>(k) * bmp::ENTRY_SIZE;
+    entry[bmp::RED] = static_cast<std::uint8_t>(c);
+    entry[bmp::GREEN] = static_cast<std::uint8_t>(c >> 8);
+    entry[bmp::BLUE] = static_cast<std::uint8_t>(c >> 16);
+    alpha[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(c >> 24);
+  }
+  return refusal::none;
+}

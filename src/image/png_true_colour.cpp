@@ -1,0 +1,149 @@
+#include "image/png_true_colour.h"
+
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "image/byte_order.h"
+#include "image/colour_table.h"
+#include "image/png_layout.h"
+#include "image/png_unfilter.h"
+
+namespace {
+
+constexpr std::uint32_t OPAQUE = 0xFF000000;
+
+std::size_t channels(std::uint8_t color_type) {
+  switch (color_type) {
+    case png::TRUE_COLOUR:
+      return 3;
+    case png::GRAYSCALE_ALPHA:
+      return 2;
+    default:
+      return 4;
+  }
+}
+
+// One pass (or the whole picture): its pixels land from (x0, y0) every dx columns and dy
+// rows of the picture, whose last row is U's first.
+struct pass_rows {
+  png::adam7_pass pass;
+  std::uint32_t width;  // the pass's pixels a row
+  std::uint32_t lines;  // its rows
+};
+
+struct picture {
+  const png_header& header;
+  std::uint8_t* rows;
+  colour_table& table;
+};
+
+bool number_line(const picture& into, const pass_rows& pass, std::uint32_t line,
+                 const std::uint8_t* samples) {
+  const png_header& header = into.header;
+  std::uint64_t u_row = header.height - 1 - (pass.pass.y0 + std::uint64_t{line} * pass.pass.dy);
+  std::uint8_t* out = into.rows + u_row * header.stride + pass.pass.x0;
+  std::uint64_t at = u_row * header.width + pass.pass.x0;
+  const std::uint32_t dx = pass.pass.dx;
+  switch (header.color_type) {
+    case png::TRUE_COLOUR: {
+      const bool keyed = header.colour_key;
+      const std::array<std::uint16_t, 3> key = header.key;
+      return number_row<3>(
+          into.table, samples, pass.width, out, dx, at, dx, [keyed, key](const std::uint8_t* p) {
+            bool clear = keyed && p[0] == key[0] && p[1] == key[1] && p[2] == key[2];
+            std::uint32_t rgb = p[0] | (p[1] << 8) | (p[2] << 16);
+            return clear ? rgb : rgb | OPAQUE;
+          });
+    }
+    case png::GRAYSCALE_ALPHA:
+      return number_row<2>(into.table, samples, pass.width, out, dx, at, dx,
+                           [](const std::uint8_t* p) {
+                             std::uint32_t gray = p[0];
+                             return gray | (gray << 8) | (gray << 16) | (std::uint32_t{p[1]} << 24);
+                           });
+    default:
+      return number_row<4>(into.table, samples, pass.width, out, dx, at, dx,
+                           [](const std::uint8_t* p) { return read_le32(p); });
+  }
+}
+
+// Two rows of a pass, its filter byte first in each: the one being read and the one above.
+bool take_lines(std::vector<std::uint8_t>& line, std::vector<std::uint8_t>& above,
+                std::size_t length) {
+  try {
+    line.assign(length, 0);
+    above.assign(length, 0);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+refusal number_pass(inflate_stream& stream, const picture& into, const pass_rows& pass) {
+  std::size_t pixel_bytes = channels(into.header.color_type);
+  std::size_t length = std::size_t{pass.width} * pixel_bytes;
+  std::vector<std::uint8_t> line;
+  std::vector<std::uint8_t> above;
+  if (!take_lines(line, above, 1 + length)) return refusal::out_of_memory;
+  for (std::uint32_t j = 0; j < pass.lines; ++j) {
+    refusal fault = png_stream_refusal(inflate_next(stream, line.data(), line.size()));
+    if (fault != refusal::none) return fault;
+    if (!unfilter(line[0], line.data() + 1, above.data() + 1, length, pixel_bytes))
+      return refusal::png_bad_filter;
+    if (!number_line(into, pass, j, line.data() + 1)) return refusal::too_many_colours;
+    std::swap(line, above);
+  }
+  return refusal::none;
+}
+
+refusal number_passes(const picture& into) {
+  const png_header& header = into.header;
+  inflate_stream stream = start_inflate(header.data);
+  if (header.interlace == png::INTERLACE_NONE)
+    return number_pass(stream, into, {{0, 0, 1, 1}, header.width, header.height});
+  for (const png::adam7_pass& pass : png::ADAM7) {
+    pass_rows rows{pass, png::pass_extent(header.width, pass.x0, pass.dx),
+                   png::pass_extent(header.height, pass.y0, pass.dy)};
+    if (rows.width == 0 || rows.lines == 0) continue;
+    refusal fault = number_pass(stream, into, rows);
+    if (fault != refusal::none) return fault;
+  }
+  return refusal::none;
+}
+
+// The numbers were handed out top row first; U's order starts from the bottom row.
+void renumber(const png_header& header, std::uint8_t* rows, const colour_table& table) {
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> to{};
+  if (!settle_order(table, to)) return;
+  for (std::uint64_t y = 0; y < header.height; ++y) {
+    std::uint8_t* row = rows + y * header.stride;
+    for (std::uint32_t x = 0; x < header.width; ++x) row[x] = to[row[x]];
+  }
+}
+
+void take_palette(const colour_table& table, png_header& header) {
+  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours = colours_in_order(table);
+  header.entries = static_cast<std::uint32_t>(table.count);
+  header.transparent = 0;
+  for (std::uint32_t k = 0; k < header.entries; ++k) {
+    std::uint32_t c = colours[k];
+    header.palette[k] = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
+                         static_cast<std::uint8_t>(c >> 16)};
+    header.alpha[k] = static_cast<std::uint8_t>(c >> 24);
+    header.transparent += header.alpha[k] == 0 ? 1 : 0;
+  }
+}
+
+}  // namespace
+
+refusal number_true_colour_rows(png_header& header, std::uint8_t* rows) {
+  colour_table table;
+  refusal fault = number_passes({header, rows, table});
+  header.colours =
+      table.overflowed ? bmp::PALETTE_ENTRIES + 1 : static_cast<std::uint32_t>(table.count);
+  if (fault != refusal::none) return fault;
+  renumber(header, rows, table);
+  take_palette(table, header);
+  return refusal::none;
+}

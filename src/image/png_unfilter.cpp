@@ -1,0 +1,50 @@
+#include "image/png_unfilter.h"
+
+#include <cstdlib>
+
+#include "image/png_layout.h"
+
+namespace {
+
+int paeth(int a, int b, int c) {
+  int p = a + b - c;
+  int pa = std::abs(p - a);
+  int pb = std::abs(p - b);
+  int pc = std::abs(p - c);
+  if (pa <= pb && pa <= pc) return a;
+  return pb <= pc ? b : c;
+}
+
+}  // namespace
+
+bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, std::size_t length,
+              std::size_t pixel_bytes) {
+  const std::size_t n = pixel_bytes;
+  switch (type) {
+    case png::FILTER_NONE:
+      return true;
+    case png::FILTER_SUB:
+      for (std::size_t i = n; i < length; ++i)
+        row[i] = static_cast<std::uint8_t>(row[i] + row[i - n]);
+      return true;
+    case png::FILTER_UP:
+      for (std::size_t i = 0; i < length; ++i)
+        row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
+      return true;
+    case png::FILTER_AVERAGE:
+      for (std::size_t i = 0; i < length; ++i) {
+        int left = i >= n ? row[i - n] : 0;
+        row[i] = static_cast<std::uint8_t>(row[i] + (left + above[i]) / 2);
+      }
+      return true;
+    case png::FILTER_PAETH:
+      for (std::size_t i = 0; i < length; ++i) {
+        int left = i >= n ? row[i - n] : 0;
+        int upper_left = i >= n ? above[i - n] : 0;
+        row[i] = static_cast<std::uint8_t>(row[i] + paeth(left, above[i], upper_left));
+      }
+      return true;
+    default:
+      return false;
+  }
+}
