@@ -38,8 +38,10 @@ std::vector<unsigned char> with_byte(std::vector<unsigned char> bytes, std::size
 
 const std::string USAGE =
     "\n\nusage: palette-translate [--compact-palette] INPUT OUTPUT RED GREEN BLUE PERCENT\n"
-    "Reads a palette bitmap, or a palette or grayscale PNG, moves the background colour\n"
-    "to palette index 0 and the marker colours into their fixed slots, and writes the\n"
+    "Reads a palette bitmap, or a palette or grayscale PNG, or a true-colour PNG or\n"
+    "bitmap of at most 256 colours (each colour an entry, in the order they first\n"
+    "appear from the lower-left pixel), moves the background colour to palette index 0\n"
+    "and the marker colours into their fixed slots, and writes the\n"
     "result as an 8-bit bitmap, or as a palette PNG where OUTPUT ends in .png (its\n"
     "transparency kept). With PERCENT above 0, pixels whose colour lies within RED,\n"
     "GREEN and BLUE of the background become background or one of seven grays, PERCENT\n"
