@@ -41,7 +41,8 @@ struct channels {
   }
   std::uint32_t rgba(std::uint32_t pixel) const {
     std::uint32_t alpha = of[3].mask == 0 ? 255 : field(3, pixel);
-    return field(0, pixel) | (field(1, pixel) << 8) | (field(2, pixel) << 16) | (alpha << 24);
+    return field(0, pixel) | (std::uint32_t{field(1, pixel)} << 8) |
+           (std::uint32_t{field(2, pixel)} << 16) | (alpha << 24);
   }
 };
 
@@ -55,7 +56,7 @@ bool number_stored_row(colour_table& table, const bmp_header& header, const chan
                            [&masks](const std::uint8_t* p) { return masks.rgba(read_le16(p)); });
     case 24:
       return number_row<3>(table, row, width, out, 1, at, 1, [](const std::uint8_t* p) {
-        return p[2] | (p[1] << 8) | (p[0] << 16) | OPAQUE;
+        return p[2] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[0]} << 16) | OPAQUE;
       });
     default:
       return number_row<4>(table, row, width, out, 1, at, 1,

@@ -52,7 +52,7 @@ bool number_line(const picture& into, const pass_rows& pass, std::uint32_t line,
       return number_row<3>(
           into.table, samples, pass.width, out, dx, at, dx, [keyed, key](const std::uint8_t* p) {
             bool clear = keyed && p[0] == key[0] && p[1] == key[1] && p[2] == key[2];
-            std::uint32_t rgb = p[0] | (p[1] << 8) | (p[2] << 16);
+            std::uint32_t rgb = p[0] | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16);
             return clear ? rgb : rgb | OPAQUE;
           });
     }
