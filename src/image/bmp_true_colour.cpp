@@ -115,7 +115,9 @@ refusal number_bitmap_rows(const std::uint8_t* bytes, std::uint64_t size, bmp_he
       table.overflowed ? bmp::PALETTE_ENTRIES + 1 : static_cast<std::uint32_t>(table.count);
   if (fault != refusal::none) return fault;
   // Stored order is U's order: the numbers are already U's palette indices.
-  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours = colours_in_order(table);
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> to{};
+  settle_order(table, to);
+  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours = colours_in_order(table, to);
   for (int k = 0; k < table.count; ++k) {
     std::uint32_t c = colours[static_cast<std::size_t>(k)];
     std::uint8_t* entry = palette + static_cast<std::size_t>(k) * bmp::ENTRY_SIZE;

@@ -59,9 +59,8 @@ bool settle_order(const colour_table& table, std::array<std::uint8_t, bmp::PALET
   return moved;
 }
 
-std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours_in_order(const colour_table& table) {
-  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> to{};
-  settle_order(table, to);
+std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours_in_order(
+    const colour_table& table, const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to) {
   std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours{};
   for (int k = 0; k < table.count; ++k) {
     std::uint32_t colour = table.colour[static_cast<std::size_t>(k)];

@@ -38,9 +38,11 @@ bool number_of(colour_table& table, std::uint32_t rgba, std::uint64_t at, std::u
 // Where each number goes in U's order; false when that order is the order they were met.
 bool settle_order(const colour_table& table, std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to);
 
-// The colours in U's order, as red | green << 8 | blue << 16 | alpha << 24 (the clear
-// colour with the first clear pixel's red, green and blue); entries past the count are 0.
-std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours_in_order(const colour_table& table);
+// The colours in U's order (`to`, from settle_order), as red | green << 8 | blue << 16 |
+// alpha << 24 (the clear colour with the first clear pixel's red, green and blue); entries
+// past the count are 0.
+std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours_in_order(
+    const colour_table& table, const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to);
 
 // Numbers the `width` pixels of one stored row, each `BYTES` bytes at `row`, into `out`
 // every `out_step` bytes; pixel i sits at U position first_at + i x at_step. `rgba_of`

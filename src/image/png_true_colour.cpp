@@ -113,17 +113,17 @@ refusal number_passes(const picture& into) {
 }
 
 // The numbers were handed out top row first; U's order starts from the bottom row.
-void renumber(const png_header& header, std::uint8_t* rows, const colour_table& table) {
-  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> to{};
-  if (!settle_order(table, to)) return;
+void renumber(const png_header& header, std::uint8_t* rows,
+              const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to) {
   for (std::uint64_t y = 0; y < header.height; ++y) {
     std::uint8_t* row = rows + y * header.stride;
     for (std::uint32_t x = 0; x < header.width; ++x) row[x] = to[row[x]];
   }
 }
 
-void take_palette(const colour_table& table, png_header& header) {
-  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours = colours_in_order(table);
+void take_palette(const colour_table& table,
+                  const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to, png_header& header) {
+  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours = colours_in_order(table, to);
   header.entries = static_cast<std::uint32_t>(table.count);
   header.transparent = 0;
   for (std::uint32_t k = 0; k < header.entries; ++k) {
@@ -143,7 +143,8 @@ refusal number_true_colour_rows(png_header& header, std::uint8_t* rows) {
   header.colours =
       table.overflowed ? bmp::PALETTE_ENTRIES + 1 : static_cast<std::uint32_t>(table.count);
   if (fault != refusal::none) return fault;
-  renumber(header, rows, table);
-  take_palette(table, header);
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> to{};
+  if (settle_order(table, to)) renumber(header, rows, to);
+  take_palette(table, to, header);
   return refusal::none;
 }
