@@ -197,7 +197,8 @@ TEST(Batch, CountsThePicturesOfTooManyColoursApart) {
   std::string fact =
       ": Too many colours: the picture holds at least 257 distinct colours, and a palette at "
       "most 256.\n";
-  EXPECT_EQ(result.err, dir.file("in/photo.png") + fact + dir.file("in/photo2.png") + fact);
+  EXPECT_EQ(result.err, batch_joined(dir.file("in"), "photo.png") + fact +
+                            batch_joined(dir.file("in"), "photo2.png") + fact);
   process_result json = batch({"--json"}, dir.file("in"), dir.file("out"));
   nlohmann::json document = nlohmann::json::parse(json.out, nullptr, false);
   ASSERT_FALSE(document.is_discarded()) << json.out;

@@ -54,7 +54,7 @@ bool only_crlf_line_ends(const std::string& raw) {
 TEST(Windows, StatusesAreWholeAndConsoleLinesEndInCrLf) {
   temp_dir dir;
   write_file(dir.file("good.bmp"), text_hostile_image());
-  write_file(dir.file("deep.bmp"), patched32(text_hostile_image(), 28, 24));
+  write_file(dir.file("odd.bmp"), patched32(text_hostile_image(), 28, 2));
   write_file(dir.file("full.bmp"), build_bmp(full_palette_image({{7, 7, 200, 3}})));
   std::filesystem::create_directories(utf8_path(dir.file("in")));
   write_file(dir.file("in/good.bmp"), text_hostile_image());
@@ -66,11 +66,11 @@ TEST(Windows, StatusesAreWholeAndConsoleLinesEndInCrLf) {
   } cases[] = {
       {"translate", TOOL, with_parameters({dir.file("good.bmp"), dir.file("out.bmp")}), 0},
       {"translate, too few", TOOL, {dir.file("good.bmp")}, -1},
-      {"translate, 24-bit", TOOL, with_parameters({dir.file("deep.bmp"), dir.file("o.bmp")}), -2},
+      {"translate, 2-bit", TOOL, with_parameters({dir.file("odd.bmp"), dir.file("o.bmp")}), -2},
       {"translate, full", TOOL, with_parameters({dir.file("full.bmp"), dir.file("o.bmp")}), -3},
       {"inspect", INSPECT, {dir.file("good.bmp")}, 0},
       {"inspect, missing", INSPECT, {dir.file("missing.bmp")}, -1},
-      {"inspect, 24-bit", INSPECT, {dir.file("deep.bmp")}, -2},
+      {"inspect, 2-bit", INSPECT, {dir.file("odd.bmp")}, -2},
       {"inspect, full", INSPECT, {dir.file("full.bmp")}, -3},
       {"inspect, page", INSPECT, {"--html", dir.file("good.bmp")}, 0},
       {"batch", BATCH, with_parameters({dir.file("in"), dir.file("out")}), 0},
