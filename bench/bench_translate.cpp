@@ -1,8 +1,8 @@
 // Times palette-translate against the literal reference model and a plain copy of the same
 // file, on generated workloads, and reports the tool's peak resident memory.
-// Usage: bench-translate [WORK_DIR [batch | png | compact | engine | tiers TOOL...]] (default: a
-// new directory under /tmp, removed after). "batch" runs only the folder workload, W7;
-// "png" only the palette PNG workload, W6;
+// Usage: bench-translate [WORK_DIR [batch | png | truecolour | compact | engine | tiers TOOL...]]
+// (default: a new directory under /tmp, removed after). "batch" runs only the folder
+// workload, W7; "png" only the palette PNG workload, W6; "truecolour" only W8;
 // "compact" only W1 with and without --compact-palette;
 // "engine" only the in-memory table of the kernels on each tier; "tiers" times the given
 // builds of palette-translate (each capped at a kernel tier) against cat.
@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -163,6 +164,63 @@ std::vector<std::uint8_t> sheet_png(int size) {
   recipe.rows = sheet_rows(size, 256);
   std::reverse(recipe.rows.begin(), recipe.rows.end());  // PNG stores the top row first
   return build_png(recipe);
+}
+
+// The W8 sheet's 200 colours: the clear background, then 199 of the ramps' shades, each
+// made distinct by its blue.
+constexpr int TRUE_COLOURS = 200;
+
+// A sheet pixel's red, green, blue and alpha; the background is clear.
+std::array<std::uint8_t, 4> true_colour_of(std::uint8_t value) {
+  static const std::vector<rgb> ramp = ramp_palette();
+  std::uint8_t number =
+      value == 0 ? 0 : static_cast<std::uint8_t>(1 + (value - 1) % (TRUE_COLOURS - 1));
+  rgb c = ramp[number];
+  return {c.red, c.green, number, static_cast<std::uint8_t>(number == 0 ? 0 : 255)};
+}
+
+// The sprite sheet as most editors save it: RGBA, the background fully transparent.
+std::vector<std::uint8_t> sheet_rgba_png(int size) {
+  png_recipe recipe;
+  recipe.width = static_cast<std::uint32_t>(size);
+  recipe.height = static_cast<std::uint32_t>(size);
+  recipe.color_type = 6;
+  // The mix libpng's adaptive choice made when ImageMagick saved this sheet as PNG32: 48 %
+  // Sub, 45 % Up, 7 % Paeth.
+  recipe.filters = {1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 4};
+  std::vector<std::vector<std::uint8_t>> rows = sheet_rows(size, 256);
+  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+    std::vector<std::uint8_t> line;
+    line.reserve(it->size() * 4);
+    for (std::uint8_t value : *it) {
+      std::array<std::uint8_t, 4> c = true_colour_of(value);
+      line.insert(line.end(), c.begin(), c.end());
+    }
+    recipe.rows.push_back(std::move(line));
+  }
+  return build_png(recipe);
+}
+
+// The same sheet as a 32-bit bitmap with an alpha mask in a 124-byte header.
+std::vector<std::uint8_t> sheet_rgba_bmp(int size) {
+  true_colour_bmp recipe;
+  recipe.width = size;
+  recipe.height = size;
+  recipe.bits = 32;
+  recipe.compression = 3;
+  recipe.info_size = 124;
+  recipe.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+  for (const std::vector<std::uint8_t>& row : sheet_rows(size, 256)) {
+    std::vector<std::uint32_t> line;
+    line.reserve(row.size());
+    for (std::uint8_t value : row) {
+      std::array<std::uint8_t, 4> c = true_colour_of(value);
+      line.push_back(std::uint32_t{c[3]} << 24 | std::uint32_t{c[0]} << 16 |
+                     std::uint32_t{c[1]} << 8 | c[2]);
+    }
+    recipe.rows.push_back(std::move(line));
+  }
+  return build_true_colour_bmp(recipe);
 }
 
 // The hard case: round radial gradients, whose value changes at almost every pixel, and
@@ -449,6 +507,26 @@ bool inflate_all(const std::vector<std::uint8_t>& stream, std::vector<std::uint8
   return result == Z_STREAM_END || (!check && z.avail_out == 0);
 }
 
+// zlib's inflate alone of a PNG file's image data, `filtered_size` bytes of it.
+timed_step inflate_step(const std::string& png, std::size_t filtered_size, bool check) {
+  return child_step([=] {
+    std::vector<std::uint8_t> compressed = image_data_of(read_file(png));
+    std::vector<std::uint8_t> rows(filtered_size);
+    std::fill(rows.begin(), rows.end(), 0);  // the pages in place, as the tool's are
+    return seconds_of([&] { inflate_all(compressed, rows, check); });
+  });
+}
+
+// zlib's deflate alone, at the tool's level, of the rows of a PNG the tool wrote, filtered
+// as it wrote them.
+timed_step deflate_step(const std::string& png, std::size_t filtered_size) {
+  return child_step([=] {
+    std::vector<std::uint8_t> rows(filtered_size);
+    inflate_all(image_data_of(read_file(png)), rows, true);
+    return seconds_of([&] { zlib_stream(rows, PNG_DEFLATE_LEVEL); });
+  });
+}
+
 // Pillow opens the file, decodes it and saves it; the script reports the time of that
 // alone too, without the interpreter's start.
 const char* const PILLOW_SCRIPT =
@@ -482,26 +560,12 @@ void report_png(const std::string& dir, int runs) {
   std::string to_png = dir + "/png-out.png";
   run_command(translate_command(TOOL, sheet, to_png, parameters), "/dev/null");
   std::size_t filtered_size = std::size_t{8192 + 1} * 8192;
-  auto inflate_step = [=](bool check) {
-    return child_step([=] {
-      std::vector<std::uint8_t> compressed = image_data_of(read_file(sheet));
-      std::vector<std::uint8_t> rows(filtered_size);
-      std::fill(rows.begin(), rows.end(), 0);  // the pages in place, as the tool's are
-      return seconds_of([&] { inflate_all(compressed, rows, check); });
-    });
-  };
-  // Deflate alone is given the rows of the tool's PNG output, filtered as it wrote them.
-  timed_step deflate_step = child_step([=] {
-    std::vector<std::uint8_t> rows(filtered_size);
-    inflate_all(image_data_of(read_file(to_png)), rows, true);
-    return seconds_of([&] { zlib_stream(rows, PNG_DEFLATE_LEVEL); });
-  });
   std::vector<timed_step> steps = {
-      inflate_step(false),
-      deflate_step,
+      inflate_step(sheet, filtered_size, false),
+      deflate_step(to_png, filtered_size),
       command_step(translate_command(TOOL, sheet, to_bmp, parameters), "/dev/null"),
       command_step(translate_command(TOOL, sheet, to_png, parameters), "/dev/null"),
-      inflate_step(true),
+      inflate_step(sheet, filtered_size, true),
   };
   bool pillow = have_pillow();
   std::vector<double> printed[2];
@@ -545,6 +609,103 @@ void report_png(const std::string& dir, int runs) {
         theirs.median_seconds / ours.median_seconds);
   }
   if (!pillow) std::printf("    Pillow: not measured (apt-get install -y python3-pil)\n");
+}
+
+// A folder holding an ImageMagick policy whose limits take this picture: Debian's own (256
+// MiB of memory, 1 GiB of disk, 128 megapixels) refuse it, and -limit may only lower them.
+std::string imagemagick_policy(const std::string& dir) {
+  std::string folder = dir + "/imagemagick-policy";
+  std::filesystem::create_directories(folder);
+  const std::string policy =
+      "<policymap>\n"
+      "  <policy domain=\"resource\" name=\"memory\" value=\"4GiB\"/>\n"
+      "  <policy domain=\"resource\" name=\"map\" value=\"8GiB\"/>\n"
+      "  <policy domain=\"resource\" name=\"area\" value=\"1GP\"/>\n"
+      "  <policy domain=\"resource\" name=\"disk\" value=\"16GiB\"/>\n"
+      "</policymap>\n";
+  write_file(folder + "/policy.xml", std::vector<std::uint8_t>(policy.begin(), policy.end()));
+  return folder;
+}
+
+// ImageMagick's convert, where installed: Debian names it after its version.
+std::string imagemagick_convert() {
+  for (const char* path : {"/usr/bin/convert-im6.q16", "/usr/bin/convert"})
+    if (std::filesystem::exists(path)) return path;
+  return "";
+}
+
+double mib(double bytes) {
+  return bytes / (1 << 20);
+}
+
+// The sheet in true colour: an RGBA PNG to a palette PNG, against zlib's inflate and
+// deflate alone and ImageMagick's lossless route to a palette PNG; then as a 32-bit bitmap
+// to a bitmap, against cat.
+void report_true_colour(const std::string& dir, int runs) {
+  std::string png = dir + "/sheet-rgba.png";
+  std::string bmp = dir + "/sheet-rgba.bmp";
+  std::string to_png = dir + "/rgba-out.png";
+  std::string to_bmp = dir + "/rgba-out.bmp";
+  std::vector<std::string> parameters = {"40", "40", "40", "30"};
+  run_command(translate_command(TOOL, png, to_png, parameters), "/dev/null");
+  std::size_t filtered_size = std::size_t{8192 * 4 + 1} * 8192;
+  std::vector<timed_step> steps = {
+      inflate_step(png, filtered_size, false),
+      deflate_step(to_png, std::size_t{8192 + 1} * 8192),
+      command_step(translate_command(TOOL, png, to_png, parameters), "/dev/null"),
+      command_step({"/bin/cat", bmp}, to_bmp),
+      command_step(translate_command(TOOL, bmp, to_bmp, parameters), "/dev/null"),
+  };
+  std::string convert = imagemagick_convert();
+  if (!convert.empty())
+    steps.push_back(
+        command_step({"/usr/bin/env", "MAGICK_CONFIGURE_PATH=" + imagemagick_policy(dir), convert,
+                      png, "-define", "png:color-type=3", dir + "/imagemagick-out.png"},
+                     "/dev/null"));
+  std::vector<summary> t = run_steps_interleaved(steps, runs);
+  // U: the 8-bit bottom-up bitmap the picture is read as.
+  double u_size = 8192.0 * 8192 + 14 + 40 + 4 * 256;
+  auto peak_against_budget = [&](const summary& s, const std::string& file) {
+    double budget = 1.3 * u_size + static_cast<double>(std::filesystem::file_size(file));
+    double peak = static_cast<double>(s.peak_kib) * 1024.0;
+    std::printf("peak %.1f MiB (%.2f x 1.3 U + the file, %.1f MiB)\n", mib(peak), peak / budget,
+                mib(budget));
+  };
+  double budget = t[0].median_seconds + t[1].median_seconds;
+  std::printf(
+      "W8  the sprite sheet as RGBA, %d colours (%.1f MiB PNG), tolerances 40, 30 %%, %d "
+      "rounds\n",
+      TRUE_COLOURS, mib(static_cast<double>(std::filesystem::file_size(png))), runs);
+  std::printf("    zlib inflate alone %8.2f ms   deflate alone (level %d) of the output %8.2f ms\n",
+              t[0].median_seconds * 1e3, PNG_DEFLATE_LEVEL, t[1].median_seconds * 1e3);
+  std::printf("    to a PNG     palette-translate %8.2f ms   %5.2f x inflate + deflate   ",
+              t[2].median_seconds * 1e3, t[2].median_seconds / budget);
+  peak_against_budget(t[2], png);
+  if (convert.empty()) {
+    std::printf("    ImageMagick: not measured (apt-get install -y imagemagick)\n");
+  } else {
+    std::printf(
+        "                 %s -define png:color-type=3 %8.1f ms   palette-translate %.1f x "
+        "faster\n",
+        convert.c_str(), t[5].median_seconds * 1e3, t[5].median_seconds / t[2].median_seconds);
+  }
+  std::printf(
+      "    32-bit bitmap (%.1f MiB) to a bitmap  palette-translate %8.2f ms   %5.2f x cat "
+      "(%.2f ms)   ",
+      mib(static_cast<double>(std::filesystem::file_size(bmp))), t[4].median_seconds * 1e3,
+      t[4].median_seconds / t[3].median_seconds, t[3].median_seconds * 1e3);
+  peak_against_budget(t[4], bmp);
+}
+
+void write_true_colour_sheets(const std::string& dir) {
+  write_file(dir + "/sheet-rgba.png", sheet_rgba_png(8192));
+  write_file(dir + "/sheet-rgba.bmp", sheet_rgba_bmp(8192));
+}
+
+// W6 to a bitmap against the same picture stored as a bitmap, to a bitmap.
+void report_png_against_bitmap(const std::string& dir, int runs) {
+  report_pair("W6b the sprite sheet as a palette PNG, to a bitmap, tolerances 255, 30 %",
+              dir + "/sheet.png", dir + "/sheet.bmp", {"255", "255", "255", "30"}, dir, runs);
 }
 
 void generate_workloads(const std::string& dir) {
@@ -594,7 +755,7 @@ std::vector<engine_workload> engine_workloads(const std::string& dir) {
 
 }  // namespace
 
-// Usage: bench-translate [DIR [batch | png | compact | engine | tiers TOOL...]]
+// Usage: bench-translate [DIR [batch | png | truecolour | compact | engine | tiers TOOL...]]
 int main(int argc, char** argv) {
   bool own_dir = argc < 2;
   std::string dir = own_dir ? std::filesystem::temp_directory_path() / "palette-bench" : argv[1];
@@ -606,7 +767,14 @@ int main(int argc, char** argv) {
   }
   if (mode == "png") {
     write_file(dir + "/sheet.png", sheet_png(8192));
+    write_file(dir + "/sheet.bmp", sheet_image(8192, 1, 40, 256));
     report_png(dir, 9);
+    report_png_against_bitmap(dir, 9);
+    return 0;
+  }
+  if (mode == "truecolour") {
+    write_true_colour_sheets(dir);
+    report_true_colour(dir, 5);
     return 0;
   }
   generate_workloads(dir);
@@ -630,6 +798,9 @@ int main(int argc, char** argv) {
   report_startup(dir + "/small.bmp", dir, 200);
   report_engine_speed(engine_workloads(dir), 7);
   report_png(dir, 9);
+  report_png_against_bitmap(dir, 9);
+  write_true_colour_sheets(dir);
+  report_true_colour(dir, 5);
   report_batch(dir, 3);
   if (own_dir) std::filesystem::remove_all(dir);
   return 0;

@@ -3,6 +3,7 @@
 // Usage: make-fuzz-seeds DIR
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -97,6 +98,60 @@ std::vector<bmp_recipe> seed_images() {
   return recipes;
 }
 
+// A small picture of a few colours, some clear, in each true-colour form.
+std::vector<std::vector<std::uint8_t>> true_colour_seeds() {
+  std::vector<std::vector<std::uint8_t>> files;
+  for (int color_type : {2, 4, 6}) {
+    for (int interlace : {0, 1}) {
+      png_recipe recipe;
+      recipe.width = 7;
+      recipe.height = 5;
+      recipe.color_type = static_cast<std::uint8_t>(color_type);
+      recipe.interlace = static_cast<std::uint8_t>(interlace);
+      recipe.filters = {0, 1, 2, 3, 4};
+      std::uint32_t channels = png_channels(recipe.color_type);
+      for (std::uint32_t y = 0; y < recipe.height; ++y) {
+        std::vector<std::uint8_t> row;
+        for (std::uint32_t i = 0; i < recipe.width * channels; ++i)
+          row.push_back(static_cast<std::uint8_t>((y * 3 + i / channels) % 4 * 60 + i % channels));
+        recipe.rows.push_back(row);
+      }
+      if (color_type == 2) recipe.transparency = {0, 0, 0, 1, 0, 2};
+      files.push_back(build_png(recipe));
+    }
+  }
+  const struct {
+    std::uint16_t bits;
+    std::uint32_t compression;
+    std::uint32_t info_size;
+    std::array<std::uint32_t, 4> masks;
+  } forms[] = {
+      {16, 0, 40, {}},
+      {16, 3, 40, {0xF800, 0x07E0, 0x001F, 0}},
+      {24, 0, 40, {}},
+      {32, 0, 40, {}},
+      {32, 3, 40, {0x00FF0000, 0x0000FF00, 0x000000FF, 0}},
+      {32, 3, 124, {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000}},
+  };
+  for (const auto& form : forms) {
+    true_colour_bmp recipe;
+    recipe.width = 5;
+    recipe.height = form.bits == 24 ? -3 : 3;
+    recipe.bits = form.bits;
+    recipe.compression = form.compression;
+    recipe.info_size = form.info_size;
+    recipe.masks = form.masks;
+    for (int y = 0; y < 3; ++y) {
+      std::vector<std::uint32_t> row;
+      for (int x = 0; x < 5; ++x)
+        row.push_back(static_cast<std::uint32_t>((x + y) % 3) * 0x01234567u);
+      recipe.rows.push_back(row);
+    }
+    files.push_back(build_true_colour_bmp(recipe));
+  }
+  return files;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,6 +191,15 @@ int main(int argc, char** argv) {
     const seed_parameters& parameters = parameter_sets[static_cast<std::size_t>(png) % 7];
     std::string path = std::string(argv[1]) + "/seed-png-" + std::to_string(png) + ".bin";
     write_file(path, with_parameters(build_png(recipe), parameters));
+  }
+  // The true-colour forms: PNG RGB with a key, gray with alpha and RGBA (one interlaced),
+  // and bitmaps of 16, 24 and 32 bits, plain and with masks after or inside the header.
+  int true_colour = 0;
+  for (const std::vector<std::uint8_t>& file : true_colour_seeds()) {
+    const seed_parameters& parameters = parameter_sets[static_cast<std::size_t>(true_colour) % 7];
+    std::string path =
+        std::string(argv[1]) + "/seed-true-colour-" + std::to_string(true_colour++) + ".bin";
+    write_file(path, with_parameters(file, parameters));
   }
   return 0;
 }

@@ -24,6 +24,9 @@ done
 # object as --json prints it.
 "$native/palette-translate" "$root/docs/sample.bmp" "$prefix/native.bmp" 40 40 40 30 >/dev/null
 "$native/palette-inspect" --json "$root/docs/sample.bmp" >"$prefix/native.json" || true
+rgba="$root/tests/fixtures/imagemagick-rgba.png"
+"$native/palette-translate" "$rgba" "$prefix/native-rgba.bmp" 40 40 40 30 >/dev/null
+"$native/palette-inspect" --json "$rgba" >"$prefix/native-rgba.json" || true
 PACKAGE="$prefix/lib/node_modules/quorl-palette-translation" ROOT="$root" PREFIX="$prefix" node -e '
 const {translate, inspect} = require(process.env.PACKAGE);
 const fs = require("fs");
@@ -44,6 +47,17 @@ const assert = require("assert");
   delete facts.files[0].path;
   delete native.files[0].path;
   assert.deepStrictEqual(facts, native);
+  // A true-colour picture takes the same road.
+  const rgba = fs.readFileSync(process.env.ROOT + "/tests/fixtures/imagemagick-rgba.png");
+  const fromRgba = await translate(rgba, {red: 40, green: 40, blue: 40, percent: 30});
+  assert.strictEqual(fromRgba.status, 0);
+  assert.ok(Buffer.from(fromRgba.output).equals(fs.readFileSync(process.env.PREFIX + "/native-rgba.bmp")));
+  const rgbaFacts = await inspect(rgba);
+  const rgbaNative = JSON.parse(fs.readFileSync(process.env.PREFIX + "/native-rgba.json", "utf8"));
+  delete rgbaFacts.files[0].path;
+  delete rgbaNative.files[0].path;
+  assert.deepStrictEqual(rgbaFacts, rgbaNative);
+  assert.strictEqual(rgbaFacts.files[0].colours, 32);
   console.log("the API gives the native bytes, refusals and --json object");
 })().catch((error) => { console.log(error); process.exit(1); });
 '

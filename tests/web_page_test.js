@@ -1,7 +1,8 @@
 // The page in headless Chromium, as a user has it: opened from disk, a folder of fixtures
-// chosen (nested folders, a refused file, a non-ASCII name, PNG and BMP, a file that is no
-// image), every card shown, every output and the zip downloaded; each output must be the
-// native build's, and the screenshot must show slot 5 yellow in a palette strip.
+// chosen (nested folders, a refused file, a non-ASCII name, PNG and BMP, an RGBA PNG, a
+// file that is no image), every card shown, every output and the zip downloaded; each
+// output must be the native build's, and the screenshot must show slot 5 yellow in a
+// palette strip.
 // Usage: node web_page_test.js PAGE NPM_DIR NATIVE_BIN FIXTURES SCREENSHOT
 // Exits 77 (skipped) where there is no chromium.
 'use strict';
@@ -32,6 +33,7 @@ const tree = {
   'more/deep/gimp.png': path.join(fixtures, 'gimp-indexed.png'),
   'more/pillow.png': path.join(fixtures, 'pillow-4bit.png'),
   'more/magick.bmp': path.join(fixtures, 'imagemagick-16-colours.bmp'),
+  'more/rgba.png': path.join(fixtures, 'imagemagick-rgba.png'),
 };
 for (const [name, source] of Object.entries(tree)) {
   fs.mkdirSync(path.dirname(path.join(input, name)), {recursive: true});
@@ -164,11 +166,11 @@ async function waitForFile(file) {
     for (const [name, bytes] of Object.entries(entries)) compareWithNative(name.slice(3), bytes);
   }
 
-  // Every card draws its own palette strip: five strips, of which only the two demo
+  // Every card draws its own palette strip: six strips, of which only the two demo
   // pictures' (the same picture as BMP and as PNG) are alike.
   const strips = await page.$$eval('.result .swatches',
                                    (all) => all.map((s) => getComputedStyle(s).backgroundImage));
-  check(strips.length === 5 && new Set(strips).size === 4,
+  check(strips.length === 6 && new Set(strips).size === 5,
         strips.length + ' strips, ' + new Set(strips).size + ' of them different');
   // Slot 5 of the demo sprite's output strip is yellow.
   const strip = await page.evaluate(() => {

@@ -1,6 +1,7 @@
 #include "image/png_unfilter.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "image/png_layout.h"
 
@@ -15,6 +16,25 @@ int paeth(int a, int b, int c) {
   return pb <= pc ? b : c;
 }
 
+// Four bytes added lane by lane, no carry crossing a byte: the low seven bits of each
+// byte add apart and the top bit is put back by exclusive or.
+std::uint32_t add_bytes(std::uint32_t a, std::uint32_t b) {
+  constexpr std::uint32_t LOW = 0x7F7F7F7F;
+  return ((a & LOW) + (b & LOW)) ^ ((a ^ b) & ~LOW);
+}
+
+// Sub on four-byte pixels, a pixel at a time: the byte loop's chain through memory costs
+// four times as many steps.
+void unfilter_sub_four(std::uint8_t* row, std::size_t length) {
+  std::uint32_t left = 0;
+  for (std::size_t i = 0; i + 4 <= length; i += 4) {
+    std::uint32_t pixel;
+    std::memcpy(&pixel, row + i, 4);
+    left = add_bytes(pixel, left);
+    std::memcpy(row + i, &left, 4);
+  }
+}
+
 }  // namespace
 
 bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, std::size_t length,
@@ -24,6 +44,10 @@ bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, s
     case png::FILTER_NONE:
       return true;
     case png::FILTER_SUB:
+      if (n == 4) {
+        unfilter_sub_four(row, length);
+        return true;
+      }
       for (std::size_t i = n; i < length; ++i)
         row[i] = static_cast<std::uint8_t>(row[i] + row[i - n]);
       return true;
