@@ -127,16 +127,42 @@ std::vector<std::uint8_t> sample_png() {
   return build_png(recipe);
 }
 
+// The same picture as most editors save it: RGBA, without a palette, the sky clear.
+std::vector<std::uint8_t> sample_rgba_png() {
+  png_recipe recipe;
+  recipe.width = WIDTH;
+  recipe.height = HEIGHT;
+  recipe.color_type = 6;
+  std::vector<rgb> palette = sample_palette();
+  std::vector<std::vector<std::uint8_t>> rows = sample_rows();
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+    std::vector<std::uint8_t> line;
+    for (std::uint8_t value : *row) {
+      const rgb& c = palette[value];
+      line.insert(line.end(), {c.red, c.green, c.blue,
+                               static_cast<std::uint8_t>(value == BACKGROUND ? 0 : 255)});
+    }
+    recipe.rows.push_back(line);
+  }
+  return build_png(recipe);
+}
+
+bool ends_with(const std::string& name, const std::string& end) {
+  return name.size() >= end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fputs("usage: make-sample OUT.bmp | OUT.png\n", stderr);
+    std::fputs("usage: make-sample OUT.bmp | OUT.png | OUT-rgba.png\n", stderr);
     return 2;
   }
   std::string name = argv[1];
-  bool png = name.size() >= 4 && name.compare(name.size() - 4, 4, ".png") == 0;
-  if (!write_file(name, png ? sample_png() : sample_bmp())) {
+  std::vector<std::uint8_t> bytes = ends_with(name, "-rgba.png") ? sample_rgba_png()
+                                    : ends_with(name, ".png")    ? sample_png()
+                                                                 : sample_bmp();
+  if (!write_file(name, bytes)) {
     std::fprintf(stderr, "make-sample: cannot write %s\n", argv[1]);
     return 1;
   }

@@ -46,7 +46,7 @@ std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours_in_order(
 
 // Numbers the `width` pixels of one stored row, each `BYTES` bytes at `row`, into `out`
 // every `out_step` bytes; pixel i sits at U position first_at + i x at_step. `rgba_of`
-// reads one pixel's colour. A pixel stored as its left neighbour is takes its number
+// reads one pixel's colour. A pixel stored as its left neighbour takes its number
 // without a look-up: in drawn pictures most of them are. False once past 256 colours.
 template <std::size_t BYTES, typename read_rgba>
 bool number_row(colour_table& table, const std::uint8_t* row, std::uint32_t width,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "image/bmp_layout.h"
 #include "image/byte_order.h"
@@ -103,6 +104,14 @@ deflate_source filtered_rows(const work_image& image) {
 bool put_image_data(const work_image& image, unsigned threads, std::vector<std::uint8_t>& png) {
   std::vector<std::uint8_t> stream;
   if (!deflate_all(filtered_rows(image), PNG_DEFLATE_LEVEL, threads, stream)) return false;
+  // Room for every chunk and the end at once: growing by doubling would copy the file
+  // and hold it twice.
+  std::size_t pieces = (stream.size() + IDAT_PIECE - 1) / IDAT_PIECE;
+  try {
+    png.reserve(png.size() + stream.size() + 12 * (pieces + 1));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   for (std::size_t at = 0; at < stream.size(); at += IDAT_PIECE) {
     std::size_t chunk = open_chunk(png, "IDAT");
     std::size_t length = std::min(IDAT_PIECE, stream.size() - at);

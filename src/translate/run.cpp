@@ -140,6 +140,12 @@ run_end translate(int input, int output, bool png, const translation_parameters&
   if (report.done()) report = translate_file(held.memory, parameters, image);
   if (report.refused == refusal::out_of_memory && held.allocation) return {"", held.allocation};
   if (!report.done()) return {"", refused(report)};
+  // A decoded form was translated in its own rows, so the file is read for good: given
+  // back now, it does not add to the memory the output is built in.
+  if (image.input_bytes != held.memory.file) {
+    for (auto& block : held.blocks)
+      if (block.get() == held.memory.file) block.reset();
+  }
   return write_output(output, image, png, held.memory.processors);
 }
 
