@@ -525,12 +525,16 @@ std::vector<inspect_sample> inspect_samples() {
 
 // The expected output lives in tests/inspect_expected/; with PALETTE_UPDATE_EXPECTED set,
 // the test writes what the command prints there instead, for review with git diff.
+std::string expected_output(const std::string& name) {
+  std::vector<unsigned char> expected = read_file(std::string(INSPECT_EXPECTED_DIR) + "/" + name);
+  return {expected.begin(), expected.end()};
+}
+
 void expect_whole_output(const std::string& name, const std::string& actual) {
-  std::string path = std::string(INSPECT_EXPECTED_DIR) + "/" + name;
   if (std::getenv("PALETTE_UPDATE_EXPECTED") != nullptr)
-    write_file(path, std::vector<unsigned char>(actual.begin(), actual.end()));
-  std::vector<unsigned char> expected = read_file(path);
-  EXPECT_EQ(actual, std::string(expected.begin(), expected.end())) << name;
+    write_file(std::string(INSPECT_EXPECTED_DIR) + "/" + name,
+               std::vector<unsigned char>(actual.begin(), actual.end()));
+  EXPECT_EQ(actual, expected_output(name)) << name;
 }
 
 // A run of the command in `dir`. Under Wine a loaded machine has, rarely, spoiled one run's
@@ -540,11 +544,8 @@ process_result inspect_run_in(const std::string& dir, const std::vector<std::str
                               const std::string& expected_name) {
   process_result result = run_program_in(dir, INSPECT, arguments);
 #ifdef _WIN32
-  std::vector<unsigned char> expected =
-      read_file(std::string(INSPECT_EXPECTED_DIR) + "/" + expected_name);
   std::string got = expected_name.ends_with(".json") ? result.out : result.out + result.err;
-  if (std::getenv("PALETTE_UPDATE_EXPECTED") == nullptr &&
-      got != std::string(expected.begin(), expected.end())) {
+  if (std::getenv("PALETTE_UPDATE_EXPECTED") == nullptr && got != expected_output(expected_name)) {
     std::printf("%s differed once under Wine (status %d):\n%s\n", expected_name.c_str(),
                 result.status, got.c_str());
     result = run_program_in(dir, INSPECT, arguments);

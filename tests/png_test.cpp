@@ -392,6 +392,15 @@ TEST(PngOutput, HoldsTheBitmapsIndicesPaletteAndTheAlphas) {
 
 // A palette of few colours, one transparent: at percentage 0 the output is the same
 // picture, transparency included, with the background at index 0.
+// A translated file and its PNG output, as libspng decodes them.
+void decode_input_and_output(const std::vector<std::uint8_t>& file, const memory_run& run,
+                             spng_picture& before, spng_picture& after) {
+  std::vector<std::uint8_t> png;
+  ASSERT_EQ(png_output(run.image, 1, png), refusal::none);
+  ASSERT_TRUE(decode_with_spng(file, before));
+  ASSERT_TRUE(decode_with_spng(png, after));
+}
+
 TEST(PngOutput, KeepsThePictureAndItsTransparency) {
   if (!have_spng()) GTEST_SKIP() << "built without libspng (apt-get install libspng-dev)";
   png_recipe recipe = small_palette_png();
@@ -401,12 +410,9 @@ TEST(PngOutput, KeepsThePictureAndItsTransparency) {
   run.input = file;
   run_in_memory(run, {});
   ASSERT_EQ(run.report.refused, refusal::none);
-  std::vector<std::uint8_t> png;
-  ASSERT_EQ(png_output(run.image, 1, png), refusal::none);
   spng_picture before;
   spng_picture after;
-  ASSERT_TRUE(decode_with_spng(file, before));
-  ASSERT_TRUE(decode_with_spng(png, after));
+  ASSERT_NO_FATAL_FAILURE(decode_input_and_output(file, run, before, after));
   EXPECT_EQ(after.rgba, before.rgba);
   EXPECT_EQ(after.palette[0], (rgb{70, 80, 90})) << "the background at 0";
   for (int slot = 1; slot < 8; ++slot)
@@ -476,12 +482,9 @@ const png_fixture PNG_FIXTURES[] = {
 // A true-colour file translated at 0 0 0 0 to a PNG is the same RGBA picture, as libspng
 // decodes both; clear pixels are compared by their alpha alone.
 void expect_same_rgba_picture(const std::vector<std::uint8_t>& file, memory_run& run) {
-  std::vector<std::uint8_t> png;
-  ASSERT_EQ(png_output(run.image, 1, png), refusal::none);
   spng_picture before;
   spng_picture after;
-  ASSERT_TRUE(decode_with_spng(file, before));
-  ASSERT_TRUE(decode_with_spng(png, after));
+  ASSERT_NO_FATAL_FAILURE(decode_input_and_output(file, run, before, after));
   ASSERT_EQ(before.rgba.size(), after.rgba.size());
   for (std::size_t at = 0; at < before.rgba.size(); at += 4) {
     ASSERT_EQ(before.rgba[at + 3], after.rgba[at + 3]) << "pixel " << at / 4;

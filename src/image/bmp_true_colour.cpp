@@ -111,20 +111,18 @@ refusal number_bitmap_rows(const std::uint8_t* bytes, std::uint64_t size, bmp_he
   colour_table table;
   refusal fault =
       header.width == 0 ? refusal::none : number_rows({bytes, size}, header, pixels, table);
-  header.colours =
-      table.overflowed ? bmp::PALETTE_ENTRIES + 1 : static_cast<std::uint32_t>(table.count);
+  header.colours = colours_counted(table);
   if (fault != refusal::none) return fault;
   // Stored order is U's order: the numbers are already U's palette indices.
   std::array<std::uint8_t, bmp::PALETTE_ENTRIES> to{};
   settle_order(table, to);
-  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours = colours_in_order(table, to);
-  for (int k = 0; k < table.count; ++k) {
-    std::uint32_t c = colours[static_cast<std::size_t>(k)];
-    std::uint8_t* entry = palette + static_cast<std::size_t>(k) * bmp::ENTRY_SIZE;
-    entry[bmp::RED] = static_cast<std::uint8_t>(c);
-    entry[bmp::GREEN] = static_cast<std::uint8_t>(c >> 8);
-    entry[bmp::BLUE] = static_cast<std::uint8_t>(c >> 16);
-    alpha[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(c >> 24);
+  numbered_palette colours = palette_in_order(table, to);
+  for (std::size_t k = 0; k < static_cast<std::size_t>(table.count); ++k) {
+    std::uint8_t* entry = palette + k * bmp::ENTRY_SIZE;
+    entry[bmp::RED] = colours.colour[k].red;
+    entry[bmp::GREEN] = colours.colour[k].green;
+    entry[bmp::BLUE] = colours.colour[k].blue;
+    alpha[k] = colours.alpha[k];
   }
   return refusal::none;
 }

@@ -59,12 +59,17 @@ bool settle_order(const colour_table& table, std::array<std::uint8_t, bmp::PALET
   return moved;
 }
 
-std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours_in_order(
-    const colour_table& table, const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to) {
-  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours{};
+numbered_palette palette_in_order(const colour_table& table,
+                                  const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to) {
+  numbered_palette palette;
   for (int k = 0; k < table.count; ++k) {
     std::uint32_t colour = table.colour[static_cast<std::size_t>(k)];
-    colours[to[static_cast<std::size_t>(k)]] = colour == 0 ? table.clear_rgb : colour;
+    if (colour == 0) colour = table.clear_rgb;
+    std::size_t place = to[static_cast<std::size_t>(k)];
+    palette.colour[place] = {static_cast<std::uint8_t>(colour),
+                             static_cast<std::uint8_t>(colour >> 8),
+                             static_cast<std::uint8_t>(colour >> 16)};
+    palette.alpha[place] = static_cast<std::uint8_t>(colour >> ALPHA_SHIFT);
   }
-  return colours;
+  return palette;
 }

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "image/bmp_layout.h"
+#include "image/palette_entry.h"
 
 struct colour_table {
   int count = 0;
@@ -35,14 +36,23 @@ struct colour_table {
 // The number of a pixel's colour, met at U position `at`; false once past 256 colours.
 bool number_of(colour_table& table, std::uint32_t rgba, std::uint64_t at, std::uint8_t& number);
 
+// The count to report: the colours numbered, or 257 once a 257th was met.
+inline std::uint32_t colours_counted(const colour_table& table) {
+  return table.overflowed ? bmp::PALETTE_ENTRIES + 1 : static_cast<std::uint32_t>(table.count);
+}
+
 // Where each number goes in U's order; false when that order is the order they were met.
 bool settle_order(const colour_table& table, std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to);
 
-// The colours in U's order (`to`, from settle_order), as red | green << 8 | blue << 16 |
-// alpha << 24 (the clear colour with the first clear pixel's red, green and blue); entries
-// past the count are 0.
-std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours_in_order(
-    const colour_table& table, const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to);
+// U's palette: each colour and its alpha, in U's order (`to`, from settle_order); the clear
+// colour shows the first clear pixel's red, green and blue. Entries past the count are 0.
+struct numbered_palette {
+  std::array<rgb, bmp::PALETTE_ENTRIES> colour{};
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> alpha{};
+};
+
+numbered_palette palette_in_order(const colour_table& table,
+                                  const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to);
 
 // Numbers the `width` pixels of one stored row, each `BYTES` bytes at `row`, into `out`
 // every `out_step` bytes; pixel i sits at U position first_at + i x at_step. `rgba_of`

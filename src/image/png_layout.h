@@ -82,6 +82,37 @@ constexpr std::uint32_t pass_extent(std::uint32_t length, std::uint32_t start, s
   return length > start ? (length - start + step - 1) / step : 0;
 }
 
+// A pass as the stream holds it: where its pixels land, its pixels a row and its rows.
+struct stored_pass {
+  adam7_pass pass;
+  std::uint32_t width;
+  std::uint32_t lines;
+};
+
+// The passes in stream order: the whole picture, or Adam7's that hold a pixel (`count` of
+// them).
+struct stored_passes {
+  std::array<stored_pass, 7> of{};
+  std::size_t count = 0;
+  const stored_pass* begin() const { return of.data(); }
+  const stored_pass* end() const { return of.data() + count; }
+};
+
+constexpr stored_passes passes_of(std::uint32_t width, std::uint32_t height,
+                                  std::uint8_t interlace) {
+  stored_passes passes;
+  if (interlace == INTERLACE_NONE) {
+    passes.of[passes.count++] = {{0, 0, 1, 1}, width, height};
+    return passes;
+  }
+  for (const adam7_pass& pass : ADAM7) {
+    stored_pass stored{pass, pass_extent(width, pass.x0, pass.dx),
+                       pass_extent(height, pass.y0, pass.dy)};
+    if (stored.width != 0 && stored.lines != 0) passes.of[passes.count++] = stored;
+  }
+  return passes;
+}
+
 // The bytes of a row of `width` samples at `depth` bits, without its filter byte.
 constexpr std::uint64_t row_bytes(std::uint64_t width, std::uint8_t depth) {
   return (width * depth + 7) / 8;

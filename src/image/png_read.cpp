@@ -329,20 +329,9 @@ refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_targe
 // Palette and grayscale samples, each U's index as it stands.
 refusal decode_sample_rows(const png_header& header, std::uint8_t* rows) {
   inflate_stream stream = start_inflate(header.data);
-  if (header.interlace == png::INTERLACE_NONE) {
-    return decode_pass(
-        stream, header.depth,
-        {rows, header.stride, header.height, {0, 0, 1, 1}, header.width, header.height});
-  }
-  for (const png::adam7_pass& pass : png::ADAM7) {
-    pass_target target{rows,
-                       header.stride,
-                       header.height,
-                       pass,
-                       png::pass_extent(header.width, pass.x0, pass.dx),
-                       png::pass_extent(header.height, pass.y0, pass.dy)};
-    if (target.width == 0 || target.lines == 0) continue;
-    refusal fault = decode_pass(stream, header.depth, target);
+  for (const png::stored_pass& p : png::passes_of(header.width, header.height, header.interlace)) {
+    refusal fault = decode_pass(stream, header.depth,
+                                {rows, header.stride, header.height, p.pass, p.width, p.lines});
     if (fault != refusal::none) return fault;
   }
   return refusal::none;

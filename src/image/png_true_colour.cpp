@@ -24,21 +24,13 @@ std::size_t channels(std::uint8_t color_type) {
   }
 }
 
-// One pass (or the whole picture): its pixels land from (x0, y0) every dx columns and dy
-// rows of the picture, whose last row is U's first.
-struct pass_rows {
-  png::adam7_pass pass;
-  std::uint32_t width;  // the pass's pixels a row
-  std::uint32_t lines;  // its rows
-};
-
 struct picture {
   const png_header& header;
   std::uint8_t* rows;
   colour_table& table;
 };
 
-bool number_line(const picture& into, const pass_rows& pass, std::uint32_t line,
+bool number_line(const picture& into, const png::stored_pass& pass, std::uint32_t line,
                  const std::uint8_t* samples) {
   const png_header& header = into.header;
   std::uint64_t u_row = header.height - 1 - (pass.pass.y0 + std::uint64_t{line} * pass.pass.dy);
@@ -80,7 +72,7 @@ bool take_lines(std::vector<std::uint8_t>& line, std::vector<std::uint8_t>& abov
   }
 }
 
-refusal number_pass(inflate_stream& stream, const picture& into, const pass_rows& pass) {
+refusal number_pass(inflate_stream& stream, const picture& into, const png::stored_pass& pass) {
   std::size_t pixel_bytes = channels(into.header.color_type);
   std::size_t length = std::size_t{pass.width} * pixel_bytes;
   std::vector<std::uint8_t> line;
@@ -97,16 +89,14 @@ refusal number_pass(inflate_stream& stream, const picture& into, const pass_rows
   return refusal::none;
 }
 
+// Each pass's pixels land from (x0, y0) every dx columns and dy rows of the picture, whose
+// last row is U's first.
 refusal number_passes(const picture& into) {
   const png_header& header = into.header;
   inflate_stream stream = start_inflate(header.data);
-  if (header.interlace == png::INTERLACE_NONE)
-    return number_pass(stream, into, {{0, 0, 1, 1}, header.width, header.height});
-  for (const png::adam7_pass& pass : png::ADAM7) {
-    pass_rows rows{pass, png::pass_extent(header.width, pass.x0, pass.dx),
-                   png::pass_extent(header.height, pass.y0, pass.dy)};
-    if (rows.width == 0 || rows.lines == 0) continue;
-    refusal fault = number_pass(stream, into, rows);
+  for (const png::stored_pass& pass :
+       png::passes_of(header.width, header.height, header.interlace)) {
+    refusal fault = number_pass(stream, into, pass);
     if (fault != refusal::none) return fault;
   }
   return refusal::none;
@@ -123,14 +113,12 @@ void renumber(const png_header& header, std::uint8_t* rows,
 
 void take_palette(const colour_table& table,
                   const std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& to, png_header& header) {
-  std::array<std::uint32_t, bmp::PALETTE_ENTRIES> colours = colours_in_order(table, to);
+  numbered_palette palette = palette_in_order(table, to);
   header.entries = static_cast<std::uint32_t>(table.count);
   header.transparent = 0;
   for (std::uint32_t k = 0; k < header.entries; ++k) {
-    std::uint32_t c = colours[k];
-    header.palette[k] = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
-                         static_cast<std::uint8_t>(c >> 16)};
-    header.alpha[k] = static_cast<std::uint8_t>(c >> 24);
+    header.palette[k] = palette.colour[k];
+    header.alpha[k] = palette.alpha[k];
     header.transparent += header.alpha[k] == 0 ? 1 : 0;
   }
 }
@@ -140,8 +128,7 @@ void take_palette(const colour_table& table,
 refusal number_true_colour_rows(png_header& header, std::uint8_t* rows) {
   colour_table table;
   refusal fault = number_passes({header, rows, table});
-  header.colours =
-      table.overflowed ? bmp::PALETTE_ENTRIES + 1 : static_cast<std::uint32_t>(table.count);
+  header.colours = colours_counted(table);
   if (fault != refusal::none) return fault;
   std::array<std::uint8_t, bmp::PALETTE_ENTRIES> to{};
   if (settle_order(table, to)) renumber(header, rows, to);

@@ -45,8 +45,7 @@ std::string header_lines(const inspection& found) {
   text += format("  info header size   %u\n", header.info_size);
   text += format("  pixel data offset  %u\n", header.pixel_offset);
   if (header.compression == bmp::COMPRESSION_BITFIELDS && header.masks[0] != 0)
-    text += format("  masks              red 0x%08X, green 0x%08X, blue 0x%08X, alpha 0x%08X\n",
-                   header.masks[0], header.masks[1], header.masks[2], header.masks[3]);
+    text += "  masks              " + mask_list(header) + "\n";
   return text;
 }
 

@@ -18,12 +18,12 @@ std::string chunk_name(const png_header& png) {
   return name;
 }
 
+}  // namespace
+
 std::string mask_list(const bmp_header& header) {
   return format("red 0x%08X, green 0x%08X, blue 0x%08X, alpha 0x%08X", header.masks[0],
                 header.masks[1], header.masks[2], header.masks[3]);
 }
-
-}  // namespace
 
 std::string colour_count(std::uint32_t colours) {
   return colours > bmp::OUTPUT_COLORS_USED ? "at least " + number(colours) : number(colours);

@@ -12,6 +12,10 @@ const char* png_color_type_name(std::uint8_t color_type);
 // What a compression field value stands for: "uncompressed", "RLE8", "JPEG or OS/2 RLE24" ...
 const char* compression_name(std::uint32_t compression);
 
+// A bitfields bitmap's masks: "red 0x00FF0000, green 0x0000FF00, blue 0x000000FF, alpha
+// 0x00000000".
+std::string mask_list(const bmp_header& header);
+
 // A true-colour picture's count of colours: "37", or "at least 257" where counting stopped.
 std::string colour_count(std::uint32_t colours);
 
