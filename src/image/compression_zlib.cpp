@@ -174,8 +174,6 @@ bool deflate_all(const deflate_source& source, int level, unsigned threads,
   uLong adler = 1;
   for (std::size_t part = 0; part < parts; ++part) {
     out.insert(out.end(), done[part].bytes.begin(), done[part].bytes.end());
-    // Each part given back once copied: the stream is not held twice over.
-    std::vector<std::uint8_t>().swap(done[part].bytes);
     std::size_t part_length = std::min(DEFLATE_PART, source.length - part * DEFLATE_PART);
     adler = adler32_combine(adler, done[part].adler, static_cast<z_off_t>(part_length));
   }
