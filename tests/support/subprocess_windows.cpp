@@ -71,12 +71,25 @@ running_program start_in(const std::string& folder, const std::string& path,
   startup.hStdError = program.err;
   PROCESS_INFORMATION child{};
   std::wstring start_folder = wide_text(folder);
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                     new_group ? CREATE_NEW_PROCESS_GROUP : 0, nullptr,
-                     folder.empty() ? nullptr : start_folder.c_str(), &startup, &child)) {
-    program.process = child.hProcess;
-    program.id = child.dwProcessId;
-    CloseHandle(child.hThread);
+  // Wine, on a loaded machine, rarely fails to start a process that starts on the next try;
+  // a start that keeps failing says why in the captured error stream.
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (attempt > 0) Sleep(200 * attempt);
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                       new_group ? CREATE_NEW_PROCESS_GROUP : 0, nullptr,
+                       folder.empty() ? nullptr : start_folder.c_str(), &startup, &child)) {
+      program.process = child.hProcess;
+      program.id = child.dwProcessId;
+      CloseHandle(child.hThread);
+      break;
+    }
+    error = GetLastError();
+  }
+  if (program.process == nullptr) {
+    std::string why = "CreateProcessW failed with error " + std::to_string(error) + "\n";
+    DWORD written = 0;
+    WriteFile(program.err, why.data(), static_cast<DWORD>(why.size()), &written, nullptr);
   }
   CloseHandle(input);
   return program;
