@@ -116,11 +116,22 @@ png_recipe small_palette_png() {
   return recipe;
 }
 
-// The chunks of the small palette PNG, changed by `change`.
+// The same at 8 bits a pixel, whose rows are inflated whole: 5 wide, so its rows are
+// stored 8 bytes apart.
+png_recipe eight_bit_png() {
+  png_recipe recipe = small_palette_png();
+  recipe.depth = 8;
+  recipe.width = 5;
+  recipe.rows = {{0, 1, 2, 1, 0}, {2, 1, 0, 0, 1}};
+  return recipe;
+}
+
+// The chunks of the small palette PNG (or another), changed by `change`.
 std::function<std::vector<std::uint8_t>()> changed(
-    std::function<void(std::vector<png_chunk>&)> change) {
-  return [change] {
-    std::vector<png_chunk> chunks = png_chunks(small_palette_png());
+    std::function<void(std::vector<png_chunk>&)> change,
+    const png_recipe& recipe = small_palette_png()) {
+  return [change, recipe] {
+    std::vector<png_chunk> chunks = png_chunks(recipe);
     change(chunks);
     return assemble_png(chunks);
   };
@@ -150,8 +161,9 @@ void move_before(std::vector<png_chunk>& chunks, const char* type, const char* b
 }
 
 // A stream of the rows that ends `short_by` bytes early, with its end marker intact.
-std::vector<std::uint8_t> short_stream(std::size_t short_by) {
-  std::vector<std::uint8_t> rows = filtered_rows(small_palette_png());
+std::vector<std::uint8_t> short_stream(std::size_t short_by,
+                                       const png_recipe& recipe = small_palette_png()) {
+  std::vector<std::uint8_t> rows = filtered_rows(recipe);
   rows.resize(rows.size() - short_by);
   return zlib_stream(rows);
 }
@@ -289,6 +301,22 @@ const refusal_case REFUSAL_CASES[] = {
        r.filters = {0, 5};
      }),
      refusal::png_bad_filter},
+    // 8-bit rows, inflated whole: a stream it cannot take is read again for the reason.
+    {"8 bits: a corrupt stream",
+     changed([](auto& c) { find(c, "IDAT").data[0] ^= 0x0F; }, eight_bit_png()),
+     refusal::png_stream_corrupt},
+    {"8 bits: a stream that ends before the last row",
+     changed([](auto& c) { find(c, "IDAT").data = short_stream(1, eight_bit_png()); },
+             eight_bit_png()),
+     refusal::png_stream_short},
+    {"8 bits: filter type 5",
+     changed([](auto&) {},
+             [] {
+               png_recipe recipe = eight_bit_png();
+               recipe.filters = {0, 5};
+               return recipe;
+             }()),
+     refusal::png_bad_filter},
     {"a decoded size of 2 GiB in a file of 100 bytes", changed([](auto& c) {
        c[0].data = {0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 3, 0, 0, 0};  // 60000 x 60000
      }),
@@ -308,32 +336,40 @@ TEST_P(PngRefusals, EachFaultHasItsReason) {
 INSTANTIATE_TEST_SUITE_P(Rows, PngRefusals, testing::ValuesIn(REFUSAL_CASES), named_case());
 
 // Ignored: unknown ancillary chunks, everything after IEND, and whatever follows the last
-// row's bytes in the stream.
+// row's bytes in the stream, its checksum too. 8-bit rows are inflated whole, where a
+// stream that does not end right after them is read again row by row.
 TEST(PngInput, WhatFollowsTheRowsIsIgnored) {
-  png_equivalent expected = expected_equivalent(small_palette_png());
-  const std::vector<std::uint8_t> files[] = {
-      changed([](auto& c) {
+  png_recipe eight_bits = eight_bit_png();
+  png_recipe four_wide = eight_bits;
+  four_wide.width = 4;
+  using change = std::function<void(std::vector<png_chunk>&, const png_recipe&)>;
+  const change changes[] = {
+      [](auto& c, const png_recipe&) {
         c.insert(c.begin() + 1, {"zxCv", {1, 2, 3}});
-      })(),
-      [] {
-        std::vector<std::uint8_t> file = build_png(small_palette_png());
-        file.insert(file.end(), {'j', 'u', 'n', 'k'});
-        return file;
-      }(),
-      changed([](auto& c) {
-        std::vector<std::uint8_t> rows = filtered_rows(small_palette_png());
+      },
+      [](auto&, const png_recipe&) {},  // bytes after IEND, added below
+      [](auto& c, const png_recipe& recipe) {
+        std::vector<std::uint8_t> rows = filtered_rows(recipe);
         rows.insert(rows.end(), 40, 9);  // rows past the last
         find(c, "IDAT").data = zlib_stream(rows);
-      })(),
-      changed([](auto& c) {
+      },
+      [](auto& c, const png_recipe&) {
         std::vector<std::uint8_t>& stream = find(c, "IDAT").data;
         stream.resize(stream.size() - 4);  // the checksum gone
-      })(),
+      },
+      [](auto& c, const png_recipe&) { find(c, "IDAT").data.back() ^= 1; },  // checksum wrong
   };
-  for (const auto& file : files) {
-    eight_bit_form form = read_eight_bit_form(file);
-    ASSERT_EQ(form.refused, refusal::none);
-    EXPECT_EQ(form.bytes, expected.bytes);
+  for (const png_recipe& recipe : {small_palette_png(), eight_bits, four_wide}) {
+    png_equivalent expected = expected_equivalent(recipe);
+    for (std::size_t k = 0; k < std::size(changes); ++k) {
+      std::vector<png_chunk> chunks = png_chunks(recipe);
+      changes[k](chunks, recipe);
+      std::vector<std::uint8_t> file = assemble_png(chunks);
+      if (k == 1) file.insert(file.end(), {'j', 'u', 'n', 'k'});
+      eight_bit_form form = read_eight_bit_form(file);
+      ASSERT_EQ(form.refused, refusal::none) << "change " << k << ", width " << recipe.width;
+      EXPECT_EQ(form.bytes, expected.bytes) << "change " << k << ", width " << recipe.width;
+    }
   }
 }
 

@@ -35,6 +35,12 @@ inflate_stream start_inflate(std::vector<byte_span> spans);
 // The next `length` bytes of the stream into `out`.
 inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length);
 
+// The whole stream at once into `out`, for a caller that has room for all of it: true when
+// it gave `length` bytes. A faster inflate than zlib's takes streams that end right there
+// with their check value right; anything else is zlib's, which looks no further than
+// `length`. After false, `out` holds nothing of use.
+bool inflate_whole(const std::vector<byte_span>& spans, std::uint8_t* out, std::size_t length);
+
 // The bytes a zlib stream is made of, written on request: `fill(from, to, dest)` puts
 // bytes [from, to) at dest. Asked for in parts, perhaps on several threads at once.
 struct deflate_source {

@@ -134,6 +134,12 @@ inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::siz
                                                     : inflate_outcome::ended;
 }
 
+// No faster inflate here: the stream's pieces as for any reader.
+bool inflate_whole(const std::vector<byte_span>& spans, std::uint8_t* out, std::size_t length) {
+  inflate_stream stream = start_inflate(spans);
+  return inflate_next(stream, out, length) == inflate_outcome::filled;
+}
+
 // One part, on this thread: there are no others here.
 bool deflate_all(const deflate_source& source, int level, unsigned /*threads*/,
                  std::vector<std::uint8_t>& out) {

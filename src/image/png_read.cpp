@@ -1,6 +1,7 @@
 #include "image/png_read.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "image/bmp_layout.h"
@@ -223,6 +224,39 @@ std::int32_t png_equivalent_size(const png_header& header) {
                                    std::uint64_t{header.stride} * header.height);
 }
 
+namespace {
+
+// 8-bit palette or gray rows, not interlaced: the whole stream fits in U's block with at
+// most a byte a row more, so it is inflated at once rather than twice a row.
+bool decodes_whole_stream(const png_header& header) {
+  return !is_true_colour(header) && header.depth == 8 && header.interlace == 0;
+}
+
+std::uint64_t whole_stream_length(const png_header& header) {
+  return (std::uint64_t{header.width} + 1) * header.height;
+}
+
+// The bytes past U's rows that the whole stream takes; 0 where U's fill bytes hold it.
+std::uint64_t whole_stream_slack(const png_header& header) {
+  std::uint64_t rows = std::uint64_t{header.stride} * header.height;
+  std::uint64_t stream = whole_stream_length(header);
+  return stream > rows ? stream - rows : 0;
+}
+
+// Beyond the size limit's room the rows are decoded one at a time instead.
+bool whole_stream_fits(const png_header& header) {
+  return decodes_whole_stream(header) &&
+         static_cast<std::uint64_t>(png_equivalent_size(header)) + whole_stream_slack(header) <=
+             static_cast<std::uint64_t>(INT32_MAX);
+}
+
+}  // namespace
+
+std::int32_t png_decode_size(const png_header& header) {
+  std::uint64_t slack = whole_stream_fits(header) ? whole_stream_slack(header) : 0;
+  return static_cast<std::int32_t>(static_cast<std::uint64_t>(png_equivalent_size(header)) + slack);
+}
+
 bmp_header png_equivalent_header(const png_header& header) {
   bmp_header equivalent;
   equivalent.info_size = bmp::OUTPUT_INFO_SIZE;
@@ -326,8 +360,45 @@ refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_targe
   return refusal::none;
 }
 
-// Palette and grayscale samples, each U's index as it stands.
+// The whole stream, inflated to the end of the block, is unfiltered top-down as each row
+// moves to its place: a row's place never reaches a stored row not yet moved, as the
+// stream starts at least a byte a row past U's rows. Last the rows are turned bottom-up.
+refusal unfilter_whole_stream(const png_header& header, std::uint8_t* rows,
+                              const std::uint8_t* stream) {
+  const std::size_t width = header.width;
+  const std::size_t stride = header.stride;
+  std::vector<std::uint8_t> zeros(width, 0);
+  for (std::size_t j = 0; j < header.height; ++j) {
+    const std::uint8_t* stored = stream + j * (width + 1);
+    std::uint8_t filter = stored[0];
+    std::uint8_t* row = rows + j * stride;
+    std::memmove(row, stored + 1, width);
+    if (!unfilter(filter, row, j == 0 ? zeros.data() : row - stride, width, 1))
+      return refusal::png_bad_filter;
+  }
+  // Whole rows through a spare one: memcpy moves them many times faster than a byte swap.
+  std::vector<std::uint8_t>& spare = zeros;
+  for (std::size_t top = 0, bottom = header.height; top + 1 < bottom; ++top, --bottom) {
+    std::uint8_t* upper = rows + top * stride;
+    std::uint8_t* lower = rows + (bottom - 1) * stride;
+    std::memcpy(spare.data(), upper, width);
+    std::memcpy(upper, lower, width);
+    std::memcpy(lower, spare.data(), width);
+  }
+  return refusal::none;
+}
+
+// Palette and grayscale samples, each U's index as it stands. A stream that the whole route
+// cannot take is read again a row at a time, which finds the reason to refuse it.
 refusal decode_sample_rows(const png_header& header, std::uint8_t* rows) {
+  if (whole_stream_fits(header)) {
+    std::size_t length = static_cast<std::size_t>(whole_stream_length(header));
+    std::size_t block = std::size_t{header.stride} * header.height +
+                        static_cast<std::size_t>(whole_stream_slack(header));
+    std::uint8_t* stream = rows + (block - length);
+    if (inflate_whole(header.data, stream, length))
+      return unfilter_whole_stream(header, rows, stream);
+  }
   inflate_stream stream = start_inflate(header.data);
   for (const png::stored_pass& p : png::passes_of(header.width, header.height, header.interlace)) {
     refusal fault = decode_pass(stream, header.depth,
@@ -341,15 +412,15 @@ refusal decode_sample_rows(const png_header& header, std::uint8_t* rows) {
 
 refusal write_png_equivalent(png_header& header, std::uint8_t* equivalent) {
   std::uint8_t* rows = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
+  refusal fault = is_true_colour(header) ? number_true_colour_rows(header, rows)
+                                         : decode_sample_rows(header, rows);
   // Every pixel is written by the rows or the passes (together they cover the picture):
-  // only the fill bytes need their zeros.
+  // only the fill bytes, which the whole stream may have passed through, need their zeros.
   if (header.stride > header.width) {
     for (std::uint32_t y = 0; y < header.height; ++y)
       std::memset(rows + std::size_t{y} * header.stride + header.width, 0,
                   header.stride - header.width);
   }
-  refusal fault = is_true_colour(header) ? number_true_colour_rows(header, rows)
-                                         : decode_sample_rows(header, rows);
   // After the rows: a true-colour palette comes from its pixels.
   write_headers(header, equivalent);
   return fault;

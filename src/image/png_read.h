@@ -71,10 +71,14 @@ refusal read_png_header(const std::uint8_t* bytes, std::size_t size, png_header&
 // The size of U: 1078 + stride x rows.
 std::int32_t png_equivalent_size(const png_header& header);
 
+// The block write_png_equivalent needs: U's size, and where the whole stream is inflated at
+// once, room for the filter byte of each row past U's own rows.
+std::int32_t png_decode_size(const png_header& header);
+
 // The header that reading U's own bytes would give.
 bmp_header png_equivalent_header(const png_header& header);
 
-// Writes U into `equivalent` (png_equivalent_size bytes): inflates and unfilters the rows,
+// Writes U into `equivalent` (png_decode_size bytes): inflates and unfilters the rows,
 // and refuses a stream that zlib finds corrupt, that ends before the last row, or a row
 // filter type above 4, and a true-colour picture of more than 256 colours. For true colour
 // it fills in the header's palette, alphas and counts from the pixels. The file's bytes,

@@ -23,9 +23,11 @@ std::vector<std::uint32_t> row_cuts_for(const translation_memory& memory,
   return cuts;
 }
 
-// Memory for a decoded form's 8-bit rows, which become the image's input.
-bool take_equivalent(const translation_memory& memory, std::int32_t length, work_image& image) {
-  std::uint8_t* equivalent = memory.allocate(length);
+// Memory for a decoded form's 8-bit rows, which become the image's input; decoding may
+// want a block larger than the rows.
+bool take_equivalent(const translation_memory& memory, std::int32_t length, work_image& image,
+                     std::int32_t block) {
+  std::uint8_t* equivalent = memory.allocate(block);
   image.input_bytes = equivalent;
   image.file_size = length;
   return equivalent != nullptr;
@@ -42,8 +44,8 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
   image.file_size = size;
   image.header = report.header;
   if (report.header.in_place) return refusal::none;
-  if (!take_equivalent(memory, equivalent_size(report.header), image))
-    return refusal::out_of_memory;
+  std::int32_t length = equivalent_size(report.header);
+  if (!take_equivalent(memory, length, image, length)) return refusal::out_of_memory;
   fault = write_equivalent(memory.file, size, report.header, image.input_bytes, image.input_alpha);
   image.header = equivalent_header(report.header);
   return fault;
@@ -56,7 +58,7 @@ refusal load_png_rows(const translation_memory& memory, work_image& image,
   refusal fault =
       read_png_header(memory.file, static_cast<std::size_t>(memory.file_size), report.png);
   if (fault != refusal::none) return fault;
-  if (!take_equivalent(memory, png_equivalent_size(report.png), image))
+  if (!take_equivalent(memory, png_equivalent_size(report.png), image, png_decode_size(report.png)))
     return refusal::out_of_memory;
   fault = write_png_equivalent(report.png, image.input_bytes);
   if (fault != refusal::none) return fault;
@@ -118,6 +120,8 @@ eight_bit_form read_eight_bit_form(const std::vector<std::uint8_t>& file) {
   form.header = image.header;
   form.alpha = image.input_alpha;
   if (report.form == file_form::bmp && report.header.in_place) form.bytes = std::move(bytes);
+  // Without the room that decoding took past the rows.
+  form.bytes.resize(static_cast<std::size_t>(image.file_size));
   return form;
 }
 
