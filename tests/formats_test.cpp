@@ -365,6 +365,7 @@ const fixture REAL_TOOL_FIXTURES[] = {
     {"imagemagick-32bit.bmp", "source-40.ppm", 32, 3, false},
     {"netpbm-24bit.bmp", "source-40.ppm", 24, 0, false},
     {"pillow-24bit.bmp", "source-40.ppm", 24, 0, false},
+    {"gimp-24bit.bmp", "source-40.ppm", 24, 0, false},
 };
 
 class RealToolFiles : public testing::TestWithParam<fixture> {};

@@ -126,6 +126,13 @@ png_recipe eight_bit_png() {
   return recipe;
 }
 
+// An RGBA strip whose first line holds its 300 colours.
+png_recipe colours_then_clear() {
+  png_recipe recipe = rgba_strip(300);
+  std::swap(recipe.rows[0], recipe.rows[1]);
+  return recipe;
+}
+
 // The chunks of the small palette PNG (or another), changed by `change`.
 std::function<std::vector<std::uint8_t>()> changed(
     std::function<void(std::vector<png_chunk>&)> change,
@@ -309,6 +316,11 @@ const refusal_case REFUSAL_CASES[] = {
      changed([](auto& c) { find(c, "IDAT").data = short_stream(1, eight_bit_png()); },
              eight_bit_png()),
      refusal::png_stream_short},
+    // Lines inflated a band at a time: the whole lines before a cut are read first.
+    {"true colour: 300 colours in the line before a stream that ends short",
+     changed([](auto& c) { find(c, "IDAT").data = short_stream(1, colours_then_clear()); },
+             colours_then_clear()),
+     refusal::too_many_colours},
     {"8 bits: filter type 5",
      changed([](auto&) {},
              [] {
@@ -513,6 +525,7 @@ const png_fixture PNG_FIXTURES[] = {
     {"imagemagick-rgb.png", "source-40.ppm"},  {"imagemagick-rgb-interlaced.png", "source-40.ppm"},
     {"imagemagick-rgba.png", "source-40.ppm"}, {"netpbm-rgb-keyed.png", "source-40.ppm"},
     {"pillow-rgba.png", "source-40.ppm"},      {"pillow-gray-alpha.png", "source-gray.pgm"},
+    {"gimp-rgba.png", "source-40.ppm"},
 };
 
 // A true-colour file translated at 0 0 0 0 to a PNG is the same RGBA picture, as libspng

@@ -35,6 +35,11 @@ inflate_stream start_inflate(std::vector<byte_span> spans);
 // The next `length` bytes of the stream into `out`.
 inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length);
 
+// The same, telling how many bytes came out before the stream ended or was found corrupt:
+// a reader that asks for many rows at once still takes the whole ones it got.
+inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
+                             std::size_t& produced);
+
 // The whole stream at once into `out`, for a caller that has room for all of it: true when
 // it gave `length` bytes. A faster inflate than zlib's takes streams that end right there
 // with their check value right; anything else is zlib's, which looks no further than

@@ -27,8 +27,9 @@ EM_JS(int, js_inflate_start, (const std::uint8_t* data, std::size_t length), {
   return id;
 });
 
-// Up to `length` bytes into out; the count, or -1 when the stream is corrupt. Input goes
-// in pieces, so that a stream never inflates much past what is asked of it.
+// Up to `length` bytes into out; the count, or -1 less the count when the stream is
+// corrupt. Input goes in pieces, so that a stream never inflates much past what is asked
+// of it.
 EM_JS(int, js_inflate_read, (int id, std::uint8_t* out, std::size_t length), {
   var stream = Module.paletteInflates.open[id];
   while (stream.have < length && !stream.ended && stream.error < 0 &&
@@ -54,7 +55,7 @@ EM_JS(int, js_inflate_read, (int id, std::uint8_t* out, std::size_t length), {
     else
       stream.chunks[0] = chunk.subarray(take);
   }
-  if (copied < length && stream.error == 1) return -1;
+  if (copied < length && stream.error == 1) return -1 - copied;
   return copied;
 });
 
@@ -125,13 +126,20 @@ inflate_stream start_inflate(std::vector<byte_span> spans) {
   return {{state, end_inflate}};
 }
 
-inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length) {
+inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
+                             std::size_t& produced) {
   inflate_state& state = *stream.state;
+  produced = 0;
   if (!state.header_ok) return inflate_outcome::corrupt;
   int copied = js_inflate_read(state.id, out, length);
+  produced = static_cast<std::size_t>(copied < 0 ? -1 - copied : copied);
   if (copied < 0) return inflate_outcome::corrupt;
-  return static_cast<std::size_t>(copied) == length ? inflate_outcome::filled
-                                                    : inflate_outcome::ended;
+  return produced == length ? inflate_outcome::filled : inflate_outcome::ended;
+}
+
+inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length) {
+  std::size_t produced = 0;
+  return inflate_next(stream, out, length, produced);
 }
 
 // No faster inflate here: the stream's pieces as for any reader.

@@ -67,24 +67,37 @@ inflate_stream start_inflate(std::vector<byte_span> spans) {
   return {{state, end_inflate}};
 }
 
-inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length) {
+inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
+                             std::size_t& produced) {
   inflate_state& state = *stream.state;
+  produced = 0;
   if (!state.started) return inflate_outcome::corrupt;
   while (length > 0) {
     std::size_t piece = std::min(length, LARGEST_PIECE);
     state.z.next_out = out;
     state.z.avail_out = static_cast<uInt>(piece);
-    while (state.z.avail_out > 0) {
-      if (!refill(state)) return inflate_outcome::ended;
+    inflate_outcome outcome = inflate_outcome::filled;
+    while (state.z.avail_out > 0 && outcome == inflate_outcome::filled) {
+      if (!refill(state)) {
+        outcome = inflate_outcome::ended;
+        break;
+      }
       int result = inflate(&state.z, Z_NO_FLUSH);
-      if (result == Z_STREAM_END && state.z.avail_out > 0) return inflate_outcome::ended;
+      if (result == Z_STREAM_END && state.z.avail_out > 0) outcome = inflate_outcome::ended;
       if (result == Z_STREAM_END) break;
-      if (result != Z_OK && result != Z_BUF_ERROR) return inflate_outcome::corrupt;
+      if (result != Z_OK && result != Z_BUF_ERROR) outcome = inflate_outcome::corrupt;
     }
+    produced += piece - state.z.avail_out;
+    if (outcome != inflate_outcome::filled) return outcome;
     out += piece;
     length -= piece;
   }
   return inflate_outcome::filled;
+}
+
+inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length) {
+  std::size_t produced = 0;
+  return inflate_next(stream, out, length, produced);
 }
 
 #ifdef QUORL_LIBDEFLATE

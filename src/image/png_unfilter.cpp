@@ -35,6 +35,33 @@ void unfilter_sub_four(std::uint8_t* row, std::size_t length) {
   }
 }
 
+// Average and Paeth on pixels of N bytes, a pixel at a time: the left and upper-left
+// samples stay in registers instead of coming back from the row just written.
+template <std::size_t N>
+void unfilter_average_pixels(std::uint8_t* row, const std::uint8_t* above, std::size_t length) {
+  int left[N] = {};
+  for (std::size_t i = 0; i + N <= length; i += N) {
+    for (std::size_t k = 0; k < N; ++k) {
+      left[k] = (row[i + k] + (left[k] + above[i + k]) / 2) & 0xFF;
+      row[i + k] = static_cast<std::uint8_t>(left[k]);
+    }
+  }
+}
+
+template <std::size_t N>
+void unfilter_paeth_pixels(std::uint8_t* row, const std::uint8_t* above, std::size_t length) {
+  int left[N] = {};
+  int upper_left[N] = {};
+  for (std::size_t i = 0; i + N <= length; i += N) {
+    for (std::size_t k = 0; k < N; ++k) {
+      int upper = above[i + k];
+      left[k] = (row[i + k] + paeth(left[k], upper, upper_left[k])) & 0xFF;
+      upper_left[k] = upper;
+      row[i + k] = static_cast<std::uint8_t>(left[k]);
+    }
+  }
+}
+
 }  // namespace
 
 bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, std::size_t length,
@@ -56,12 +83,28 @@ bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, s
         row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
       return true;
     case png::FILTER_AVERAGE:
+      if (n == 4) {
+        unfilter_average_pixels<4>(row, above, length);
+        return true;
+      }
+      if (n == 3) {
+        unfilter_average_pixels<3>(row, above, length);
+        return true;
+      }
       for (std::size_t i = 0; i < length; ++i) {
         int left = i >= n ? row[i - n] : 0;
         row[i] = static_cast<std::uint8_t>(row[i] + (left + above[i]) / 2);
       }
       return true;
     case png::FILTER_PAETH:
+      if (n == 4) {
+        unfilter_paeth_pixels<4>(row, above, length);
+        return true;
+      }
+      if (n == 3) {
+        unfilter_paeth_pixels<3>(row, above, length);
+        return true;
+      }
       for (std::size_t i = 0; i < length; ++i) {
         int left = i >= n ? row[i - n] : 0;
         int upper_left = i >= n ? above[i - n] : 0;
