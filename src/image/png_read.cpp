@@ -7,6 +7,7 @@
 #include "image/bmp_layout.h"
 #include "image/byte_order.h"
 #include "image/png_layout.h"
+#include "image/png_lines.h"
 #include "image/png_true_colour.h"
 #include "image/png_unfilter.h"
 
@@ -316,6 +317,10 @@ void place_samples(const std::uint8_t* row, std::uint8_t depth, const pass_targe
                    std::uint32_t line) {
   std::uint32_t y = target.pass.y0 + line * target.pass.dy;
   std::uint8_t* out = target.rows + std::size_t{target.height - 1 - y} * target.stride;
+  if (depth == 8 && target.pass.dx == 1) {
+    std::memcpy(out, row, target.width);
+    return;
+  }
   const unsigned per_byte = 8u / depth;
   const auto mask = static_cast<std::uint8_t>((1u << depth) - 1);
   for (std::uint32_t i = 0; i < target.width; ++i) {
@@ -325,40 +330,16 @@ void place_samples(const std::uint8_t* row, std::uint8_t depth, const pass_targe
   }
 }
 
-// 8 bits a pixel, not interlaced: each row goes straight into its place in U, and the row
-// above it in the PNG is the one stored after it.
-refusal decode_in_place(inflate_stream& stream, const pass_target& target) {
-  std::vector<std::uint8_t> zeros(target.width, 0);
-  for (std::uint32_t j = 0; j < target.lines; ++j) {
-    std::uint8_t* row = target.rows + std::size_t{target.height - 1 - j} * target.stride;
-    const std::uint8_t* above = j == 0 ? zeros.data() : row + target.stride;
-    std::uint8_t filter = 0;
-    refusal fault = png_stream_refusal(inflate_next(stream, &filter, 1));
-    if (fault == refusal::none) fault = png_stream_refusal(inflate_next(stream, row, target.width));
-    if (fault != refusal::none) return fault;
-    if (!unfilter(filter, row, above, target.width, 1)) return refusal::png_bad_filter;
-  }
-  return refusal::none;
+refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_target& target) {
+  auto length = static_cast<std::size_t>(png::row_bytes(target.width, depth));
+  return take_lines(stream, target.lines, length, 1,
+                    [&](std::uint32_t line, const std::uint8_t* samples) {
+                      place_samples(samples, depth, target, line);
+                      return refusal::none;
+                    });
 }
 
-refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_target& target) {
-  if (depth == 8 && target.pass.dx == 1 && target.pass.dy == 1)
-    return decode_in_place(stream, target);
-  auto length = static_cast<std::size_t>(png::row_bytes(target.width, depth));
-  // The filter byte, then the row; the row above beside it, zeros above the first.
-  std::vector<std::uint8_t> line(1 + length);
-  std::vector<std::uint8_t> above(length, 0);
-  for (std::uint32_t j = 0; j < target.lines; ++j) {
-    if (refusal fault = png_stream_refusal(inflate_next(stream, line.data(), line.size()));
-        fault != refusal::none)
-      return fault;
-    if (!unfilter(line[0], line.data() + 1, above.data(), length, 1))
-      return refusal::png_bad_filter;
-    place_samples(line.data() + 1, depth, target, j);
-    std::copy(line.begin() + 1, line.end(), above.begin());
-  }
-  return refusal::none;
-}
+constexpr std::size_t NARROW_ROW = 32;
 
 // The whole stream, inflated to the end of the block, is unfiltered top-down as each row
 // moves to its place: a row's place never reaches a stored row not yet moved, as the
@@ -367,20 +348,32 @@ refusal unfilter_whole_stream(const png_header& header, std::uint8_t* rows,
                               const std::uint8_t* stream) {
   const std::size_t width = header.width;
   const std::size_t stride = header.stride;
+  // Narrow rows move byte by byte: a call a row would cost more than the bytes.
+  const bool narrow = width < NARROW_ROW;
   std::vector<std::uint8_t> zeros(width, 0);
   for (std::size_t j = 0; j < header.height; ++j) {
     const std::uint8_t* stored = stream + j * (width + 1);
     std::uint8_t filter = stored[0];
     std::uint8_t* row = rows + j * stride;
-    std::memmove(row, stored + 1, width);
-    if (!unfilter(filter, row, j == 0 ? zeros.data() : row - stride, width, 1))
+    if (narrow) {
+      // The row's place starts at or before its stored bytes: forward is safe.
+      for (std::size_t i = 0; i < width; ++i) row[i] = stored[1 + i];
+    } else {
+      std::memmove(row, stored + 1, width);
+    }
+    if (filter != png::FILTER_NONE &&
+        !unfilter(filter, row, j == 0 ? zeros.data() : row - stride, width, 1))
       return refusal::png_bad_filter;
   }
-  // Whole rows through a spare one: memcpy moves them many times faster than a byte swap.
+  // Wide rows through a spare one: memcpy moves them many times faster than a byte swap.
   std::vector<std::uint8_t>& spare = zeros;
   for (std::size_t top = 0, bottom = header.height; top + 1 < bottom; ++top, --bottom) {
     std::uint8_t* upper = rows + top * stride;
     std::uint8_t* lower = rows + (bottom - 1) * stride;
+    if (narrow) {
+      std::swap_ranges(upper, upper + width, lower);
+      continue;
+    }
     std::memcpy(spare.data(), upper, width);
     std::memcpy(upper, lower, width);
     std::memcpy(lower, spare.data(), width);
@@ -416,10 +409,10 @@ refusal write_png_equivalent(png_header& header, std::uint8_t* equivalent) {
                                          : decode_sample_rows(header, rows);
   // Every pixel is written by the rows or the passes (together they cover the picture):
   // only the fill bytes, which the whole stream may have passed through, need their zeros.
-  if (header.stride > header.width) {
-    for (std::uint32_t y = 0; y < header.height; ++y)
-      std::memset(rows + std::size_t{y} * header.stride + header.width, 0,
-                  header.stride - header.width);
+  // At most three bytes a row: set in place, not by a call a row.
+  for (std::uint32_t y = 0; y < header.height && header.stride > header.width; ++y) {
+    std::uint8_t* row = rows + std::size_t{y} * header.stride;
+    for (std::size_t x = header.width; x < header.stride; ++x) row[x] = 0;
   }
   // After the rows: a true-colour palette comes from its pixels.
   write_headers(header, equivalent);

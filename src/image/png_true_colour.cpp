@@ -1,14 +1,12 @@
 #include "image/png_true_colour.h"
 
-#include <algorithm>
-#include <new>
 #include <utility>
 #include <vector>
 
 #include "image/byte_order.h"
 #include "image/colour_table.h"
 #include "image/png_layout.h"
-#include "image/png_unfilter.h"
+#include "image/png_lines.h"
 
 namespace {
 
@@ -61,52 +59,13 @@ bool number_line(const picture& into, const png::stored_pass& pass, std::uint32_
   }
 }
 
-// A band of a pass's lines, each its filter byte first, and the line above the band.
-bool take_lines(std::vector<std::uint8_t>& band, std::vector<std::uint8_t>& above,
-                std::size_t band_length, std::size_t line_length) {
-  try {
-    band.assign(band_length, 0);
-    above.assign(line_length, 0);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
-// Lines are inflated a band at a time: zlib copies what each call gives into its window,
-// which a line at a time would cost every byte once more.
-constexpr std::size_t BAND_BYTES = std::size_t{1} << 20;
-
 refusal number_pass(inflate_stream& stream, const picture& into, const png::stored_pass& pass) {
   std::size_t pixel_bytes = channels(into.header.color_type);
-  std::size_t length = std::size_t{pass.width} * pixel_bytes;
-  std::size_t line_length = 1 + length;
-  std::size_t band_lines = std::clamp<std::size_t>(BAND_BYTES / line_length, 1, pass.lines);
-  std::vector<std::uint8_t> band;
-  std::vector<std::uint8_t> above;
-  if (!take_lines(band, above, band_lines * line_length, line_length))
-    return refusal::out_of_memory;
-  for (std::uint32_t first = 0; first < pass.lines;
-       first += static_cast<std::uint32_t>(band_lines)) {
-    std::size_t lines = std::min<std::size_t>(band_lines, pass.lines - first);
-    std::size_t produced = 0;
-    refusal fault =
-        png_stream_refusal(inflate_next(stream, band.data(), lines * line_length, produced));
-    // The whole lines that came out are taken before a short or corrupt stream is refused,
-    // as a line at a time would.
-    std::size_t whole = fault == refusal::none ? lines : produced / line_length;
-    for (std::size_t k = 0; k < whole; ++k) {
-      std::uint8_t* line = band.data() + k * line_length;
-      const std::uint8_t* prior = k == 0 ? above.data() : line - line_length;
-      if (!unfilter(line[0], line + 1, prior + 1, length, pixel_bytes))
-        return refusal::png_bad_filter;
-      if (!number_line(into, pass, first + static_cast<std::uint32_t>(k), line + 1))
-        return refusal::too_many_colours;
-    }
-    if (fault != refusal::none) return fault;
-    std::copy_n(band.data() + (lines - 1) * line_length, line_length, above.data());
-  }
-  return refusal::none;
+  return take_lines(stream, pass.lines, std::size_t{pass.width} * pixel_bytes, pixel_bytes,
+                    [&](std::uint32_t line, const std::uint8_t* samples) {
+                      return number_line(into, pass, line, samples) ? refusal::none
+                                                                    : refusal::too_many_colours;
+                    });
 }
 
 // Each pass's pixels land from (x0, y0) every dx columns and dy rows of the picture, whose
