@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cinttypes>
 
 #include "kit/exit_status.h"
 #include "kit/file_names.h"
@@ -14,7 +15,7 @@
 namespace {
 
 std::atomic<unsigned> temporary_serial{0};
-const long this_process = process_id();
+const std::int64_t this_process = process_id();
 
 failure file_failed(std::string reason) {
   return {BATCH_SOME_FAILED, std::move(reason)};
@@ -25,7 +26,7 @@ failure file_failed(std::string reason) {
 std::string temporary_path(const std::string& output_path) {
   std::string folder = parent_of(output_path);
   std::string name =
-      format(".palette-batch-%ld-%u.tmp", this_process, temporary_serial.fetch_add(1));
+      format(".palette-batch-%" PRId64 "-%u.tmp", this_process, temporary_serial.fetch_add(1));
   return joined_path(folder, name);
 }
 

@@ -1,6 +1,8 @@
 #include "kit/html_card.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdint>
 
 #include "kit/text_format.h"
 
@@ -25,25 +27,25 @@ constexpr const char* STYLE =
 constexpr int SHOWN = 256;
 
 struct shown_size {
-  long width;
-  long height;
+  std::int64_t width;
+  std::int64_t height;
 };
 
 shown_size shown(std::int32_t width, std::uint32_t rows) {
-  long longer = std::max<long>({1, width, static_cast<long>(rows)});
+  std::int64_t longer = std::max<std::int64_t>({1, width, std::int64_t{rows}});
   if (longer <= SHOWN) {
-    long scale = SHOWN / longer;
-    return {width * scale, static_cast<long>(rows) * scale};
+    std::int64_t scale = SHOWN / longer;
+    return {width * scale, std::int64_t{rows} * scale};
   }
-  return {std::max<long>(1, width * SHOWN / longer),
-          std::max<long>(1, static_cast<long>(rows) * SHOWN / longer)};
+  return {std::max<std::int64_t>(1, width * SHOWN / longer),
+          std::max<std::int64_t>(1, std::int64_t{rows} * SHOWN / longer)};
 }
 
 std::string picture(const std::string& src, const char* alt, shown_size size, bool link) {
-  std::string image = format(
-      "<img src=\"%s\" width=\"%ld\" height=\"%ld\" loading=\"lazy\" "
-      "alt=\"%s\">",
-      src.c_str(), size.width, size.height, alt);
+  std::string image = format("<img src=\"%s\" width=\"%" PRId64 "\" height=\"%" PRId64
+                             "\" loading=\"lazy\" "
+                             "alt=\"%s\">",
+                             src.c_str(), size.width, size.height, alt);
   if (!link) return image;
   return "<a href=\"" + src + "\">" + image + "</a>";
 }

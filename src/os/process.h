@@ -2,6 +2,7 @@
 // The process and its console, as the commands meet them: set-up, terminal detection,
 // processors, signals.
 
+#include <cstdint>
 #include <string>
 
 #include "os/os_result.h"
@@ -37,7 +38,7 @@ const char* environment_value(const char* name);
 // The processors this process may run on; at least 1.
 unsigned processors_available();
 
-long process_id();
+std::int64_t process_id();
 
 // Calls note(signal) when the user or the system asks the process to stop (interrupt,
 // terminate, hang-up).

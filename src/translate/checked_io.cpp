@@ -1,6 +1,7 @@
 #include "translate/checked_io.h"
 
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 
 #include "kit/exit_status.h"
@@ -27,9 +28,9 @@ failure open_failure(const char* path, int mode) {
   return diagnostic(format("\nError:_open failed.\n  Filename:\"%s\"\n  Mode=%i", path, mode));
 }
 
-step_failure check_position(long position, long offset) {
+step_failure check_position(std::int64_t position, std::int64_t offset) {
   if (position == offset) return std::nullopt;
-  return diagnostic(format("\nError: Lseek failed.\n  Where to=%ld", offset));
+  return diagnostic(format("\nError: Lseek failed.\n  Where to=%" PRId64, offset));
 }
 
 template <typename T>
@@ -44,8 +45,8 @@ std::string format_address(const void* address) {
                 reinterpret_cast<std::uintptr_t>(address));
 }
 
-failure allocation_failure(long size) {
-  return diagnostic(format("\nError:malloc failed.\n  Size: %ld bytes", size));
+failure allocation_failure(std::int64_t size) {
+  return diagnostic(format("\nError:malloc failed.\n  Size: %" PRId64 " bytes", size));
 }
 
 int print_failure(const failure& failed) {
@@ -53,8 +54,9 @@ int print_failure(const failure& failed) {
   return failed.status;
 }
 
-or_failure<void*> checked_alloc(long size) {
-  if (size >= 0) {
+or_failure<void*> checked_alloc(std::int64_t size) {
+  // A size past what this machine can address is a failed allocation, not a smaller one.
+  if (size >= 0 && static_cast<std::uint64_t>(size) <= SIZE_MAX) {
     os_result<void*> block = allocate_block(static_cast<std::size_t>(size));
     if (block.ok()) return value(block.value);
   }
@@ -67,10 +69,11 @@ or_failure<int> checked_open(const char* path, int mode) {
   return {-1, open_failure(path, mode)};
 }
 
-or_failure<long> checked_seek(int handle, long offset, int origin) {
+or_failure<std::int64_t> checked_seek(int handle, std::int64_t offset, int origin) {
   os_result<std::int64_t> position = seek_handle(handle, offset, origin);
-  if (position.ok()) return value(static_cast<long>(position.value));
-  return {-1, diagnostic(format("\nError:_lseek failed.\n  File handle=%i\n  Offset=%li\n  From=%i",
+  if (position.ok()) return value(position.value);
+  return {-1, diagnostic(format("\nError:_lseek failed.\n  File handle=%i\n  Offset=%" PRId64
+                                "\n  From=%i",
                                 handle, offset, origin))};
 }
 
@@ -84,8 +87,8 @@ step_failure checked_read(int handle, void* destination, int length) {
                            handle, format_address(destination).c_str(), length));
 }
 
-step_failure checked_seek_read(int handle, void* destination, long offset, int length) {
-  or_failure<long> position = checked_seek(handle, offset, SEEK_FROM_START);
+step_failure checked_seek_read(int handle, void* destination, std::int64_t offset, int length) {
+  or_failure<std::int64_t> position = checked_seek(handle, offset, SEEK_FROM_START);
   if (!position.ok()) return position.failed;
   if (step_failure moved = check_position(position.value, offset)) return moved;
   return checked_read(handle, destination, length);
@@ -98,16 +101,18 @@ or_failure<int> checked_write(int handle, const void* source, int length) {
   return {-1, write_failure(handle, source, length)};
 }
 
-or_failure<int> checked_seek_write(int handle, const void* source, long offset, int length) {
-  or_failure<long> position = checked_seek(handle, offset, SEEK_FROM_START);
+or_failure<int> checked_seek_write(int handle, const void* source, std::int64_t offset,
+                                   int length) {
+  or_failure<std::int64_t> position = checked_seek(handle, offset, SEEK_FROM_START);
   if (!position.ok()) return {-1, position.failed};
   if (step_failure moved = check_position(position.value, offset)) return {-1, moved};
   return checked_write(handle, source, length);
 }
 
 or_failure<int> checked_seek_write_pair(int handle, const void* first, int first_length,
-                                        const void* second, int second_length, long offset) {
-  or_failure<long> position = checked_seek(handle, offset, SEEK_FROM_START);
+                                        const void* second, int second_length,
+                                        std::int64_t offset) {
+  or_failure<std::int64_t> position = checked_seek(handle, offset, SEEK_FROM_START);
   if (!position.ok()) return {-1, position.failed};
   if (step_failure moved = check_position(position.value, offset)) return {-1, moved};
   int length = first_length + second_length;

@@ -9,18 +9,18 @@
 #include "kit/failure.h"
 #include "os/files.h"
 
-or_failure<void*> checked_alloc(long size);
+or_failure<void*> checked_alloc(std::int64_t size);
 or_failure<int> checked_open(const char* path, int mode);
-or_failure<long> checked_seek(int handle, long offset, int origin);
+or_failure<std::int64_t> checked_seek(int handle, std::int64_t offset, int origin);
 step_failure checked_read(int handle, void* destination, int length);
-step_failure checked_seek_read(int handle, void* destination, long offset, int length);
+step_failure checked_seek_read(int handle, void* destination, std::int64_t offset, int length);
 or_failure<int> checked_write(int handle, const void* source, int length);
-or_failure<int> checked_seek_write(int handle, const void* source, long offset, int length);
+or_failure<int> checked_seek_write(int handle, const void* source, std::int64_t offset, int length);
 
 // Writes two blocks one after the other at offset with one gathered write; the write
 // diagnostic names the first block and the total length.
 or_failure<int> checked_seek_write_pair(int handle, const void* first, int first_length,
-                                        const void* second, int second_length, long offset);
+                                        const void* second, int second_length, std::int64_t offset);
 
 // An address as the diagnostics print it: upper-case hex, zero-padded to the pointer's
 // full width, no prefix.
@@ -31,7 +31,7 @@ std::string format_address(const void* address);
 step_failure checked_truncate(int handle, const char* path, int mode);
 
 // The diagnostic of a failed allocation of `size` bytes.
-failure allocation_failure(long size);
+failure allocation_failure(std::int64_t size);
 
 // How the run's top ends on a failure: its diagnostic on standard output, its status.
 int print_failure(const failure& failed);

@@ -3,7 +3,7 @@
 #include "translate/checked_io.h"
 
 or_failure<translation_report> load_bitmap(int handle, translation_memory& memory) {
-  or_failure<long> size = checked_seek(handle, 0, SEEK_FROM_END);
+  or_failure<std::int64_t> size = checked_seek(handle, 0, SEEK_FROM_END);
   if (!size.ok()) return {{}, size.failed};
   translation_report report = check_file_size(size.value);
   if (!report.done()) return {report, std::nullopt};

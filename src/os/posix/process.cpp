@@ -65,8 +65,8 @@ unsigned processors_available() {
 #endif
 }
 
-long process_id() {
-  return static_cast<long>(getpid());
+std::int64_t process_id() {
+  return static_cast<std::int64_t>(getpid());
 }
 
 void on_stop_request(void (*note)(int signal_number)) {

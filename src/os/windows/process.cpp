@@ -108,8 +108,8 @@ unsigned processors_available() {
   return count == 0 ? 1 : count;
 }
 
-long process_id() {
-  return static_cast<long>(GetCurrentProcessId());
+std::int64_t process_id() {
+  return static_cast<std::int64_t>(GetCurrentProcessId());
 }
 
 void on_stop_request(void (*note)(int signal_number)) {
