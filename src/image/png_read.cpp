@@ -341,6 +341,16 @@ refusal decode_pass(inflate_stream& stream, std::uint8_t depth, const pass_targe
 
 constexpr std::size_t NARROW_ROW = 32;
 
+// Every pixel is written by the rows or the passes (together they cover the picture): only
+// the fill bytes need their zeros, at most three a row, set in place rather than by a call
+// a row.
+void zero_fill_bytes(const png_header& header, std::uint8_t* rows) {
+  for (std::uint32_t y = 0; y < header.height && header.stride > header.width; ++y) {
+    std::uint8_t* row = rows + std::size_t{y} * header.stride;
+    for (std::size_t x = header.width; x < header.stride; ++x) row[x] = 0;
+  }
+}
+
 // The whole stream, inflated to the end of the block, is unfiltered top-down as each row
 // moves to its place: a row's place never reaches a stored row not yet moved, as the
 // stream starts at least a byte a row past U's rows. Last the rows are turned bottom-up.
@@ -356,10 +366,12 @@ refusal unfilter_whole_stream(const png_header& header, std::uint8_t* rows,
     std::uint8_t filter = stored[0];
     std::uint8_t* row = rows + j * stride;
     if (narrow) {
-      // The row's place starts at or before its stored bytes: forward is safe.
-      for (std::size_t i = 0; i < width; ++i) row[i] = stored[1 + i];
+      // The row's place starts at or before its stored bytes and ends before the next
+      // row's: forward is safe, and the fill bytes get their zeros on the way.
+      for (std::size_t i = 0; i < stride; ++i) row[i] = i < width ? stored[1 + i] : 0;
     } else {
       std::memmove(row, stored + 1, width);
+      std::memset(row + width, 0, stride - width);
     }
     if (filter != png::FILTER_NONE &&
         !unfilter(filter, row, j == 0 ? zeros.data() : row - stride, width, 1))
@@ -371,7 +383,7 @@ refusal unfilter_whole_stream(const png_header& header, std::uint8_t* rows,
     std::uint8_t* upper = rows + top * stride;
     std::uint8_t* lower = rows + (bottom - 1) * stride;
     if (narrow) {
-      std::swap_ranges(upper, upper + width, lower);
+      std::swap_ranges(upper, upper + stride, lower);
       continue;
     }
     std::memcpy(spare.data(), upper, width);
@@ -393,6 +405,7 @@ refusal decode_sample_rows(const png_header& header, std::uint8_t* rows) {
       return unfilter_whole_stream(header, rows, stream);
   }
   inflate_stream stream = start_inflate(header.data);
+  zero_fill_bytes(header, rows);
   for (const png::stored_pass& p : png::passes_of(header.width, header.height, header.interlace)) {
     refusal fault = decode_pass(stream, header.depth,
                                 {rows, header.stride, header.height, p.pass, p.width, p.lines});
@@ -405,15 +418,9 @@ refusal decode_sample_rows(const png_header& header, std::uint8_t* rows) {
 
 refusal write_png_equivalent(png_header& header, std::uint8_t* equivalent) {
   std::uint8_t* rows = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
+  if (is_true_colour(header)) zero_fill_bytes(header, rows);
   refusal fault = is_true_colour(header) ? number_true_colour_rows(header, rows)
                                          : decode_sample_rows(header, rows);
-  // Every pixel is written by the rows or the passes (together they cover the picture):
-  // only the fill bytes, which the whole stream may have passed through, need their zeros.
-  // At most three bytes a row: set in place, not by a call a row.
-  for (std::uint32_t y = 0; y < header.height && header.stride > header.width; ++y) {
-    std::uint8_t* row = rows + std::size_t{y} * header.stride;
-    for (std::size_t x = header.width; x < header.stride; ++x) row[x] = 0;
-  }
   // After the rows: a true-colour palette comes from its pixels.
   write_headers(header, equivalent);
   return fault;
