@@ -11,9 +11,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 
 #include "bmp_builder.h"
 #include "image/byte_order.h"
+#include "png_builder.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
 
@@ -316,6 +318,113 @@ TEST(ProcessEdges, RunsOnOneOutputFollowEachOther) {
     run_shell(pair + " >/dev/null");
     std::vector<unsigned char> written = read_file(out);
     ASSERT_TRUE(written == a || written == b) << "round " << round << ": " << written.size();
+  }
+#endif
+}
+
+#ifndef _WIN32
+// A sanitizer's shadow memory cannot be had under an address-space limit.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool SANITIZED = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool SANITIZED = true;
+#else
+constexpr bool SANITIZED = false;
+#endif
+#else
+constexpr bool SANITIZED = false;
+#endif
+
+// A run of one command that writes `output` (a file, a folder, or "" for standard output).
+struct limited_command {
+  const char* name;
+  std::string command;
+  std::string output;
+};
+
+// What a finished run left: the output file's bytes, every file of the output folder by
+// name, or what it printed.
+std::map<std::string, std::vector<unsigned char>> left_by(const limited_command& c,
+                                                          const process_result& result) {
+  std::map<std::string, std::vector<unsigned char>> left;
+  if (c.output.empty()) {
+    left[""] = std::vector<unsigned char>(result.out.begin(), result.out.end());
+  } else if (std::filesystem::is_directory(c.output)) {
+    for (const auto& entry : std::filesystem::directory_iterator(c.output))
+      left[entry.path().filename().string()] = read_file(entry.path().string());
+  } else if (std::filesystem::exists(c.output)) {
+    left[""] = read_file(c.output);
+  }
+  return left;
+}
+
+#endif
+
+// Every command under address-space limits from 16 to 512 MiB: each run ends with its whole
+// output or with the out-of-memory refusal and nothing half-written, never by a signal.
+TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
+  SKIP_ON_WINDOWS("address-space limits are set from bash");
+#ifndef _WIN32
+  if (SANITIZED) GTEST_SKIP() << "the sanitizers' shadow memory needs more address space";
+  temp_dir dir;
+  std::filesystem::create_directories(dir.file("in"));
+  constexpr int SIZE = 4000;
+  std::vector<std::vector<std::uint8_t>> rows(SIZE, std::vector<std::uint8_t>(SIZE, 0));
+  for (int y = 0; y < SIZE; y += 3)
+    for (int x = 0; x < SIZE; x += 2) rows[y][x] = static_cast<std::uint8_t>((x / 7 + y) % 200);
+  write_file(dir.file("in/big.bmp"), build_bmp(image_with(distinct_palette(200), 200, rows)));
+  png_recipe png;
+  png.width = png.height = SIZE;
+  png.palette = distinct_palette(200);
+  png.rows = rows;
+  write_file(dir.file("in/big-png.png"), build_png(png));
+  const std::string refused = "Not enough memory to translate the picture.";
+  const std::string inspect = shell_quoted(PALETTE_INSPECT_PATH);
+  const std::string batch = shell_quoted(PALETTE_BATCH_PATH);
+  const limited_command commands[] = {
+      {"a bitmap", translate_command(dir.file("in/big.bmp"), dir.file("out.bmp")),
+       dir.file("out.bmp")},
+      {"a PNG to a PNG", translate_command(dir.file("in/big-png.png"), dir.file("out.png")),
+       dir.file("out.png")},
+      {"inspect",
+       inspect + " " + shell_quoted(dir.file("in/big.bmp")) + " " +
+           shell_quoted(dir.file("in/big-png.png")),
+       ""},
+      {"batch",
+       batch + " " + shell_quoted(dir.file("in")) + " " + shell_quoted(dir.file("out")) +
+           " 40 40 40 30",
+       dir.file("out")},
+  };
+  for (const limited_command& c : commands) {
+    std::filesystem::remove_all(c.output.empty() ? dir.file("none") : c.output);
+    process_result whole = run_shell(c.command + " 2>&1");
+    ASSERT_EQ(whole.status, 0) << c.name << ": " << whole.out;
+    const auto expected = left_by(c, whole);
+    for (int mib = 16; mib <= 512; mib += 16) {
+      if (!c.output.empty()) std::filesystem::remove_all(c.output);
+      process_result result =
+          run_shell("ulimit -v " + std::to_string(mib * 1024) + "; " + c.command + " 2>&1");
+      const std::string where = std::string(c.name) + " at " + std::to_string(mib) + " MiB";
+      auto left = left_by(c, result);
+      if (result.status == 0) {
+        EXPECT_EQ(left, expected) << where;
+        continue;
+      }
+      bool said = result.out.find(refused) != std::string::npos ||
+                  result.out.find("Error:malloc failed.") != std::string::npos;
+      EXPECT_TRUE(said) << where << ": " << result.out;
+      if (c.output == dir.file("out")) {
+        // The files that fit are whole; the others are not there at all.
+        EXPECT_EQ(result.status, 1) << where;
+        for (const auto& [name, bytes] : left) EXPECT_EQ(bytes, expected.at(name)) << where;
+      } else {
+        EXPECT_EQ(result.status, 255) << where;
+        if (!c.output.empty()) {
+          EXPECT_TRUE(left.empty() || left[""].empty()) << where;
+        }
+      }
+    }
   }
 #endif
 }

@@ -17,6 +17,7 @@
 #include "batch/input_scan.h"
 #include "kit/exit_status.h"
 #include "kit/file_names.h"
+#include "kit/guarded_run.h"
 #include "kit/html_card.h"
 #include "kit/refusal_words.h"
 #include "kit/text_escape.h"
@@ -125,13 +126,11 @@ void report_failure(batch_state& state, failure_line failure) {
 
 // A worker's exception would end the whole process: it fails only its file.
 or_failure<job_details> run_file_job_caught(const file_job& job, job_buffers& buffers) {
-  try {
-    return run_file_job(job, buffers);
-  } catch (const std::exception& error) {
-    buffers = job_buffers{};
-    return fail_with<job_details>(BATCH_SOME_FAILED,
-                                  std::string("cannot translate: ") + error.what());
-  }
+  return guarded([&] { return run_file_job(job, buffers); },
+                 [&buffers](const std::string& reason) {
+                   buffers = job_buffers{};
+                   return fail_with<job_details>(BATCH_SOME_FAILED, reason);
+                 });
 }
 
 void translate_one(batch_state& state, job_buffers& buffers, std::size_t index) {

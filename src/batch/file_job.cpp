@@ -81,8 +81,8 @@ step_failure write_output(const file_job& job, const work_image& image, job_buff
   if (names_an_input(job))
     return file_failed("the output " + job.output_path + " is an input file");
   if (names_png(job.output_path)) {
-    if (png_output(image, 1, buffers.png) != refusal::none)
-      return file_failed("not enough memory for the PNG");
+    if (refusal refused = png_output(image, 1, buffers.png); refused != refusal::none)
+      return file_failed(refusal_text(refused, {}, 0));
     return write_through_temporary(job.output_path, buffers.png.data(), buffers.png.size(), nullptr,
                                    0);
   }

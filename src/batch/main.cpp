@@ -9,6 +9,7 @@
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "kit/exit_status.h"
+#include "kit/guarded_run.h"
 #include "kit/text_format.h"
 #include "os/command_entry.h"
 #include "os/process.h"
@@ -31,12 +32,11 @@ or_failure<int> batch_files(int argc, char** argv) {
 // No failure may end the run without a status and a reason, not even a failed allocation.
 int command_main(int argc, char** argv) {
   prepare_process();
-  or_failure<int> status;
-  try {
-    status = batch_files(argc, argv);
-  } catch (const std::exception& error) {
-    status = fail_with<int>(BATCH_SOME_FAILED, format("palette-batch: %s\n", error.what()));
-  }
+  or_failure<int> status = guarded(
+      [&] { return batch_files(argc, argv); },
+      [](const std::string& reason) {
+        return fail_with<int>(BATCH_SOME_FAILED, format("palette-batch: %s\n", reason.c_str()));
+      });
   // Stopped by a signal: end as that signal would have ended the run.
   if (int signal_number = batch_stop_signal(); signal_number != 0) end_by_signal(signal_number);
   if (!status.ok()) {

@@ -24,9 +24,10 @@ struct inflate_stream {
 };
 
 enum class inflate_outcome {
-  filled,   // every byte asked for is out
-  ended,    // the stream ended before
-  corrupt,  // the stream is no zlib stream
+  filled,     // every byte asked for is out
+  ended,      // the stream ended before
+  corrupt,    // the stream is no zlib stream
+  no_memory,  // inflate's own state could not be had
 };
 
 // Starts on the stream that the spans hold one after the other; the spans must outlive it.

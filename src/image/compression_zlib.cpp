@@ -18,6 +18,7 @@ struct inflate_state {
   std::vector<byte_span> spans;
   std::size_t next_span = 0;
   bool started = false;
+  bool out_of_memory = false;
 };
 
 namespace {
@@ -58,9 +59,12 @@ std::uint32_t crc32_of(const std::uint8_t* bytes, std::size_t length, std::uint3
 }
 
 inflate_stream start_inflate(std::vector<byte_span> spans) {
-  auto* state = new inflate_state;
+  auto* state = new (std::nothrow) inflate_state;
+  if (state == nullptr) return {{nullptr, end_inflate}};
   state->spans = std::move(spans);
-  state->started = inflateInit(&state->z) == Z_OK;
+  int started = inflateInit(&state->z);
+  state->started = started == Z_OK;
+  state->out_of_memory = started == Z_MEM_ERROR;
   // Only the bytes the rows need are inflated, so the stream's checksum is never reached:
   // computing it would cost a sixth of the inflate for nothing.
   if (state->started) inflateValidate(&state->z, 0);
@@ -69,9 +73,11 @@ inflate_stream start_inflate(std::vector<byte_span> spans) {
 
 inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
                              std::size_t& produced) {
-  inflate_state& state = *stream.state;
   produced = 0;
-  if (!state.started) return inflate_outcome::corrupt;
+  if (stream.state == nullptr) return inflate_outcome::no_memory;
+  inflate_state& state = *stream.state;
+  if (!state.started)
+    return state.out_of_memory ? inflate_outcome::no_memory : inflate_outcome::corrupt;
   while (length > 0) {
     std::size_t piece = std::min(length, LARGEST_PIECE);
     state.z.next_out = out;
@@ -85,7 +91,10 @@ inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::siz
       int result = inflate(&state.z, Z_NO_FLUSH);
       if (result == Z_STREAM_END && state.z.avail_out > 0) outcome = inflate_outcome::ended;
       if (result == Z_STREAM_END) break;
-      if (result != Z_OK && result != Z_BUF_ERROR) outcome = inflate_outcome::corrupt;
+      if (result == Z_MEM_ERROR)
+        outcome = inflate_outcome::no_memory;
+      else if (result != Z_OK && result != Z_BUF_ERROR)
+        outcome = inflate_outcome::corrupt;
     }
     produced += piece - state.z.avail_out;
     if (outcome != inflate_outcome::filled) return outcome;
@@ -202,8 +211,10 @@ void put_zlib_header(int level, std::vector<std::uint8_t>& out) {
 
 }  // namespace
 
-bool deflate_all(const deflate_source& source, int level, unsigned threads,
-                 std::vector<std::uint8_t>& out) {
+namespace {
+
+bool deflate_parts(const deflate_source& source, int level, unsigned threads,
+                   std::vector<std::uint8_t>& out) {
   std::size_t parts = std::max<std::size_t>(1, (source.length + DEFLATE_PART - 1) / DEFLATE_PART);
   std::vector<deflated_part> done(parts);
   std::atomic<std::size_t> next{0};
@@ -234,4 +245,16 @@ bool deflate_all(const deflate_source& source, int level, unsigned threads,
   for (int shift = 24; shift >= 0; shift -= 8)
     out.push_back(static_cast<std::uint8_t>(adler >> shift));
   return true;
+}
+
+}  // namespace
+
+bool deflate_all(const deflate_source& source, int level, unsigned threads,
+                 std::vector<std::uint8_t>& out) {
+  // The parts' list and the stream's room are asked for whole: without them, no stream.
+  try {
+    return deflate_parts(source, level, threads, out);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }

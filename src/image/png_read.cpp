@@ -217,6 +217,7 @@ bool is_true_colour(const png_header& header) {
 refusal png_stream_refusal(inflate_outcome got) {
   if (got == inflate_outcome::corrupt) return refusal::png_stream_corrupt;
   if (got == inflate_outcome::ended) return refusal::png_stream_short;
+  if (got == inflate_outcome::no_memory) return refusal::out_of_memory;
   return refusal::none;
 }
 

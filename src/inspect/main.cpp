@@ -15,6 +15,7 @@
 #include "inspect/report.h"
 #include "kit/exit_status.h"
 #include "kit/failure.h"
+#include "kit/guarded_run.h"
 #include "kit/input_file.h"
 #include "kit/number_parse.h"
 #include "kit/text_format.h"
@@ -183,13 +184,12 @@ or_failure<int> inspect_files(int argc, char** argv) {
 // returns it, which Windows shows whole (-1, not 255).
 int command_main(int argc, char** argv) {
   ignore_broken_pipes();
-  or_failure<int> status;
-  try {
-    status = inspect_files(argc, argv);
-  } catch (const std::exception& error) {
-    status =
-        fail_with<int>(shell_status(STATUS_FAILURE), format("palette-inspect: %s\n", error.what()));
-  }
+  or_failure<int> status =
+      guarded([&] { return inspect_files(argc, argv); },
+              [](const std::string& reason) {
+                return fail_with<int>(shell_status(STATUS_FAILURE),
+                                      format("palette-inspect: %s\n", reason.c_str()));
+              });
   if (status.ok() && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0))
     status = fail_with<int>(
         shell_status(STATUS_FAILURE),

@@ -8,6 +8,7 @@
 
 #include "kit/exit_status.h"
 #include "kit/file_names.h"
+#include "kit/guarded_run.h"
 #include "kit/number_parse.h"
 #include "kit/refusal_words.h"
 #include "kit/text_escape.h"
@@ -177,7 +178,11 @@ run_end run_steps(int argc, char** argv) {
 int run_translation(int argc, char** argv) {
   prepare_process();
   (void)write_text(standard_stream::output, BANNER);
-  run_end end = run_steps(argc, argv);
+  // Said as the refusals are, after the banner; an output already cut stays empty.
+  run_end end = guarded([&] { return run_steps(argc, argv); },
+                        [](const std::string& reason) {
+                          return run_end{"", failure{STATUS_FAILURE, "\n" + reason}};
+                        });
   if (!end.ok()) return print_failure(*end.failed);
   (void)write_text(standard_stream::output, end.value);
   return STATUS_OK;
