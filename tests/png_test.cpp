@@ -167,6 +167,17 @@ void move_before(std::vector<png_chunk>& chunks, const char* type, const char* b
   chunks.insert(chunks.begin() + static_cast<std::ptrdiff_t>(index_of(chunks, before)), moved);
 }
 
+// The small palette PNG with a pHYs chunk, moved before the chunk of that type.
+std::function<std::vector<std::uint8_t>()> with_phys_moved_before(const char* type) {
+  return [type] {
+    png_recipe recipe = small_palette_png();
+    recipe.physical = std::vector<std::uint8_t>{0, 0, 0, 1, 0, 0, 0, 1, 1};
+    std::vector<png_chunk> chunks = png_chunks(recipe);
+    move_before(chunks, "pHYs", type);
+    return assemble_png(chunks);
+  };
+}
+
 // A stream of the rows that ends `short_by` bytes early, with its end marker intact.
 std::vector<std::uint8_t> short_stream(std::size_t short_by,
                                        const png_recipe& recipe = small_palette_png()) {
@@ -176,7 +187,7 @@ std::vector<std::uint8_t> short_stream(std::size_t short_by,
 }
 
 const refusal_case REFUSAL_CASES[] = {
-    {"signature only", [] { return assemble_png({}); }, refusal::png_cut_short},
+    {"signature only", [] { return assemble_png({}); }, refusal::png_no_end},
     {"cut inside a chunk",
      [] {
        std::vector<std::uint8_t> file = build_png(small_palette_png());
@@ -184,7 +195,12 @@ const refusal_case REFUSAL_CASES[] = {
        return file;
      },
      refusal::png_cut_short},
-    {"no IEND", changed([](auto& c) { c.pop_back(); }), refusal::png_cut_short},
+    {"no IEND", changed([](auto& c) { c.pop_back(); }), refusal::png_no_end},
+    {"IEND with data", changed([](auto& c) { c.back().data = {1}; }), refusal::png_end_with_data},
+    {"a chunk type that is not four letters", changed([](auto& c) {
+       c.insert(c.begin() + 1, {"a1b!", {}});
+     }),
+     refusal::png_bad_chunk_type},
     {"a chunk longer than 2^31 - 1",
      [] {
        std::vector<std::uint8_t> file = build_png(small_palette_png());
@@ -213,9 +229,12 @@ const refusal_case REFUSAL_CASES[] = {
      }),
      refusal::png_bad_form},
     {"colour type 5", with_recipe([](auto& r) { r.color_type = 5; }), refusal::png_bad_form},
-    {"compression method 1", changed([](auto& c) { c[0].data[10] = 1; }), refusal::png_bad_method},
-    {"filter method 1", changed([](auto& c) { c[0].data[11] = 1; }), refusal::png_bad_method},
-    {"interlace method 2", changed([](auto& c) { c[0].data[12] = 2; }), refusal::png_bad_method},
+    {"compression method 1", changed([](auto& c) { c[0].data[10] = 1; }),
+     refusal::png_bad_compression_method},
+    {"filter method 1", changed([](auto& c) { c[0].data[11] = 1; }),
+     refusal::png_bad_filter_method},
+    {"interlace method 2", changed([](auto& c) { c[0].data[12] = 2; }),
+     refusal::png_bad_interlace_method},
     {"true colour at 16 bits", with_recipe([](auto& r) {
        r.color_type = 2;
        r.depth = 16;
@@ -261,15 +280,25 @@ const refusal_case REFUSAL_CASES[] = {
      }),
      refusal::png_palette_after_data},
     {"empty PLTE", changed([](auto& c) { find(c, "PLTE").data.clear(); }),
-     refusal::png_palette_length},
-    {"PLTE of 257 entries", changed([](auto& c) { find(c, "PLTE").data.assign(3 * 257, 1); }),
-     refusal::png_palette_length},
+     refusal::png_palette_empty},
+    {"PLTE of 17 entries at 4 bits",
+     changed([](auto& c) { find(c, "PLTE").data.assign(3 * 17, 1); }),
+     refusal::png_palette_too_long},
+    {"PLTE of 257 entries at 8 bits",
+     changed([](auto& c) { find(c, "PLTE").data.assign(3 * 257, 1); }, eight_bit_png()),
+     refusal::png_palette_too_long},
     {"PLTE of 8 bytes", changed([](auto& c) { find(c, "PLTE").data.resize(8); }),
-     refusal::png_palette_length},
+     refusal::png_palette_not_whole},
     {"tRNS before PLTE", changed([](auto& c) { move_before(c, "tRNS", "PLTE"); }),
-     refusal::png_transparency_misplaced},
+     refusal::png_transparency_before_palette},
     {"tRNS after IDAT", changed([](auto& c) { move_before(c, "tRNS", "IEND"); }),
-     refusal::png_transparency_misplaced},
+     refusal::png_transparency_after_data},
+    {"pHYs after IDAT", with_phys_moved_before("IEND"), refusal::png_resolution_after_data},
+    {"pHYs twice", changed([](auto& c) {
+       c.insert(c.begin() + 1, {"pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 1}});
+       c.insert(c.begin() + 1, {"pHYs", {0, 0, 0, 1, 0, 0, 0, 1, 1}});
+     }),
+     refusal::png_resolution_repeated},
     {"tRNS twice", changed([](auto& c) { c.insert(c.begin() + 3, find(c, "tRNS")); }),
      refusal::png_transparency_repeated},
     {"tRNS longer than PLTE", changed([](auto& c) { find(c, "tRNS").data.assign(4, 0); }),

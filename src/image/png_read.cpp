@@ -23,6 +23,14 @@ bool is_type(const chunk& c, const char* name) {
   return std::memcmp(c.type, name, 4) == 0;
 }
 
+bool letters_only(const chunk& c) {
+  for (int i = 0; i < 4; ++i) {
+    std::uint8_t b = c.type[i];
+    if (!((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))) return false;
+  }
+  return true;
+}
+
 // The ancillary bit: a chunk with a lower-case first letter may be skipped.
 bool is_critical(const chunk& c) {
   return (c.type[0] & 0x20) == 0;
@@ -58,8 +66,9 @@ refusal read_ihdr(const chunk& c, png_header& header) {
       header.height > png::MAX_DIMENSION)
     return refusal::png_bad_size;
   if (!depth_allowed(header.color_type, header.depth)) return refusal::png_bad_form;
-  if (c.data[10] != 0 || c.data[11] != 0 || header.interlace > png::INTERLACE_ADAM7)
-    return refusal::png_bad_method;
+  if (c.data[10] != 0) return refusal::png_bad_compression_method;
+  if (c.data[11] != 0) return refusal::png_bad_filter_method;
+  if (header.interlace > png::INTERLACE_ADAM7) return refusal::png_bad_interlace_method;
   if (header.depth > 8) return refusal::png_unsupported;
   std::uint64_t stride = equivalent_stride(header.width);
   std::uint64_t room = static_cast<std::uint64_t>(bmp::MAX_INPUT_SIZE) - bmp::OUTPUT_PIXEL_OFFSET;
@@ -89,8 +98,10 @@ refusal read_plte(const chunk& c, const chunk_order& order, png_header& header) 
     return refusal::png_palette_unexpected;
   if (order.palette) return refusal::png_palette_repeated;
   if (order.data_started) return refusal::png_palette_after_data;
-  if (c.length == 0 || c.length % 3 != 0 || c.length / 3 > png::MAX_PALETTE_ENTRIES)
-    return refusal::png_palette_length;
+  if (c.length == 0) return refusal::png_palette_empty;
+  if (c.length % 3 != 0) return refusal::png_palette_not_whole;
+  // Depths above 8 are refused before: 2^depth is at most 256 here.
+  if (c.length / 3 > (std::uint32_t{1} << header.depth)) return refusal::png_palette_too_long;
   // A true-colour picture's palette only suggests colours for a viewer to quantise to.
   if (is_true_colour(header)) return refusal::none;
   header.entries = c.length / 3;
@@ -110,7 +121,8 @@ refusal read_trns(const chunk& c, const chunk_order& order, png_header& header) 
   if (header.color_type == png::GRAYSCALE_ALPHA || header.color_type == png::TRUE_COLOUR_ALPHA)
     return refusal::none;
   bool palette = header.color_type == png::PALETTE;
-  if ((palette && !order.palette) || order.data_started) return refusal::png_transparency_misplaced;
+  if (palette && !order.palette) return refusal::png_transparency_before_palette;
+  if (order.data_started) return refusal::png_transparency_after_data;
   if (order.transparency) return refusal::png_transparency_repeated;
   if (!transparency_length_fits(header, c.length)) return refusal::png_transparency_length;
   if (palette) {
@@ -150,7 +162,10 @@ refusal read_chunk(const chunk& c, chunk_order& order, png_header& header) {
     fault = read_trns(c, order, header);
     order.transparency = true;
   } else if (is_type(c, "pHYs")) {
-    if (!order.resolution) read_phys(c, header);
+    // As strict as tRNS: a resolution that comes late or twice is no resolution to trust.
+    if (order.data_started) return refusal::png_resolution_after_data;
+    if (order.resolution) return refusal::png_resolution_repeated;
+    read_phys(c, header);
     order.resolution = true;
   } else if (is_critical(c)) {
     fault = refusal::png_unknown_critical;
@@ -191,14 +206,19 @@ refusal read_png_header(const std::uint8_t* bytes, std::size_t size, png_header&
   chunk_order order;
   for (std::size_t at = png::SIGNATURE.size();;) {
     chunk c{};
+    if (at == size) return refusal::png_no_end;
     if (!chunk_at(bytes, size, at, c)) return refusal::png_cut_short;
     name_chunk(c, header);
     std::uint32_t stored = read_be32(c.data + c.length);
     if (crc32_of(c.type, std::size_t{c.length} + 4) != stored) return refusal::png_bad_crc;
+    if (!letters_only(c)) return refusal::png_bad_chunk_type;
     bool first = at == png::SIGNATURE.size();
     if (first != is_type(c, "IHDR"))
       return first ? refusal::png_ihdr_not_first : refusal::png_ihdr_repeated;
-    if (is_type(c, "IEND")) break;
+    if (is_type(c, "IEND")) {
+      if (c.length != 0) return refusal::png_end_with_data;
+      break;
+    }
     refusal fault = first ? read_ihdr(c, header) : read_chunk(c, order, header);
     if (fault != refusal::none) return fault;
     at += png::CHUNK_OVERHEAD + c.length;

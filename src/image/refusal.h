@@ -7,6 +7,7 @@
 enum class refusal {
   none,
   // The file or its header cannot be used.
+  empty,  // 0 bytes, whatever the name says
   too_short,
   too_large,
   zero_height,
@@ -25,23 +26,33 @@ enum class refusal {
   // Neither a bitmap nor a PNG.
   not_an_image,
   // PNG files: one reason for each way a PNG can be wrong.
-  png_cut_short,  // a chunk runs past the end, or there is no IEND
-  png_bad_crc,    // a chunk's CRC does not match its bytes (the chunk named)
+  png_cut_short,  // the file ends inside a chunk
+  png_no_end,     // the chunks end without IEND
+  png_end_with_data,
+  png_bad_chunk_type,  // a type byte outside A-Z and a-z
+  png_bad_crc,         // a chunk's CRC does not match its bytes (the chunk named)
   png_ihdr_not_first,
   png_ihdr_repeated,
   png_ihdr_length,
-  png_bad_size,     // width or height 0 or above 2^31 - 1
-  png_bad_form,     // an unknown colour type, or a depth it does not allow
-  png_bad_method,   // an unknown compression, filter or interlace method
+  png_bad_size,  // width or height 0 or above 2^31 - 1
+  png_bad_form,  // an unknown colour type, or a depth it does not allow
+  png_bad_compression_method,
+  png_bad_filter_method,
+  png_bad_interlace_method,
   png_unsupported,  // 16-bit samples
   png_palette_missing,
   png_palette_unexpected,  // in a grayscale picture
   png_palette_repeated,
   png_palette_after_data,
-  png_palette_length,          // empty, more than 256 entries, or not whole entries
-  png_transparency_misplaced,  // before PLTE or after the image data
+  png_palette_empty,
+  png_palette_too_long,  // more entries than the samples' depth can index
+  png_palette_not_whole,
+  png_transparency_before_palette,
+  png_transparency_after_data,
   png_transparency_repeated,
   png_transparency_length,  // longer than PLTE, or not 2 bytes for grayscale
+  png_resolution_after_data,
+  png_resolution_repeated,
   png_no_data,
   png_data_apart,        // IDAT chunks with others between them
   png_unknown_critical,  // a critical chunk the tool does not know (named)

@@ -8,6 +8,15 @@ std::string number(std::uint32_t value) {
   return std::to_string(value);
 }
 
+// The one dimension out of range, the width first.
+std::string bad_size_text(const png_header& png) {
+  constexpr std::uint32_t LARGEST = 2147483647;
+  bool width = png.width == 0 || png.width > LARGEST;
+  std::uint32_t value = width ? png.width : png.height;
+  return std::string("Bad PNG: the ") + (width ? "width" : "height") + " is " +
+         (value == 0 ? "0." : "above 2147483647.");
+}
+
 // A chunk's type as it may be shown: letters as they are, other bytes as \xNN.
 std::string chunk_name(const png_header& png) {
   std::string name;
@@ -77,6 +86,8 @@ std::string refusal_text(const translation_report& report) {
   switch (report.refused) {
     case refusal::none:
       return "";
+    case refusal::empty:
+      return "The input is empty: 0 bytes.";
     case refusal::too_short:
       return "Not a bitmap: the file is shorter than its headers (26 bytes with a 12-byte core "
              "header, 54 otherwise).";
@@ -120,7 +131,13 @@ std::string refusal_text(const translation_report& report) {
     case refusal::not_an_image:
       return "Not a bitmap or a PNG: the file starts with neither \"BM\" nor the PNG signature.";
     case refusal::png_cut_short:
-      return "Bad PNG: the file ends inside a chunk or before its IEND chunk.";
+      return "Bad PNG: the file ends inside a chunk.";
+    case refusal::png_no_end:
+      return "Bad PNG: the chunks end without an IEND chunk.";
+    case refusal::png_end_with_data:
+      return "Bad PNG: the IEND chunk holds data; it must be empty.";
+    case refusal::png_bad_chunk_type:
+      return "Bad PNG: a chunk type is not four ASCII letters.";
     case refusal::png_bad_crc:
       return "Bad PNG: the CRC of the " + chunk_name(png) + " chunk does not match its bytes.";
     case refusal::png_ihdr_not_first:
@@ -130,12 +147,16 @@ std::string refusal_text(const translation_report& report) {
     case refusal::png_ihdr_length:
       return "Bad PNG: the IHDR chunk is not 13 bytes long.";
     case refusal::png_bad_size:
-      return "Bad PNG: the width or the height is 0 or above 2147483647.";
+      return bad_size_text(png);
     case refusal::png_bad_form:
       return "Bad PNG: colour type " + number(png.color_type) + " with " + number(png.depth) +
              " bits a sample is no PNG form.";
-    case refusal::png_bad_method:
-      return "Bad PNG: an unknown compression, filter or interlace method.";
+    case refusal::png_bad_compression_method:
+      return "Bad PNG: an unknown compression method; PNG has only method 0.";
+    case refusal::png_bad_filter_method:
+      return "Bad PNG: an unknown filter method; PNG has only method 0.";
+    case refusal::png_bad_interlace_method:
+      return "Bad PNG: an unknown interlace method; PNG has only 0 (none) and 1 (Adam7).";
     case refusal::png_unsupported:
       return "Unsupported PNG: " + std::string(png_color_type_name(png.color_type)) +
              " (colour type " + number(png.color_type) + ") with " + number(png.depth) +
@@ -149,16 +170,26 @@ std::string refusal_text(const translation_report& report) {
       return "Bad PNG: a second PLTE chunk.";
     case refusal::png_palette_after_data:
       return "Bad PNG: the PLTE chunk comes after the image data.";
-    case refusal::png_palette_length:
-      return "Bad PNG: the PLTE chunk is empty, holds more than 256 entries or not whole "
-             "entries.";
-    case refusal::png_transparency_misplaced:
-      return "Bad PNG: the tRNS chunk comes before the PLTE chunk or after the image data.";
+    case refusal::png_palette_empty:
+      return "Bad PNG: the PLTE chunk is empty.";
+    case refusal::png_palette_too_long:
+      return "Bad PNG: the PLTE chunk holds more than " + number(1u << png.depth) +
+             " entries, all that " + number(png.depth) + "-bit samples can index.";
+    case refusal::png_palette_not_whole:
+      return "Bad PNG: the PLTE chunk's length is not a whole number of 3-byte entries.";
+    case refusal::png_transparency_before_palette:
+      return "Bad PNG: the tRNS chunk comes before the PLTE chunk.";
+    case refusal::png_transparency_after_data:
+      return "Bad PNG: the tRNS chunk comes after the image data.";
     case refusal::png_transparency_repeated:
       return "Bad PNG: a second tRNS chunk.";
     case refusal::png_transparency_length:
       return "Bad PNG: the tRNS chunk is longer than the palette, or not 2 bytes for "
              "grayscale or 6 for true colour.";
+    case refusal::png_resolution_after_data:
+      return "Bad PNG: the pHYs chunk comes after the image data.";
+    case refusal::png_resolution_repeated:
+      return "Bad PNG: a second pHYs chunk.";
     case refusal::png_no_data:
       return "Bad PNG: no IDAT chunk.";
     case refusal::png_data_apart:
