@@ -2,7 +2,8 @@
 // file, on generated workloads, and reports the tool's peak resident memory.
 // Usage: bench-translate [WORK_DIR [batch | png | truecolour | compact | engine | tiers TOOL...]]
 // (default: a new directory under /tmp, removed after). "batch" runs only the folder
-// workload, W7; "png" only the palette PNG workload, W6; "truecolour" only W8;
+// workload, W7; "png" only the palette PNG workloads, W6, W6b and W6t (one column);
+// "truecolour" only W8;
 // "compact" only W1 with and without --compact-palette;
 // "engine" only the in-memory table of the kernels on each tier; "tiers" times the given
 // builds of palette-translate (each capped at a kernel tier) against cat.
