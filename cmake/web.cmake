@@ -46,7 +46,9 @@ file(WRITE ${FFLATE_PRE_JS}
 # npm wants three numbers.
 set(NPM_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0)
 
-set(WEB_COMMON_OPTIONS -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=4GB
+# At most 2 GB: past 2^31 this emscripten's file reads never return (a 2,147,482,623-byte
+# input hung palette-batch), where within it the largest inputs fail for want of memory.
+set(WEB_COMMON_OPTIONS -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=2GB
                        -sTOTAL_STACK=1MB "SHELL:--pre-js ${FFLATE_PRE_JS}")
 
 # A command for Node: the real file system, the process's arguments, its exit status.
