@@ -196,6 +196,20 @@ std::array<std::uint8_t, 4> true_colour_of(std::uint8_t value) {
   return {c.red, c.green, number, static_cast<std::uint8_t>(number == 0 ? 0 : 255)};
 }
 
+// The sheet's rows in stored order, bottom first, each pixel's colour put into its line
+// by `put` as the form stores it.
+template <typename Sample, typename Put>
+std::vector<std::vector<Sample>> true_colour_rows(int size, Put put) {
+  std::vector<std::vector<Sample>> rows;
+  for (const std::vector<std::uint8_t>& row : sheet_rows(size, 256)) {
+    std::vector<Sample> line;
+    line.reserve(row.size() * 4);
+    for (std::uint8_t value : row) put(line, true_colour_of(value));
+    rows.push_back(std::move(line));
+  }
+  return rows;
+}
+
 // The sprite sheet as most editors save it: RGBA, the background fully transparent.
 std::vector<std::uint8_t> sheet_rgba_png(int size) {
   png_recipe recipe;
@@ -205,16 +219,10 @@ std::vector<std::uint8_t> sheet_rgba_png(int size) {
   // The mix libpng's adaptive choice made when ImageMagick saved this sheet as PNG32: 48 %
   // Sub, 45 % Up, 7 % Paeth.
   recipe.filters = {1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 2, 1, 4};
-  std::vector<std::vector<std::uint8_t>> rows = sheet_rows(size, 256);
-  for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-    std::vector<std::uint8_t> line;
-    line.reserve(it->size() * 4);
-    for (std::uint8_t value : *it) {
-      std::array<std::uint8_t, 4> c = true_colour_of(value);
-      line.insert(line.end(), c.begin(), c.end());
-    }
-    recipe.rows.push_back(std::move(line));
-  }
+  recipe.rows = true_colour_rows<std::uint8_t>(size, [](auto& line, std::array<std::uint8_t, 4> c) {
+    line.insert(line.end(), c.begin(), c.end());
+  });
+  std::reverse(recipe.rows.begin(), recipe.rows.end());  // PNG stores the top row first
   return build_png(recipe);
 }
 
@@ -227,16 +235,11 @@ std::vector<std::uint8_t> sheet_rgba_bmp(int size) {
   recipe.compression = 3;
   recipe.info_size = 124;
   recipe.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-  for (const std::vector<std::uint8_t>& row : sheet_rows(size, 256)) {
-    std::vector<std::uint32_t> line;
-    line.reserve(row.size());
-    for (std::uint8_t value : row) {
-      std::array<std::uint8_t, 4> c = true_colour_of(value);
-      line.push_back(std::uint32_t{c[3]} << 24 | std::uint32_t{c[0]} << 16 |
-                     std::uint32_t{c[1]} << 8 | c[2]);
-    }
-    recipe.rows.push_back(std::move(line));
-  }
+  recipe.rows =
+      true_colour_rows<std::uint32_t>(size, [](auto& line, std::array<std::uint8_t, 4> c) {
+        line.push_back(std::uint32_t{c[3]} << 24 | std::uint32_t{c[0]} << 16 |
+                       std::uint32_t{c[1]} << 8 | c[2]);
+      });
   return build_true_colour_bmp(recipe);
 }
 

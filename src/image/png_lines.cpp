@@ -30,11 +30,11 @@ bool take_band(std::vector<std::uint8_t>& band, std::vector<std::uint8_t>& above
 refusal take_lines(
     inflate_stream& stream, std::uint32_t lines, std::size_t length, std::size_t pixel_bytes,
     const std::function<refusal(std::uint32_t line, const std::uint8_t* samples)>& take) {
+  if (lines == 0) return refusal::none;
   const std::size_t line_length = 1 + length;
   const std::size_t band_lines = std::clamp<std::size_t>(BAND_BYTES / line_length, 1, lines);
   std::vector<std::uint8_t> band;
   std::vector<std::uint8_t> above;
-  if (lines == 0) return refusal::none;
   if (!take_band(band, above, band_lines * line_length, line_length)) return refusal::out_of_memory;
   for (std::uint32_t first = 0; first < lines; first += static_cast<std::uint32_t>(band_lines)) {
     std::size_t count = std::min<std::size_t>(band_lines, lines - first);

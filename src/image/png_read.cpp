@@ -439,9 +439,14 @@ refusal decode_sample_rows(const png_header& header, std::uint8_t* rows) {
 
 refusal write_png_equivalent(png_header& header, std::uint8_t* equivalent) {
   std::uint8_t* rows = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
-  if (is_true_colour(header)) zero_fill_bytes(header, rows);
-  refusal fault = is_true_colour(header) ? number_true_colour_rows(header, rows)
-                                         : decode_sample_rows(header, rows);
+  // Sample rows zero their own fill bytes, the whole stream passing through them.
+  refusal fault = refusal::none;
+  if (is_true_colour(header)) {
+    zero_fill_bytes(header, rows);
+    fault = number_true_colour_rows(header, rows);
+  } else {
+    fault = decode_sample_rows(header, rows);
+  }
   // After the rows: a true-colour palette comes from its pixels.
   write_headers(header, equivalent);
   return fault;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "image/png_layout.h"
 
@@ -62,6 +63,15 @@ void unfilter_paeth_pixels(std::uint8_t* row, const std::uint8_t* above, std::si
   }
 }
 
+// Runs `pass` with the pixel size as a constant, for pixels of 3 or 4 bytes; false for
+// other sizes, which go a byte at a time.
+template <typename Pass>
+bool by_whole_pixels(std::size_t pixel_bytes, Pass pass) {
+  if (pixel_bytes == 4) pass(std::integral_constant<std::size_t, 4>{});
+  if (pixel_bytes == 3) pass(std::integral_constant<std::size_t, 3>{});
+  return pixel_bytes == 3 || pixel_bytes == 4;
+}
+
 }  // namespace
 
 bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, std::size_t length,
@@ -83,28 +93,20 @@ bool unfilter(std::uint8_t type, std::uint8_t* row, const std::uint8_t* above, s
         row[i] = static_cast<std::uint8_t>(row[i] + above[i]);
       return true;
     case png::FILTER_AVERAGE:
-      if (n == 4) {
-        unfilter_average_pixels<4>(row, above, length);
+      if (by_whole_pixels(n, [&](auto size) {
+            unfilter_average_pixels<decltype(size)::value>(row, above, length);
+          }))
         return true;
-      }
-      if (n == 3) {
-        unfilter_average_pixels<3>(row, above, length);
-        return true;
-      }
       for (std::size_t i = 0; i < length; ++i) {
         int left = i >= n ? row[i - n] : 0;
         row[i] = static_cast<std::uint8_t>(row[i] + (left + above[i]) / 2);
       }
       return true;
     case png::FILTER_PAETH:
-      if (n == 4) {
-        unfilter_paeth_pixels<4>(row, above, length);
+      if (by_whole_pixels(n, [&](auto size) {
+            unfilter_paeth_pixels<decltype(size)::value>(row, above, length);
+          }))
         return true;
-      }
-      if (n == 3) {
-        unfilter_paeth_pixels<3>(row, above, length);
-        return true;
-      }
       for (std::size_t i = 0; i < length; ++i) {
         int left = i >= n ? row[i - n] : 0;
         int upper_left = i >= n ? above[i - n] : 0;
