@@ -10,6 +10,7 @@
 #include "kit/exit_status.h"
 #include "kit/refusal_words.h"
 #include "memory_run.h"
+#include "png_builder.h"
 #include "whole_files.h"
 
 namespace {
@@ -260,10 +261,11 @@ TEST(Faults, EveryRefusalHasItsStatusAndAText) {
   for (int k = static_cast<int>(refusal::too_short);
        k <= static_cast<int>(refusal::no_room_for_grays); ++k) {
     auto reason = static_cast<refusal>(k);
-    // Memory is the caller's, not the input's fault: the status of a failed call.
-    int expected = reason == refusal::palette_full    ? STATUS_PALETTE_FULL
-                   : reason == refusal::out_of_memory ? STATUS_FAILURE
-                                                      : STATUS_BAD_INPUT;
+    // Memory and reads are the caller's, not the input's fault: the status of a failed call.
+    bool callers = reason == refusal::out_of_memory || reason == refusal::read_failed;
+    int expected = reason == refusal::palette_full ? STATUS_PALETTE_FULL
+                   : callers                       ? STATUS_FAILURE
+                                                   : STATUS_BAD_INPUT;
     EXPECT_EQ(refusal_status(reason), expected) << k;
     EXPECT_FALSE(refusal_text(reason, {}, 0).empty()) << k;
   }
@@ -549,6 +551,103 @@ TEST(TrueColourBitmap, ReadsAsItsNumberedEquivalent) {
     }
     for (std::size_t i = 0; i < c.pixels.size(); ++i)
       EXPECT_EQ(u[1078 + i / width * stride + i % width], c.pixels[i]) << c.name << ", pixel " << i;
+  }
+}
+
+// A picture of `width` x `rows` pixels in `colours` colours, runs of 3 pixels, so that band
+// and piece edges fall inside runs and between them.
+true_colour_bmp striped(std::uint16_t bits, std::int32_t width, std::size_t rows,
+                        std::uint32_t colours) {
+  std::vector<std::vector<std::uint32_t>> pixels(rows);
+  for (std::size_t r = 0; r < rows; ++r)
+    for (std::int32_t x = 0; x < width; ++x)
+      pixels[r].push_back((static_cast<std::uint32_t>(x) / 3 + static_cast<std::uint32_t>(r)) %
+                          colours * (bits == 16 ? 0x0421u : 0x010203u));
+  return true_colour(bits, 0, std::move(pixels));
+}
+
+// The translation with only the file's head held and its rows read through read_part, as
+// palette-translate reads a big true-colour bitmap; a read from `failing_read` on fails.
+struct banded_run {
+  std::vector<std::uint8_t> head;
+  std::vector<std::uint8_t> prefix = std::vector<std::uint8_t>(bmp::OUTPUT_PIXEL_OFFSET);
+  std::vector<std::uint8_t> equivalent;
+  work_image image;
+  translation_report report;
+  int reads = 0;
+
+  banded_run(const std::vector<std::uint8_t>& file, int failing_read = -1)
+      : head(file.begin(), file.begin() + FILE_HEAD_SIZE) {
+    translation_memory memory;
+    memory.file = head.data();
+    memory.file_size = static_cast<std::int64_t>(file.size());
+    memory.prefix = prefix.data();
+    memory.allocate = allocate_in(equivalent);
+    memory.read_part = [&](std::uint64_t offset, std::uint8_t* into, std::uint32_t length) {
+      if (reads++ == failing_read || offset + length > file.size()) return false;
+      std::memcpy(into, file.data() + offset, length);
+      return true;
+    };
+    report = translate_file(memory, {40, 40, 40, 0.3f}, image);
+  }
+};
+
+// Rows read a band at a time give the bytes the whole file gives: rows within a band, rows
+// longer than one (read a piece at a time) and the row the end of the file cuts.
+TEST(TrueColourBitmap, TranslatesTheSameFromBandsOfRows) {
+  true_colour_bmp cut = striped(24, 700, 400, 90);
+  cut.cut_by = 1000;
+  struct banded_case {
+    const char* name;
+    true_colour_bmp file;
+    int least_reads;
+  } cases[] = {
+      {"rows within a band", striped(24, 700, 900, 90), 2},
+      {"16-bit rows", striped(16, 5000, 120, 31), 2},
+      {"rows longer than a band", striped(32, 300000, 3, 200), 3},
+      {"the last row cut", cut, 1},
+      {"257 colours", striped(32, 800, 10, 257), 1},
+  };
+  for (const banded_case& c : cases) {
+    std::vector<std::uint8_t> file = build_true_colour_bmp(c.file);
+    ASSERT_TRUE(rows_read_in_bands(file.data(), static_cast<std::int64_t>(file.size()))) << c.name;
+    memory_run whole;
+    whole.input = file;
+    run_in_memory(whole, {40, 40, 40, 0.3f});
+    banded_run banded(file);
+    ASSERT_EQ(banded.report.refused, whole.report.refused) << c.name;
+    EXPECT_GE(banded.reads, c.least_reads) << c.name;
+    if (whole.report.done()) {
+      EXPECT_EQ(output_file(banded.image), whole.written()) << c.name;
+    }
+  }
+}
+
+// A failed read refuses the file for what it is: a failed call, not a bad input. Only a
+// true-colour bitmap is read in bands; any other file given so is refused, never read past
+// its head.
+TEST(TrueColourBitmap, BandsOfRowsAreOnlyForTrueColourBitmapsAndTheirReadsMayFail) {
+  std::vector<std::uint8_t> big = build_true_colour_bmp(striped(24, 700, 900, 90));
+  EXPECT_EQ(banded_run(big, 0).report.refused, refusal::read_failed);
+  EXPECT_EQ(banded_run(big, 1).report.refused, refusal::read_failed);
+  EXPECT_EQ(refusal_status(refusal::read_failed), STATUS_FAILURE);
+  bmp_recipe eight_bit = palette_image(16, 0);
+  eight_bit.width = 200;
+  eight_bit.height = 100;
+  png_recipe stored_png;  // RGBA, stored uncompressed: past the head
+  stored_png.width = 64;
+  stored_png.height = 32;
+  stored_png.color_type = 6;
+  stored_png.level = 0;
+  std::vector<std::vector<std::uint8_t>> others = {
+      build_bmp(eight_bit), build_png(stored_png),
+      build_true_colour_bmp(striped(24, 30, 30, 9)),  // within the head: read whole
+  };
+  for (const std::vector<std::uint8_t>& file : others) {
+    EXPECT_FALSE(rows_read_in_bands(file.data(), static_cast<std::int64_t>(file.size())));
+    if (file.size() > FILE_HEAD_SIZE) {
+      EXPECT_EQ(banded_run(file).report.refused, refusal::read_failed);
+    }
   }
 }
 

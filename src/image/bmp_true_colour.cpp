@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <vector>
 
 #include "image/byte_order.h"
 #include "image/colour_table.h"
@@ -11,9 +12,35 @@ namespace {
 
 constexpr std::uint32_t OPAQUE = 0xFF000000;
 
-struct file_bytes {
-  const std::uint8_t* bytes;
-  std::uint64_t size;
+// A big picture's rows are read from the file this much at a time: small enough to stay
+// in the caches, big enough that each read costs little.
+constexpr std::uint64_t BAND = std::uint64_t{1} << 20;
+// Rows longer than a band, or cut by the end of the file, are taken this many pixels at a
+// time.
+constexpr std::uint32_t PIECE = 1024;
+
+// The bytes of a stretch of the file: straight from memory, or from a band read through
+// read_part, read again from the stretch asked for whenever it falls outside.
+struct band_reader {
+  stored_file file;
+  std::vector<std::uint8_t> band;
+  std::uint64_t band_start = 0;
+  std::uint64_t band_length = 0;
+
+  // `length` bytes (at most BAND) from `offset`, all inside the file; null when the read
+  // failed.
+  const std::uint8_t* bytes_at(std::uint64_t offset, std::uint64_t length) {
+    if (file.read_part == nullptr) return file.bytes + offset;
+    if (offset >= band_start && offset + length <= band_start + band_length)
+      return band.data() + (offset - band_start);
+    band.resize(static_cast<std::size_t>(std::min(BAND, file.size)));
+    band_start = offset;
+    band_length = std::min(BAND, file.size - offset);
+    if ((*file.read_part)(offset, band.data(), static_cast<std::uint32_t>(band_length)))
+      return band.data();
+    band_length = 0;
+    return nullptr;
+  }
 };
 
 // A mask's field as an 8-bit component, for every value the field can hold.
@@ -64,53 +91,78 @@ bool number_stored_row(colour_table& table, const bmp_header& header, const chan
   }
 }
 
-// A row that the end of the file cuts, a piece at a time: the bytes the file holds, then
-// zeros, so that no row-sized buffer is needed for a header that claims a huge width.
-bool number_cut_row(colour_table& table, const bmp_header& header, const channels& masks,
-                    file_bytes file, std::uint64_t start, std::uint8_t* out, std::uint64_t at) {
-  constexpr std::uint32_t PIECE = 1024;
+enum class numbered { yes, too_many_colours, unreadable };
+
+// A row a piece at a time: a row longer than a band, or one the end of the file cuts, whose
+// missing bytes read as 0. No row-sized buffer is needed for a header that claims a huge
+// width.
+numbered number_row_in_pieces(colour_table& table, const bmp_header& header, const channels& masks,
+                              band_reader& reader, std::uint64_t start, std::uint8_t* out,
+                              std::uint64_t at) {
   std::uint8_t piece[PIECE * 4];
   const std::uint64_t pixel_bytes = header.bits / 8u;
+  const std::uint64_t size = reader.file.size;
   auto width = static_cast<std::uint64_t>(header.width);
   for (std::uint64_t x = 0; x < width; x += PIECE) {
     auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(PIECE, width - x));
     std::uint64_t from = start + x * pixel_bytes;
     std::uint64_t length = count * pixel_bytes;
-    std::memset(piece, 0, sizeof piece);
-    if (from < file.size)
-      std::memcpy(piece, file.bytes + from,
-                  static_cast<std::size_t>(std::min(length, file.size - from)));
-    if (!number_stored_row(table, header, masks, piece, count, out + x, at + x)) return false;
+    const std::uint8_t* pixels = piece;
+    if (from + length <= size) {
+      pixels = reader.bytes_at(from, length);
+    } else {
+      std::memset(piece, 0, sizeof piece);
+      if (from < size) {
+        const std::uint8_t* held = reader.bytes_at(from, size - from);
+        if (held != nullptr) std::memcpy(piece, held, static_cast<std::size_t>(size - from));
+        pixels = held == nullptr ? nullptr : piece;
+      }
+    }
+    if (pixels == nullptr) return numbered::unreadable;
+    if (!number_stored_row(table, header, masks, pixels, count, out + x, at + x))
+      return numbered::too_many_colours;
   }
-  return true;
+  return numbered::yes;
 }
 
-refusal number_rows(file_bytes file, const bmp_header& header, std::uint8_t* pixels,
+numbered number_whole_row(colour_table& table, const bmp_header& header, const channels& masks,
+                          band_reader& reader, std::uint64_t start, std::uint64_t row_length,
+                          std::uint8_t* out, std::uint64_t at) {
+  const std::uint8_t* row = reader.bytes_at(start, row_length);
+  if (row == nullptr) return numbered::unreadable;
+  auto width = static_cast<std::uint32_t>(header.width);
+  return number_stored_row(table, header, masks, row, width, out, at) ? numbered::yes
+                                                                      : numbered::too_many_colours;
+}
+
+refusal number_rows(stored_file file, const bmp_header& header, std::uint8_t* pixels,
                     colour_table& table) {
   channels masks{{channel_of(header.masks[0]), channel_of(header.masks[1]),
                   channel_of(header.masks[2]), channel_of(header.masks[3])}};
+  band_reader reader{file, {}, 0, 0};
   auto width = static_cast<std::uint32_t>(header.width);
   std::uint64_t row_length = (std::uint64_t{width} * header.bits + 31) / 32 * 4;
   for (std::uint64_t r = 0; r < header.rows; ++r) {
     std::uint64_t start = header.pixel_offset + r * row_length;
     std::uint8_t* out = pixels + r * header.stride;
     std::uint64_t at = r * width;
-    bool fits = start + row_length <= file.size;
-    if (fits ? !number_stored_row(table, header, masks, file.bytes + start, width, out, at)
-             : !number_cut_row(table, header, masks, file, start, out, at))
-      return refusal::too_many_colours;
+    bool whole = start + row_length <= file.size && row_length <= BAND;
+    numbered done = whole
+                        ? number_whole_row(table, header, masks, reader, start, row_length, out, at)
+                        : number_row_in_pieces(table, header, masks, reader, start, out, at);
+    if (done == numbered::too_many_colours) return refusal::too_many_colours;
+    if (done == numbered::unreadable) return refusal::read_failed;
   }
   return refusal::none;
 }
 
 }  // namespace
 
-refusal number_bitmap_rows(const std::uint8_t* bytes, std::uint64_t size, bmp_header& header,
-                           std::uint8_t* pixels, std::uint8_t* palette,
+refusal number_bitmap_rows(stored_file file, bmp_header& header, std::uint8_t* pixels,
+                           std::uint8_t* palette,
                            std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha) {
   colour_table table;
-  refusal fault =
-      header.width == 0 ? refusal::none : number_rows({bytes, size}, header, pixels, table);
+  refusal fault = header.width == 0 ? refusal::none : number_rows(file, header, pixels, table);
   header.colours = colours_counted(table);
   if (fault != refusal::none) return fault;
   // Stored order is U's order: the numbers are already U's palette indices.

@@ -4,11 +4,24 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "image/bmp_header.h"
 
+// Reads `length` bytes of the file from `offset` on into `into`; false when the read failed.
+using read_file_part =
+    std::function<bool(std::uint64_t offset, std::uint8_t* into, std::uint32_t length)>;
+
+// A file as its rows are numbered: held whole in memory, or only its head, with its rows
+// read a band at a time so that a big picture never needs the whole file in memory.
+struct stored_file {
+  const std::uint8_t* bytes = nullptr;  // the whole file, or its head where read_part is set
+  std::uint64_t size = 0;               // of the whole file
+  const read_file_part* read_part = nullptr;
+};
+
 // Writes U's pixel rows and palette (`palette`: 1024 bytes) and the alpha of each entry;
-// fills in header.colours, and refuses more than 256 colours.
-refusal number_bitmap_rows(const std::uint8_t* bytes, std::uint64_t size, bmp_header& header,
-                           std::uint8_t* pixels, std::uint8_t* palette,
+// fills in header.colours, and refuses more than 256 colours, or a read that failed.
+refusal number_bitmap_rows(stored_file file, bmp_header& header, std::uint8_t* pixels,
+                           std::uint8_t* palette,
                            std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha);

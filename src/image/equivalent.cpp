@@ -182,10 +182,10 @@ void decode_rle(const std::uint8_t* stream, std::uint64_t length, rle_target& ta
 
 }  // namespace
 
-refusal write_equivalent(const std::uint8_t* bytes, std::int32_t size, bmp_header& header,
-                         std::uint8_t* equivalent,
+refusal write_equivalent(stored_file stored, bmp_header& header, std::uint8_t* equivalent,
                          std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha) {
-  file_view file{bytes, static_cast<std::uint64_t>(size)};
+  const std::uint8_t* bytes = stored.bytes;
+  file_view file{bytes, stored.size};
   std::memset(equivalent, 0, bmp::OUTPUT_PIXEL_OFFSET);
   std::memcpy(equivalent, bytes, bmp::FILE_HEADER_SIZE);
   write_le32(equivalent + bmp::PIXEL_OFFSET_FIELD, bmp::OUTPUT_PIXEL_OFFSET);
@@ -194,7 +194,7 @@ refusal write_equivalent(const std::uint8_t* bytes, std::int32_t size, bmp_heade
     // The fill bytes stay 0; every pixel is numbered.
     std::memset(pixels, 0, std::size_t{header.stride} * header.rows);
     refusal fault =
-        number_bitmap_rows(bytes, file.size, header, pixels, equivalent + bmp::HEADERS_SIZE, alpha);
+        number_bitmap_rows(stored, header, pixels, equivalent + bmp::HEADERS_SIZE, alpha);
     // After the rows: the colours-used field is the count of their colours.
     write_info_header(file, header, equivalent);
     return fault;

@@ -7,10 +7,11 @@
 #include <cstdint>
 
 #include "image/bmp_header.h"
+#include "image/bmp_true_colour.h"
 
 // Writes the 8-bit equivalent of the file into `equivalent` (equivalent_size bytes). A
 // true-colour file's palette, and the alpha of each entry, come from its pixels; it fills
-// in header.colours and refuses more than 256 of them.
-refusal write_equivalent(const std::uint8_t* bytes, std::int32_t size, bmp_header& header,
-                         std::uint8_t* equivalent,
+// in header.colours and refuses more than 256 of them. Only a true-colour file's rows may
+// be read through file.read_part; every other form is read from file.bytes whole.
+refusal write_equivalent(stored_file file, bmp_header& header, std::uint8_t* equivalent,
                          std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha);

@@ -63,6 +63,8 @@ enum class refusal {
   too_many_colours,
   // The caller's memory gave no room for a decoded form's 8-bit rows, or an output.
   out_of_memory,
+  // The caller's reads of a file whose rows it gave a band at a time failed.
+  read_failed,
   // The palette has no room.
   palette_full,       // for the catch-all or an appended colour
   no_room_for_grays,  // used_count too high for the gray ramp

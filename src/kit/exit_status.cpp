@@ -7,6 +7,7 @@ int refusal_status(refusal reason) {
     case refusal::palette_full:
       return STATUS_PALETTE_FULL;
     case refusal::out_of_memory:
+    case refusal::read_failed:
       return STATUS_FAILURE;
     case refusal::empty:
     case refusal::too_short:

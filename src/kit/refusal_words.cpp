@@ -206,6 +206,8 @@ std::string refusal_text(const translation_report& report) {
       return too_many_colours_fact(report) + " " + too_many_colours_advice();
     case refusal::out_of_memory:
       return "Not enough memory to translate the picture.";
+    case refusal::read_failed:
+      return "The input could not be read to its end.";
     case refusal::palette_full:
       return "Too many colors. No free place.";
     case refusal::no_room_for_grays:

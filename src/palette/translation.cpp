@@ -43,10 +43,15 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
   image.input_bytes = memory.file;
   image.file_size = size;
   image.header = report.header;
+  bool head_only = static_cast<bool>(memory.read_part);
+  if (head_only && (report.header.in_place || !is_true_colour(report.header)))
+    return refusal::read_failed;
   if (report.header.in_place) return refusal::none;
   std::int32_t length = equivalent_size(report.header);
   if (!take_equivalent(memory, length, image, length)) return refusal::out_of_memory;
-  fault = write_equivalent(memory.file, size, report.header, image.input_bytes, image.input_alpha);
+  stored_file file{memory.file, static_cast<std::uint64_t>(size),
+                   head_only ? &memory.read_part : nullptr};
+  fault = write_equivalent(file, report.header, image.input_bytes, image.input_alpha);
   image.header = equivalent_header(report.header);
   return fault;
 }
@@ -55,6 +60,7 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
 refusal load_png_rows(const translation_memory& memory, work_image& image,
                       translation_report& report) {
   report.form = file_form::png;
+  if (memory.read_part) return refusal::read_failed;
   refusal fault =
       read_png_header(memory.file, static_cast<std::size_t>(memory.file_size), report.png);
   if (fault != refusal::none) return fault;
@@ -107,6 +113,18 @@ translation_report check_file_size(std::int64_t file_size) {
   translation_report report;
   report.refused = check_input_size(file_size);
   return report;
+}
+
+static_assert(FILE_HEAD_SIZE >= static_cast<std::int64_t>(bmp::ALPHA_MASK_FIELD + 4));
+
+bool rows_read_in_bands(const std::uint8_t* head, std::int64_t file_size) {
+  if (file_size <= FILE_HEAD_SIZE || !check_file_size(file_size).done()) return false;
+  if (head[0] != 'B' || head[1] != 'M') return false;
+  bmp_header header;
+  // The header's fields all lie within the head; the size only bounds offsets.
+  if (read_bmp_header(head, static_cast<std::int32_t>(file_size), header) != refusal::none)
+    return false;
+  return !header.in_place && is_true_colour(header);
 }
 
 eight_bit_form read_eight_bit_form(const std::vector<std::uint8_t>& file) {

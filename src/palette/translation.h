@@ -76,10 +76,16 @@ inline allocate_bytes allocate_in(std::vector<std::uint8_t>& buffer) {
   };
 }
 
+// What a caller that reads its file in parts loads first. Where these bytes show a
+// true-colour bitmap (rows_read_in_bands), they are all it need hold: the rows are read
+// through translation_memory::read_part a band at a time, so that a big picture costs its
+// 8-bit rows and no copy of the file.
+constexpr std::int64_t FILE_HEAD_SIZE = 4096;
+
 // The caller's memory for one translation; it must outlive the image.
 struct translation_memory {
-  std::uint8_t* file = nullptr;  // the loaded file, whose rows become the output's rows
-  std::int64_t file_size = 0;
+  std::uint8_t* file = nullptr;    // the loaded file, whose rows become the output's rows
+  std::int64_t file_size = 0;      // of the whole file
   std::uint8_t* prefix = nullptr;  // OUTPUT_PIXEL_OFFSET bytes for the output's headers
   allocate_bytes allocate;
   // The processors the pixel pass may use; a big picture's rows are cut into that many
@@ -89,6 +95,9 @@ struct translation_memory {
   std::vector<std::uint32_t> row_cuts;
   // Count what the near-background step did into the report's tally: one more count.
   bool tally = false;
+  // Set only where `file` holds just the first FILE_HEAD_SIZE bytes of a file for which
+  // rows_read_in_bands holds; any other file is then refused as read_failed.
+  read_file_part read_part = {};
 };
 
 // The memory of a caller that keeps the loaded file and the decoded equivalent in vectors.
@@ -103,6 +112,10 @@ inline translation_memory memory_in_vectors(std::vector<std::uint8_t>& file, std
 }
 
 translation_report check_file_size(std::int64_t file_size);
+
+// Whether a file of `file_size` bytes, whose first FILE_HEAD_SIZE bytes `head` holds, is a
+// true-colour bitmap that translates with only those bytes held.
+bool rows_read_in_bands(const std::uint8_t* head, std::int64_t file_size);
 
 // The most colours a true-colour picture may hold and still translate with the grays: the
 // catch-all, the three markers and four placeholders the slot table adds (where none of

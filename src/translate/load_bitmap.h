@@ -3,7 +3,10 @@
 #include "kit/failure.h"
 #include "palette/translation.h"
 
-// Reads the whole open input into a new buffer and closes it; memory.file and
-// memory.file_size then hold the file. A file too short or too large is refused by its
-// size before anything is allocated (the report says so); a failed call is a failure.
-or_failure<translation_report> load_bitmap(int handle, translation_memory& memory);
+// Loads the open input for the translation: memory.file and memory.file_size then hold it.
+// A true-colour bitmap keeps only its head in memory and its handle open, and its rows are
+// read through memory.read_part, whose failure goes to `part_failed`; any other file is
+// read whole and closed. A file too short or too large is refused by its size before
+// anything is allocated (the report says so); a failed call is a failure.
+or_failure<translation_report> load_bitmap(int handle, translation_memory& memory,
+                                           step_failure& part_failed);

@@ -97,6 +97,7 @@ or_failure<int> open_output(int input, const char* path) {
 struct run_memory {
   std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET] = {};
   step_failure allocation;
+  step_failure reading;  // of a band of rows
   translation_memory memory;
   std::vector<std::unique_ptr<void, decltype(&std::free)>> blocks;
 
@@ -133,13 +134,16 @@ run_end translate(int input, int output, bool png, const translation_parameters&
   held.memory.prefix = held.prefix;
   held.memory.allocate = [&held](std::int32_t size) { return held.take(checked_alloc(size)); };
   held.memory.processors = processors_available();
-  or_failure<translation_report> loaded = load_bitmap(input, held.memory);
+  or_failure<translation_report> loaded = load_bitmap(input, held.memory, held.reading);
   if (!loaded.ok()) return {"", loaded.failed};
   if (held.memory.file != nullptr) held.blocks.emplace_back(held.memory.file, &std::free);
   translation_report report = loaded.value;
   work_image image;
   if (report.done()) report = translate_file(held.memory, parameters, image);
+  // Rows read in bands are all read now.
+  if (held.memory.read_part) (void)close_handle(input);
   if (report.refused == refusal::out_of_memory && held.allocation) return {"", held.allocation};
+  if (report.refused == refusal::read_failed && held.reading) return {"", held.reading};
   if (!report.done()) return {"", refused(report)};
   // A decoded form was translated in its own rows, so the file is read for good: given
   // back now, it does not add to the memory the output is built in.
