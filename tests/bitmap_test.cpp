@@ -578,11 +578,8 @@ struct banded_run {
 
   banded_run(const std::vector<std::uint8_t>& file, int failing_read = -1)
       : head(file.begin(), file.begin() + FILE_HEAD_SIZE) {
-    translation_memory memory;
-    memory.file = head.data();
+    translation_memory memory = memory_in_vectors(head, prefix.data(), equivalent);
     memory.file_size = static_cast<std::int64_t>(file.size());
-    memory.prefix = prefix.data();
-    memory.allocate = allocate_in(equivalent);
     memory.read_part = [&](std::uint64_t offset, std::uint8_t* into, std::uint32_t length) {
       if (reads++ == failing_read || offset + length > file.size()) return false;
       std::memcpy(into, file.data() + offset, length);

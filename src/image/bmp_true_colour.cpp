@@ -36,10 +36,8 @@ struct band_reader {
     band.resize(static_cast<std::size_t>(std::min(BAND, file.size)));
     band_start = offset;
     band_length = std::min(BAND, file.size - offset);
-    if ((*file.read_part)(offset, band.data(), static_cast<std::uint32_t>(band_length)))
-      return band.data();
-    band_length = 0;
-    return nullptr;
+    bool read = (*file.read_part)(offset, band.data(), static_cast<std::uint32_t>(band_length));
+    return read ? band.data() : nullptr;
   }
 };
 
@@ -93,6 +91,19 @@ bool number_stored_row(colour_table& table, const bmp_header& header, const chan
 
 enum class numbered { yes, too_many_colours, unreadable };
 
+// The piece from `from` that the end of the file cuts, its missing bytes 0; null when the
+// read failed.
+const std::uint8_t* cut_piece(band_reader& reader, std::uint64_t from,
+                              std::uint8_t (&piece)[PIECE * 4]) {
+  std::memset(piece, 0, sizeof piece);
+  const std::uint64_t size = reader.file.size;
+  if (from >= size) return piece;
+  const std::uint8_t* held = reader.bytes_at(from, size - from);
+  if (held == nullptr) return nullptr;
+  std::memcpy(piece, held, static_cast<std::size_t>(size - from));
+  return piece;
+}
+
 // A row a piece at a time: a row longer than a band, or one the end of the file cuts, whose
 // missing bytes read as 0. No row-sized buffer is needed for a header that claims a huge
 // width.
@@ -101,23 +112,13 @@ numbered number_row_in_pieces(colour_table& table, const bmp_header& header, con
                               std::uint64_t at) {
   std::uint8_t piece[PIECE * 4];
   const std::uint64_t pixel_bytes = header.bits / 8u;
-  const std::uint64_t size = reader.file.size;
   auto width = static_cast<std::uint64_t>(header.width);
   for (std::uint64_t x = 0; x < width; x += PIECE) {
     auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(PIECE, width - x));
     std::uint64_t from = start + x * pixel_bytes;
     std::uint64_t length = count * pixel_bytes;
-    const std::uint8_t* pixels = piece;
-    if (from + length <= size) {
-      pixels = reader.bytes_at(from, length);
-    } else {
-      std::memset(piece, 0, sizeof piece);
-      if (from < size) {
-        const std::uint8_t* held = reader.bytes_at(from, size - from);
-        if (held != nullptr) std::memcpy(piece, held, static_cast<std::size_t>(size - from));
-        pixels = held == nullptr ? nullptr : piece;
-      }
-    }
+    const std::uint8_t* pixels = from + length <= reader.file.size ? reader.bytes_at(from, length)
+                                                                   : cut_piece(reader, from, piece);
     if (pixels == nullptr) return numbered::unreadable;
     if (!number_stored_row(table, header, masks, pixels, count, out + x, at + x))
       return numbered::too_many_colours;

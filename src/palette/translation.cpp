@@ -43,14 +43,11 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
   image.input_bytes = memory.file;
   image.file_size = size;
   image.header = report.header;
-  bool head_only = static_cast<bool>(memory.read_part);
-  if (head_only && (report.header.in_place || !is_true_colour(report.header)))
-    return refusal::read_failed;
   if (report.header.in_place) return refusal::none;
   std::int32_t length = equivalent_size(report.header);
   if (!take_equivalent(memory, length, image, length)) return refusal::out_of_memory;
   stored_file file{memory.file, static_cast<std::uint64_t>(size),
-                   head_only ? &memory.read_part : nullptr};
+                   memory.read_part ? &memory.read_part : nullptr};
   fault = write_equivalent(file, report.header, image.input_bytes, image.input_alpha);
   image.header = equivalent_header(report.header);
   return fault;
@@ -60,7 +57,6 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
 refusal load_png_rows(const translation_memory& memory, work_image& image,
                       translation_report& report) {
   report.form = file_form::png;
-  if (memory.read_part) return refusal::read_failed;
   refusal fault =
       read_png_header(memory.file, static_cast<std::size_t>(memory.file_size), report.png);
   if (fault != refusal::none) return fault;
@@ -81,6 +77,11 @@ bool starts_as_bitmap(const translation_memory& memory) {
 translation_report load_rows(const translation_memory& memory, work_image& image) {
   translation_report report = check_file_size(memory.file_size);
   if (!report.done()) return report;
+  // Only its head is held: anything but a true-colour bitmap would be read past it.
+  if (memory.read_part && !rows_read_in_bands(memory.file, memory.file_size)) {
+    report.refused = refusal::read_failed;
+    return report;
+  }
   if (looks_like_png(memory.file, static_cast<std::size_t>(memory.file_size)))
     report.refused = load_png_rows(memory, image, report);
   else if (starts_as_bitmap(memory))
