@@ -109,15 +109,14 @@ int scripted_close(int handle) {
   return closed;
 }
 
-// Runs the calls of one test under a script, and puts the system back after.
-struct scripted_system {
-  explicit scripted_system(std::vector<scripted_call> steps) {
-    script = std::move(steps);
-    calls = 0;
-    io_system = {scripted_read, scripted_writev, scripted_flock, scripted_close};
-  }
-  ~scripted_system() { io_system = {::read, ::writev, ::flock, ::close}; }
-};
+// The table a test hands to the calls it scripts.
+const system_calls SCRIPTED = {scripted_read, scripted_writev, scripted_flock, scripted_close};
+
+// Starts a script for the calls that follow.
+void follow(std::vector<scripted_call> steps) {
+  script = std::move(steps);
+  calls = 0;
+}
 
 const std::string TWELVE = "abcdefghijkl";
 
@@ -149,8 +148,8 @@ TEST(CheckedIo, ReadLoopRetriesWhatMayBeRetriedAndStopsOnTheRest) {
     int error = -1;
     std::size_t moved = 0;
     {
-      scripted_system system(c.steps);
-      os_result<std::size_t> read = read_fully(handle, buffer.data(), buffer.size());
+      follow(c.steps);
+      os_result<std::size_t> read = read_fully(handle, buffer.data(), buffer.size(), SCRIPTED);
       moved = read.value;
       error = read.ok() ? 0 : read.error->code;
     }
@@ -177,8 +176,8 @@ TEST(CheckedIo, WriteLoopRetriesWhatMayBeRetriedAndStopsOnTheRest) {
     int handle = open(dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int error = -1;
     {
-      scripted_system system(c.steps);
-      os_status written = write_blocks(handle, TWELVE.data(), 5, TWELVE.data() + 5, 7);
+      follow(c.steps);
+      os_status written = write_blocks(handle, TWELVE.data(), 5, TWELVE.data() + 5, 7, SCRIPTED);
       error = written.ok() ? 0 : written.error->code;
     }
     close(handle);
@@ -209,8 +208,8 @@ TEST(CheckedIo, WriteAndCloseReportsTheFirstFailure) {
     std::string reason;
     bool written = false;
     {
-      scripted_system system(c.steps);
-      os_status closed = write_and_close(handle, TWELVE.data(), 5, TWELVE.data() + 5, 7);
+      follow(c.steps);
+      os_status closed = write_and_close(handle, TWELVE.data(), 5, TWELVE.data() + 5, 7, SCRIPTED);
       written = closed.ok();
       if (!closed.ok()) reason = closed.error->reason;
     }
@@ -236,8 +235,8 @@ TEST(CheckedIo, LockRetriesOnlyAfterAnInterruption) {
   int handle = open(dir.file("locked").c_str(), O_RDWR | O_CREAT, 0600);
   for (const auto& c : cases) {
     {
-      scripted_system system(c.steps);
-      (void)lock_exclusively(handle);
+      follow(c.steps);
+      (void)lock_exclusively(handle, SCRIPTED);
     }
     EXPECT_EQ(calls, c.calls) << c.name;
   }
@@ -260,7 +259,7 @@ TEST(CheckedIo, FailuresMidWayEndTheRunWithNothingHalfWritten) {
        {{.limit = 10}, INTERRUPTED, {.error = ENOSPC}},
        [&] {
          dup2(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600), 9);
-         return ended(checked_seek_write_pair(9, buffer, 40, buffer + 40, 24, 0));
+         return ended(checked_seek_write_pair(9, buffer, 40, buffer + 40, 24, 0, SCRIPTED));
        },
        "\nError: _write failed.\n  File handle=9\n  Where from=" + format_address(buffer) +
            "\n  Length=64"},
@@ -269,14 +268,14 @@ TEST(CheckedIo, FailuresMidWayEndTheRunWithNothingHalfWritten) {
        [&] {
          write_file(path, std::vector<unsigned char>(64, 'x'));
          dup2(open(path.c_str(), O_RDONLY), 9);
-         return ended(checked_seek_read(9, buffer, 0, 64));
+         return ended(checked_seek_read(9, buffer, 0, 64, SCRIPTED));
        },
        "\nError: _read failed.\n  File handle=9\n  Where to=" + format_address(buffer) +
            "\n  Length=64"},
   };
   for (const auto& c : cases) {
     process_result result = run_child([&] {
-      scripted_system system(c.steps);
+      follow(c.steps);
       return c.body();
     });
     EXPECT_EQ(result.status, 255) << c.name;
@@ -284,9 +283,9 @@ TEST(CheckedIo, FailuresMidWayEndTheRunWithNothingHalfWritten) {
   }
   EXPECT_EQ(read_file(path).size(), 64u) << "the read case leaves its input whole";
   process_result written = run_child([&] {
-    scripted_system system({{.limit = 10}, {.error = ENOSPC}});
+    follow({{.limit = 10}, {.error = ENOSPC}});
     dup2(open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600), 9);
-    return ended(checked_seek_write(9, buffer, 0, 64));
+    return ended(checked_seek_write(9, buffer, 0, 64, SCRIPTED));
   });
   EXPECT_EQ(written.status, 255);
   EXPECT_EQ(read_file(path).size(), 0u) << "the ten bytes written are cut again";

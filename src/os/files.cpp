@@ -2,11 +2,12 @@
 
 #include "os/files.h"
 
-os_result<std::size_t> read_fully(int handle, void* destination, std::size_t length) {
+os_result<std::size_t> read_fully(int handle, void* destination, std::size_t length,
+                                  const system_calls& calls) {
   auto* bytes = static_cast<std::uint8_t*>(destination);
   std::size_t done = 0;
   while (done < length) {
-    os_result<std::int64_t> got = read_some(handle, bytes + done, length - done);
+    os_result<std::int64_t> got = read_some(handle, bytes + done, length - done, calls);
     if (!got.ok()) return {done, got.error};
     if (got.value == 0) break;
     done += static_cast<std::size_t>(got.value);
@@ -30,9 +31,10 @@ void close_read_file(opened_file& file) {
 }
 
 os_status write_and_close(int handle, const void* first, std::size_t first_length,
-                          const void* second, std::size_t second_length) {
-  os_status written = write_blocks(handle, first, first_length, second, second_length);
+                          const void* second, std::size_t second_length,
+                          const system_calls& calls) {
+  os_status written = write_blocks(handle, first, first_length, second, second_length, calls);
   if (written.ok()) written = flush_to_disk(handle);
-  os_status closed = close_handle(handle);
+  os_status closed = close_handle(handle, calls);
   return written.ok() ? closed : written;
 }

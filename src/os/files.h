@@ -22,6 +22,10 @@ constexpr int OPEN_OUTPUT_MODE =
     OPEN_READ_WRITE | OPEN_CREATE | OPEN_TRUNCATE | OPEN_BINARY;  // 33538
 static_assert(OPEN_INPUT_MODE == 32768 && OPEN_OUTPUT_MODE == 33538);
 
+// The table of the system's calls the loops below go through (system_calls.h).
+struct system_calls;
+const system_calls& native_calls();
+
 constexpr int SEEK_FROM_START = 0;
 constexpr int SEEK_FROM_END = 2;
 
@@ -41,26 +45,28 @@ os_status truncate_file(int handle);
 
 // Holds an exclusive advisory lock on the file until it is closed. A file system without
 // locks fails it; the caller decides whether its output may go on without one.
-os_status lock_exclusively(int handle);
+os_status lock_exclusively(int handle, const system_calls& calls = native_calls());
 
 // The same lock if it can be had at once: false where another program holds the file.
-os_result<bool> lock_at_once(int handle);
+os_result<bool> lock_at_once(int handle, const system_calls& calls = native_calls());
 
 // Fails where the system reports a failure at the close (a write that never landed).
-os_status close_handle(int handle);
+os_status close_handle(int handle, const system_calls& calls = native_calls());
 
 // One read of at most length bytes, repeated after an interruption: the count, 0 at the
 // end.
-os_result<std::int64_t> read_some(int handle, void* destination, std::size_t length);
+os_result<std::int64_t> read_some(int handle, void* destination, std::size_t length,
+                                  const system_calls& calls = native_calls());
 
 // Reads until length bytes are in, the file ends or a call fails, going on after short
 // reads and interruptions. The bytes read, also beside a failure.
-os_result<std::size_t> read_fully(int handle, void* destination, std::size_t length);
+os_result<std::size_t> read_fully(int handle, void* destination, std::size_t length,
+                                  const system_calls& calls = native_calls());
 
 // Writes both blocks, in order, from the handle's current position, retrying short
 // writes and interruptions.
 os_status write_blocks(int handle, const void* first, std::size_t first_length, const void* second,
-                       std::size_t second_length);
+                       std::size_t second_length, const system_calls& calls = native_calls());
 
 struct opened_file {
   int handle = -1;
@@ -86,7 +92,8 @@ os_result<int> create_new_file(const std::string& path);
 // cannot leave a file of zeros under the output's name. (Linux file systems write a
 // file's data before a rename over another file lands.)
 os_status write_and_close(int handle, const void* first, std::size_t first_length,
-                          const void* second, std::size_t second_length);
+                          const void* second, std::size_t second_length,
+                          const system_calls& calls = native_calls());
 
 // Makes the file's data durable before a rename: FlushFileBuffers on Windows, nothing
 // elsewhere (see write_and_close).

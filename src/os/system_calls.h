@@ -1,8 +1,15 @@
 #pragma once
-// The calls whose short transfers, interruptions and errors the file loops must survive,
-// reached through one table so that tests can script those cases. The table holds the
-// system's own calls; nothing but a test changes it.
+// The calls whose short transfers, interruptions and errors the file loops must survive.
+// Every file call that makes one takes the table it calls through, by default the
+// system's own (native_calls), so that a test can hand in its own to script those cases.
 
+#ifdef _WIN32
+struct system_calls {
+  int (*read)(int handle, void* destination, unsigned length);
+  int (*write)(int handle, const void* source, unsigned length);
+  int (*close)(int handle);
+};
+#else
 #include <sys/types.h>
 #include <sys/uio.h>
 
@@ -12,5 +19,4 @@ struct system_calls {
   int (*flock)(int handle, int operation);
   int (*close)(int handle);
 };
-
-extern system_calls io_system;
+#endif

@@ -77,48 +77,50 @@ or_failure<std::int64_t> checked_seek(int handle, std::int64_t offset, int origi
                                 handle, offset, origin))};
 }
 
-step_failure checked_read(int handle, void* destination, int length) {
+step_failure checked_read(int handle, void* destination, int length, const system_calls& calls) {
   auto wanted = static_cast<std::size_t>(length);
   if (length >= 0) {
-    os_result<std::size_t> read = read_fully(handle, destination, wanted);
+    os_result<std::size_t> read = read_fully(handle, destination, wanted, calls);
     if (read.ok() && read.value == wanted) return std::nullopt;
   }
   return diagnostic(format("\nError: _read failed.\n  File handle=%i\n  Where to=%s\n  Length=%i",
                            handle, format_address(destination).c_str(), length));
 }
 
-step_failure checked_seek_read(int handle, void* destination, std::int64_t offset, int length) {
+step_failure checked_seek_read(int handle, void* destination, std::int64_t offset, int length,
+                               const system_calls& calls) {
   or_failure<std::int64_t> position = checked_seek(handle, offset, SEEK_FROM_START);
   if (!position.ok()) return position.failed;
   if (step_failure moved = check_position(position.value, offset)) return moved;
-  return checked_read(handle, destination, length);
+  return checked_read(handle, destination, length, calls);
 }
 
-or_failure<int> checked_write(int handle, const void* source, int length) {
+or_failure<int> checked_write(int handle, const void* source, int length,
+                              const system_calls& calls) {
   if (length >= 0 &&
-      write_blocks(handle, source, static_cast<std::size_t>(length), nullptr, 0).ok())
+      write_blocks(handle, source, static_cast<std::size_t>(length), nullptr, 0, calls).ok())
     return value(length);
   return {-1, write_failure(handle, source, length)};
 }
 
-or_failure<int> checked_seek_write(int handle, const void* source, std::int64_t offset,
-                                   int length) {
+or_failure<int> checked_seek_write(int handle, const void* source, std::int64_t offset, int length,
+                                   const system_calls& calls) {
   or_failure<std::int64_t> position = checked_seek(handle, offset, SEEK_FROM_START);
   if (!position.ok()) return {-1, position.failed};
   if (step_failure moved = check_position(position.value, offset)) return {-1, moved};
-  return checked_write(handle, source, length);
+  return checked_write(handle, source, length, calls);
 }
 
 or_failure<int> checked_seek_write_pair(int handle, const void* first, int first_length,
-                                        const void* second, int second_length,
-                                        std::int64_t offset) {
+                                        const void* second, int second_length, std::int64_t offset,
+                                        const system_calls& calls) {
   or_failure<std::int64_t> position = checked_seek(handle, offset, SEEK_FROM_START);
   if (!position.ok()) return {-1, position.failed};
   if (step_failure moved = check_position(position.value, offset)) return {-1, moved};
   int length = first_length + second_length;
   if (first_length >= 0 && second_length >= 0 &&
       write_blocks(handle, first, static_cast<std::size_t>(first_length), second,
-                   static_cast<std::size_t>(second_length))
+                   static_cast<std::size_t>(second_length), calls)
           .ok())
     return value(length);
   return {-1, write_failure(handle, first, length)};

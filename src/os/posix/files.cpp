@@ -62,37 +62,38 @@ os_status truncate_file(int handle) {
   return errno_failure("ftruncate");
 }
 
-os_status lock_exclusively(int handle) {
-  while (io_system.flock(handle, LOCK_EX) != 0) {
+os_status lock_exclusively(int handle, const system_calls& calls) {
+  while (calls.flock(handle, LOCK_EX) != 0) {
     if (errno != EINTR) return errno_failure("flock");
   }
   return done();
 }
 
-os_result<bool> lock_at_once(int handle) {
-  while (io_system.flock(handle, LOCK_EX | LOCK_NB) != 0) {
+os_result<bool> lock_at_once(int handle, const system_calls& calls) {
+  while (calls.flock(handle, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) return {false, {}};
     if (errno != EINTR) return failed_with<bool>(errno_error("flock", errno));
   }
   return {true, {}};
 }
 
-os_status close_handle(int handle) {
-  return io_system.close(handle) == 0 ? done() : errno_failure("close");
+os_status close_handle(int handle, const system_calls& calls) {
+  return calls.close(handle) == 0 ? done() : errno_failure("close");
 }
 
 // The system moves at most about 2 GiB per call and may stop early on pipes or after a
 // signal: the callers loop until done, the end, or an error.
-os_result<std::int64_t> read_some(int handle, void* destination, std::size_t length) {
+os_result<std::int64_t> read_some(int handle, void* destination, std::size_t length,
+                                  const system_calls& calls) {
   for (;;) {
-    ssize_t got = io_system.read(handle, destination, length);
+    ssize_t got = calls.read(handle, destination, length);
     if (got >= 0) return {static_cast<std::int64_t>(got), {}};
     if (errno != EINTR) return failed_with<std::int64_t>(errno_error("read", errno));
   }
 }
 
 os_status write_blocks(int handle, const void* first, std::size_t first_length, const void* second,
-                       std::size_t second_length) {
+                       std::size_t second_length, const system_calls& calls) {
   iovec blocks[2] = {{const_cast<void*>(first), first_length},
                      {const_cast<void*>(second), second_length}};
   iovec* next = blocks;
@@ -107,7 +108,7 @@ os_status write_blocks(int handle, const void* first, std::size_t first_length, 
     if (count == 0) break;
     next->iov_base = static_cast<std::uint8_t*>(next->iov_base) + left;
     next->iov_len -= left;
-    ssize_t written = io_system.writev(handle, next, count);
+    ssize_t written = calls.writev(handle, next, count);
     if (written < 0 && errno == EINTR)
       written = 0;
     else if (written < 0)

@@ -3,4 +3,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-system_calls io_system = {::read, ::writev, ::flock, ::close};
+#include "os/files.h"
+
+const system_calls& native_calls() {
+  static const system_calls calls = {::read, ::writev, ::flock, ::close};
+  return calls;
+}

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "os/system_calls.h"
 #include "os/windows/file_handles.h"
 #include "os/windows/wide_text.h"
 
@@ -44,10 +45,12 @@ bool is_folder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-os_status write_block(int handle, const void* source, std::size_t length) {
+os_status write_block(int handle, const void* source, std::size_t length,
+                      const system_calls& calls) {
   const auto* bytes = static_cast<const std::uint8_t*>(source);
   while (length > 0) {
-    int written = _write(handle, bytes, static_cast<unsigned>(std::min(length, LARGEST_TRANSFER)));
+    int written =
+        calls.write(handle, bytes, static_cast<unsigned>(std::min(length, LARGEST_TRANSFER)));
     if (written < 0) return errno_failure("_write");
     // A write that moves nothing would move nothing again.
     if (written == 0) return failed_with(errno_error("_write", EIO));
@@ -58,6 +61,11 @@ os_status write_block(int handle, const void* source, std::size_t length) {
 }
 
 }  // namespace
+
+const system_calls& native_calls() {
+  static const system_calls calls = {_read, _write, _close};
+  return calls;
+}
 
 int platform_open_flags(int mode) {
   // The truncation waits for truncate_file: only the opened file can be checked for being
@@ -88,7 +96,7 @@ os_status truncate_file(int handle) {
 
 // Windows locks are mandatory: while this run writes, another waits at its own lock, and
 // no other program reads a half-written bitmap.
-os_status lock_exclusively(int handle) {
+os_status lock_exclusively(int handle, const system_calls&) {
   OVERLAPPED whole_file{};
   if (LockFileEx(system_handle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD,
                  &whole_file))
@@ -96,7 +104,7 @@ os_status lock_exclusively(int handle) {
   return failed_with(last_error("LockFileEx"));
 }
 
-os_result<bool> lock_at_once(int handle) {
+os_result<bool> lock_at_once(int handle, const system_calls&) {
   OVERLAPPED whole_file{};
   if (LockFileEx(system_handle(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
                  MAXDWORD, MAXDWORD, &whole_file))
@@ -105,20 +113,22 @@ os_result<bool> lock_at_once(int handle) {
   return failed_with<bool>(last_error("LockFileEx"));
 }
 
-os_status close_handle(int handle) {
-  return _close(handle) == 0 ? done() : errno_failure("_close");
+os_status close_handle(int handle, const system_calls& calls) {
+  return calls.close(handle) == 0 ? done() : errno_failure("_close");
 }
 
-os_result<std::int64_t> read_some(int handle, void* destination, std::size_t length) {
-  int got = _read(handle, destination, static_cast<unsigned>(std::min(length, LARGEST_TRANSFER)));
+os_result<std::int64_t> read_some(int handle, void* destination, std::size_t length,
+                                  const system_calls& calls) {
+  int got =
+      calls.read(handle, destination, static_cast<unsigned>(std::min(length, LARGEST_TRANSFER)));
   if (got < 0) return failed_with<std::int64_t>(errno_error("_read", errno));
   return {got, {}};
 }
 
 os_status write_blocks(int handle, const void* first, std::size_t first_length, const void* second,
-                       std::size_t second_length) {
-  os_status written = write_block(handle, first, first_length);
-  return written.ok() ? write_block(handle, second, second_length) : written;
+                       std::size_t second_length, const system_calls& calls) {
+  os_status written = write_block(handle, first, first_length, calls);
+  return written.ok() ? write_block(handle, second, second_length, calls) : written;
 }
 
 os_result<opened_file> open_regular_file(const std::string& path) {
