@@ -2,18 +2,18 @@
 
 #include "image/assemble.h"
 
-#include "image/byte_order.h"
+#include "image/bitmap_headers.h"
 #include "image/input_checks.h"
 
 namespace {
 
 void copy_headers(work_image& image) {
-  std::uint8_t* prefix = image.output_prefix;
-  std::memcpy(prefix, image.input_bytes, bmp::HEADERS_SIZE);
-  write_le32(prefix + bmp::FILE_SIZE_FIELD, static_cast<std::uint32_t>(output_length(image)));
-  write_le32(prefix + bmp::PIXEL_OFFSET_FIELD, bmp::OUTPUT_PIXEL_OFFSET);
-  write_le32(prefix + bmp::INFO_SIZE_FIELD, bmp::OUTPUT_INFO_SIZE);
-  write_le32(prefix + bmp::COLORS_USED_FIELD, bmp::OUTPUT_COLORS_USED);
+  // U's own fields, but for the output's length, offset and full palette.
+  bitmap_fields fields = read_bitmap_fields(image.input_bytes);
+  fields.file_size = static_cast<std::uint32_t>(output_length(image));
+  fields.pixel_offset = bmp::OUTPUT_PIXEL_OFFSET;
+  fields.colors_used = bmp::OUTPUT_COLORS_USED;
+  write_bitmap_headers(fields, image.output_prefix);
 }
 
 // Entries 0 .. used_count - 2, reserved bytes included; the next one stays black as the

@@ -91,7 +91,7 @@ struct bmp_header {
 // of the header as it could read, also when it refuses the file.
 refusal read_bmp_header(const std::uint8_t* bytes, std::int32_t size, bmp_header& header);
 
-// The header of the 8-bit equivalent that write_equivalent makes of a file with this
+// The header of the 8-bit equivalent that write_bitmap_equivalent makes of a file with this
 // header: what reading the equivalent's own bytes would give, without reading them again.
 bmp_header equivalent_header(const bmp_header& header);
 

@@ -7,6 +7,7 @@
 //   offset  width  field
 //        0      2  "BM" signature (never checked)
 //        2      4  file size                   (output: the output's own length)
+//        6      4  two reserved fields         (kept as the input holds them)
 //       10      4  pixel data offset           (output: 1078)
 //       14      4  info header size            (output: 40; input palette starts after it)
 //       18      4  width in pixels, signed
@@ -18,6 +19,7 @@
 //       38      4  horizontal resolution, pixels per metre
 //       42      4  vertical resolution
 //       46      4  colours used, signed        (output: 256)
+//       50      4  colours important           (kept)
 //
 // A palette entry is 4 bytes: blue, green, red, reserved. A pixel is one byte, a
 // palette index. Rows are stored one after another, each padded with fill bytes up
@@ -32,6 +34,7 @@
 namespace bmp {
 
 constexpr std::size_t FILE_SIZE_FIELD = 2;
+constexpr std::size_t RESERVED_FIELD = 6;
 constexpr std::size_t PIXEL_OFFSET_FIELD = 10;
 constexpr std::size_t INFO_SIZE_FIELD = 14;
 constexpr std::size_t WIDTH_FIELD = 18;
@@ -43,6 +46,7 @@ constexpr std::size_t IMAGE_SIZE_FIELD = 34;
 constexpr std::size_t X_RESOLUTION_FIELD = 38;
 constexpr std::size_t Y_RESOLUTION_FIELD = 42;
 constexpr std::size_t COLORS_USED_FIELD = 46;
+constexpr std::size_t COLORS_IMPORTANT_FIELD = 50;
 
 constexpr std::size_t FILE_HEADER_SIZE = 14;
 constexpr std::uint32_t OUTPUT_INFO_SIZE = 40;

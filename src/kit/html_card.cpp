@@ -142,37 +142,6 @@ std::string data_uri(const char* type, const std::vector<std::uint8_t>& bytes) {
   return text;
 }
 
-std::vector<std::uint8_t> palette_strip_bmp(const std::array<rgb, 256>& palette, int count) {
-  auto row = static_cast<std::size_t>(count) * 3;
-  std::size_t stride = (row + 3) / 4 * 4;
-  std::vector<std::uint8_t> bytes(bmp::HEADERS_SIZE + stride, 0);
-  bytes[0] = 'B';
-  bytes[1] = 'M';
-  write_le32(bytes.data() + bmp::FILE_SIZE_FIELD, static_cast<std::uint32_t>(bytes.size()));
-  write_le32(bytes.data() + bmp::PIXEL_OFFSET_FIELD, bmp::HEADERS_SIZE);
-  write_le32(bytes.data() + bmp::INFO_SIZE_FIELD, bmp::OUTPUT_INFO_SIZE);
-  write_le32(bytes.data() + bmp::WIDTH_FIELD, static_cast<std::uint32_t>(count));
-  write_le32(bytes.data() + bmp::HEIGHT_FIELD, 1);
-  write_le16(bytes.data() + bmp::PLANES_FIELD, 1);
-  write_le16(bytes.data() + bmp::BITS_FIELD, 24);
-  for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
-    std::uint8_t* pixel = bytes.data() + bmp::HEADERS_SIZE + 3 * i;
-    pixel[0] = palette[i].blue;
-    pixel[1] = palette[i].green;
-    pixel[2] = palette[i].red;
-  }
-  return bytes;
-}
-
-std::array<rgb, 256> palette_colors(const std::uint8_t* entries) {
-  std::array<rgb, 256> palette;
-  for (std::size_t i = 0; i < palette.size(); ++i) {
-    const std::uint8_t* entry = entries + i * bmp::ENTRY_SIZE;
-    palette[i] = {entry[bmp::RED], entry[bmp::GREEN], entry[bmp::BLUE]};
-  }
-  return palette;
-}
-
 std::string html_page_start(const std::string& title) {
   return "<!doctype html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
          html_escape(title) + "</title>\n<style>" + STYLE + "</style>\n</head>\n<body>\n";

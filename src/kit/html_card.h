@@ -44,9 +44,6 @@ std::string file_link(const std::string& path);
 // The bytes as a data: URI of the given type.
 std::string data_uri(const char* type, const std::vector<std::uint8_t>& bytes);
 
-// The output palette's entries 0 .. count - 1 as a count x 1 24-bit BMP.
-std::vector<std::uint8_t> palette_strip_bmp(const std::array<rgb, 256>& palette, int count);
-
 // The palette strips of one page, each stored once as a style class: the files of one
 // game or editor palette mostly share their output palette, and a strip is most of a card.
 struct palette_strips {
@@ -63,6 +60,3 @@ std::string html_card_section(const html_card& card, palette_strips& strips);
 
 // "<p>tolerances 40, 40, 40; percentage 30; palette as stored</p>"
 std::string html_parameters_line(const translation_parameters& parameters);
-
-// The colours of 256 palette entries stored from `entries` on (blue, green, red, reserved).
-std::array<rgb, 256> palette_colors(const std::uint8_t* entries);

@@ -48,7 +48,7 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
   if (!take_equivalent(memory, length, image, length)) return refusal::out_of_memory;
   stored_file file{memory.file, static_cast<std::uint64_t>(size),
                    memory.read_part ? &memory.read_part : nullptr};
-  fault = write_equivalent(file, report.header, image.input_bytes, image.input_alpha);
+  fault = write_bitmap_equivalent(file, report.header, image.input_bytes, image.input_alpha);
   image.header = equivalent_header(report.header);
   return fault;
 }

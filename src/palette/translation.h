@@ -22,10 +22,11 @@
 #include <vector>
 
 #include "image/assemble.h"
+#include "image/bmp_decode.h"
 #include "image/byte_order.h"
-#include "image/equivalent.h"
 #include "image/input_checks.h"
 #include "image/palette_entry.h"
+#include "image/palette_strip.h"
 #include "image/png_read.h"
 #include "image/png_write.h"
 #include "image/refusal.h"

@@ -1,10 +1,11 @@
-#include "image/equivalent.h"
+#include "image/bmp_decode.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "image/bitmap_headers.h"
 #include "image/bmp_true_colour.h"
-#include "image/byte_order.h"
+#include "image/packed_samples.h"
 
 namespace {
 
@@ -15,24 +16,35 @@ struct file_view {
   std::uint8_t at(std::uint64_t offset) const { return offset < size ? bytes[offset] : 0; }
 };
 
-void write_info_header(file_view file, const bmp_header& header, std::uint8_t* out) {
+std::uint32_t stored_le32(file_view file, std::uint64_t offset) {
+  std::uint32_t value = 0;
+  for (unsigned k = 0; k < 4; ++k) value |= std::uint32_t{file.at(offset + k)} << (8 * k);
+  return value;
+}
+
+// U's headers: what the file's own hold (its reserved fields, resolutions, planes), with
+// the layout, size and counts of an uncompressed 8-bit file with a 40-byte info header.
+bitmap_fields equivalent_fields(file_view file, const bmp_header& header) {
+  bitmap_fields fields;
+  fields.file_size = stored_le32(file, bmp::FILE_SIZE_FIELD);
+  fields.reserved = stored_le32(file, bmp::RESERVED_FIELD);
+  fields.pixel_offset = bmp::OUTPUT_PIXEL_OFFSET;
   if (header.core) {
-    write_le32(out + bmp::WIDTH_FIELD, static_cast<std::uint32_t>(header.width));
-    write_le32(out + bmp::HEIGHT_FIELD, static_cast<std::uint32_t>(header.height));
-    // The core header's planes field sits at offset 22.
-    out[bmp::PLANES_FIELD] = file.at(22);
-    out[bmp::PLANES_FIELD + 1] = file.at(23);
+    fields.width = header.width;
+    fields.height = header.height;
+    // The core header's planes field sits at offset 22; it has no resolutions.
+    fields.planes = static_cast<std::uint16_t>(file.at(22) | file.at(23) << 8);
   } else {
-    std::memcpy(out + bmp::FILE_HEADER_SIZE, file.bytes + bmp::FILE_HEADER_SIZE,
-                bmp::OUTPUT_INFO_SIZE);
+    fields.width = static_cast<std::int32_t>(stored_le32(file, bmp::WIDTH_FIELD));
+    fields.height = static_cast<std::int32_t>(stored_le32(file, bmp::HEIGHT_FIELD));
+    fields.planes = static_cast<std::uint16_t>(stored_le32(file, bmp::PLANES_FIELD));
+    fields.x_per_metre = stored_le32(file, bmp::X_RESOLUTION_FIELD);
+    fields.y_per_metre = stored_le32(file, bmp::Y_RESOLUTION_FIELD);
+    fields.colors_important = stored_le32(file, bmp::COLORS_IMPORTANT_FIELD);
   }
-  write_le32(out + bmp::INFO_SIZE_FIELD, bmp::OUTPUT_INFO_SIZE);
-  write_le16(out + bmp::BITS_FIELD, 8);
-  write_le32(out + bmp::COMPRESSION_FIELD, bmp::COMPRESSION_NONE);
-  write_le32(out + bmp::IMAGE_SIZE_FIELD,
-             static_cast<std::uint32_t>(std::uint64_t{header.stride} * header.rows));
-  write_le32(out + bmp::COLORS_USED_FIELD,
-             static_cast<std::uint32_t>(equivalent_header(header).colors_used));
+  fields.image_size = static_cast<std::uint32_t>(std::uint64_t{header.stride} * header.rows);
+  fields.colors_used = static_cast<std::uint32_t>(equivalent_header(header).colors_used);
+  return fields;
 }
 
 void write_palette(file_view file, const bmp_header& header, std::uint8_t* palette) {
@@ -41,22 +53,6 @@ void write_palette(file_view file, const bmp_header& header, std::uint8_t* palet
   for (std::uint32_t i = 0; i < entries; ++i) {
     for (std::uint64_t j = 0; j < entry_size; ++j)
       palette[i * bmp::ENTRY_SIZE + j] = file.at(header.palette_offset + i * entry_size + j);
-  }
-}
-
-// One stored row of 1, 4 or 8 bits into one byte per pixel; the leftmost pixel sits in the
-// highest bits of its byte.
-void unpack_row(const std::uint8_t* row, std::uint32_t width, int bits, std::uint8_t* line) {
-  if (bits == 8) {
-    std::memcpy(line, row, width);
-    return;
-  }
-  const int per_byte = 8 / bits;
-  const auto mask = static_cast<std::uint8_t>((1 << bits) - 1);
-  for (std::uint32_t x = 0; x < width; ++x) {
-    int shift = 8 - bits * static_cast<int>(x % static_cast<std::uint32_t>(per_byte) + 1);
-    line[x] =
-        static_cast<std::uint8_t>(row[x / static_cast<std::uint32_t>(per_byte)] >> shift) & mask;
   }
 }
 
@@ -71,7 +67,7 @@ void unpack_cut_row(file_view file, std::uint64_t start, std::uint64_t row_lengt
     if (first >= width) return;
     auto count = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(chunk * 8 / static_cast<std::uint64_t>(bits), width - first));
-    unpack_row(bytes, count, bits, line + first);
+    unpack_samples(bytes, count, static_cast<unsigned>(bits), line + first, 1);
   }
 }
 
@@ -84,7 +80,7 @@ void unpack_rows(file_view file, const bmp_header& header, std::uint8_t* pixels)
     std::uint8_t* line = pixels + row * header.stride;
     if (start >= file.size) return;  // the rest stays 0
     if (start + row_length <= file.size) {
-      unpack_row(file.bytes + start, width, header.bits, line);
+      unpack_samples(file.bytes + start, width, static_cast<unsigned>(header.bits), line, 1);
     } else {
       unpack_cut_row(file, start, row_length, width, header.bits, line);
     }
@@ -182,13 +178,11 @@ void decode_rle(const std::uint8_t* stream, std::uint64_t length, rle_target& ta
 
 }  // namespace
 
-refusal write_equivalent(stored_file stored, bmp_header& header, std::uint8_t* equivalent,
-                         std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha) {
+refusal write_bitmap_equivalent(stored_file stored, bmp_header& header, std::uint8_t* equivalent,
+                                std::array<std::uint8_t, bmp::PALETTE_ENTRIES>& alpha) {
   const std::uint8_t* bytes = stored.bytes;
   file_view file{bytes, stored.size};
   std::memset(equivalent, 0, bmp::OUTPUT_PIXEL_OFFSET);
-  std::memcpy(equivalent, bytes, bmp::FILE_HEADER_SIZE);
-  write_le32(equivalent + bmp::PIXEL_OFFSET_FIELD, bmp::OUTPUT_PIXEL_OFFSET);
   std::uint8_t* pixels = equivalent + bmp::OUTPUT_PIXEL_OFFSET;
   if (is_true_colour(header)) {
     // The fill bytes stay 0; every pixel is numbered.
@@ -196,10 +190,10 @@ refusal write_equivalent(stored_file stored, bmp_header& header, std::uint8_t* e
     refusal fault =
         number_bitmap_rows(stored, header, pixels, equivalent + bmp::HEADERS_SIZE, alpha);
     // After the rows: the colours-used field is the count of their colours.
-    write_info_header(file, header, equivalent);
+    write_bitmap_headers(equivalent_fields(file, header), equivalent);
     return fault;
   }
-  write_info_header(file, header, equivalent);
+  write_bitmap_headers(equivalent_fields(file, header), equivalent);
   write_palette(file, header, equivalent + bmp::HEADERS_SIZE);
   if (header.compression == bmp::COMPRESSION_NONE) {
     std::memset(pixels, 0, std::size_t{header.stride} * header.rows);
