@@ -196,8 +196,8 @@ TEST(SlotPlacement, PlaceColorSwapsAndRemapsOnlyImagePixels) {
   std::uint8_t* fill = input_pixels(run.image) + 3;
   *fill = 7;  // a fill byte is not part of the picture
   held_entries held = entries_in_use(run.image);
-  EXPECT_EQ(place_color(run.image, held, 7, 7, {}), refusal::none);
-  EXPECT_EQ(place_color(run.image, held, 7, 3, {}), refusal::none);
+  EXPECT_EQ(place_color(run.image, held, from_entry(7), 7, {}), refusal::none);
+  EXPECT_EQ(place_color(run.image, held, from_entry(7), 3, {}), refusal::none);
   remap_rows(run);
   EXPECT_EQ(rows_of(run.image), (std::vector<std::vector<std::uint8_t>>{{7, 3, 1}, {3, 7, 7}}));
   EXPECT_EQ(output_palette_color(run.image, 3), recipe.palette[7]);
@@ -210,12 +210,11 @@ TEST(SlotPlacement, PlaceColorSwapsAndRemapsOnlyImagePixels) {
 TEST(SlotPlacement, AppendOnAFullPaletteChangesNothing) {
   memory_run run = prepared(image_with(distinct_palette(256), 254, {{0, 1}}));
   held_entries held = entries_in_use(run.image);
-  ASSERT_EQ(place_color(run.image, held, PLACE_APPEND, 2, {1, 1, 255}), refusal::none);
+  ASSERT_EQ(place_color(run.image, held, APPEND, 2, {1, 1, 255}), refusal::none);
   ASSERT_EQ(run.image.used_count, 256);
   std::vector<std::uint8_t> before = run.output;
-  EXPECT_EQ(place_color(run.image, held, PLACE_APPEND, 3, {1, 2, 255}), refusal::palette_full);
-  EXPECT_EQ(place_color(run.image, held, PLACE_FIND_OR_APPEND, 3, {1, 2, 255}),
-            refusal::palette_full);
+  EXPECT_EQ(place_color(run.image, held, APPEND, 3, {1, 2, 255}), refusal::palette_full);
+  EXPECT_EQ(place_color(run.image, held, FIND_OR_APPEND, 3, {1, 2, 255}), refusal::palette_full);
   EXPECT_EQ(run.output, before);
   EXPECT_EQ(run.image.used_count, 256);
 }

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "image/refusal.h"
+
 // CRC-32 of the bytes, continued from `crc` (0 to start).
 std::uint32_t crc32_of(const std::uint8_t* bytes, std::size_t length, std::uint32_t crc = 0);
 
@@ -23,28 +25,24 @@ struct inflate_stream {
   std::unique_ptr<inflate_state, void (*)(inflate_state*)> state{nullptr, nullptr};
 };
 
-enum class inflate_outcome {
-  filled,     // every byte asked for is out
-  ended,      // the stream ended before
-  corrupt,    // the stream is no zlib stream
-  no_memory,  // inflate's own state could not be had
-};
-
 // Starts on the stream that the spans hold one after the other; the spans must outlive it.
 inflate_stream start_inflate(std::vector<byte_span> spans);
 
-// The next `length` bytes of the stream into `out`.
-inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length);
+// The next `length` bytes of the stream into `out`: none when every byte asked for came
+// out, png_stream_short where the stream ended before, png_stream_corrupt where it is no
+// zlib stream, out_of_memory where inflate's own state could not be had.
+refusal inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length);
 
 // The same, telling how many bytes came out before the stream ended or was found corrupt:
 // a reader that asks for many rows at once still takes the whole ones it got.
-inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
-                             std::size_t& produced);
+refusal inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
+                     std::size_t& produced);
 
 // The whole stream at once into `out`, for a caller that has room for all of it: true when
 // it gave `length` bytes. A faster inflate than zlib's takes streams that end right there
 // with their check value right; anything else is zlib's, which looks no further than
-// `length`. After false, `out` holds nothing of use.
+// `length`. False is no refusal: the caller reads the stream again in rows, which finds
+// the reason; `out` then holds nothing of use.
 bool inflate_whole(const std::vector<byte_span>& spans, std::uint8_t* out, std::size_t length);
 
 // The bytes a zlib stream is made of, written on request: `fill(from, to, dest)` puts
@@ -55,7 +53,7 @@ struct deflate_source {
 };
 
 // The zlib stream of the source's bytes at zlib's level (1 fastest, 9 smallest), on up to
-// `threads` threads; the stream's bytes do not depend on how many. False when memory ran
-// out.
-bool deflate_all(const deflate_source& source, int level, unsigned threads,
-                 std::vector<std::uint8_t>& out);
+// `threads` threads; the stream's bytes do not depend on how many. out_of_memory when
+// memory ran out.
+refusal deflate_all(const deflate_source& source, int level, unsigned threads,
+                    std::vector<std::uint8_t>& out);

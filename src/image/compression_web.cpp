@@ -126,18 +126,18 @@ inflate_stream start_inflate(std::vector<byte_span> spans) {
   return {{state, end_inflate}};
 }
 
-inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
-                             std::size_t& produced) {
+refusal inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
+                     std::size_t& produced) {
   inflate_state& state = *stream.state;
   produced = 0;
-  if (!state.header_ok) return inflate_outcome::corrupt;
+  if (!state.header_ok) return refusal::png_stream_corrupt;
   int copied = js_inflate_read(state.id, out, length);
   produced = static_cast<std::size_t>(copied < 0 ? -1 - copied : copied);
-  if (copied < 0) return inflate_outcome::corrupt;
-  return produced == length ? inflate_outcome::filled : inflate_outcome::ended;
+  if (copied < 0) return refusal::png_stream_corrupt;
+  return produced == length ? refusal::none : refusal::png_stream_short;
 }
 
-inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length) {
+refusal inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length) {
   std::size_t produced = 0;
   return inflate_next(stream, out, length, produced);
 }
@@ -145,18 +145,18 @@ inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::siz
 // No faster inflate here: the stream's pieces as for any reader.
 bool inflate_whole(const std::vector<byte_span>& spans, std::uint8_t* out, std::size_t length) {
   inflate_stream stream = start_inflate(spans);
-  return inflate_next(stream, out, length) == inflate_outcome::filled;
+  return inflate_next(stream, out, length) == refusal::none;
 }
 
 // One part, on this thread: there are no others here.
-bool deflate_all(const deflate_source& source, int level, unsigned /*threads*/,
-                 std::vector<std::uint8_t>& out) {
+refusal deflate_all(const deflate_source& source, int level, unsigned /*threads*/,
+                    std::vector<std::uint8_t>& out) {
   std::vector<std::uint8_t> bytes(source.length);
   source.fill(0, source.length, bytes.data());
   int length = js_deflate(bytes.data(), bytes.size(), level);
-  if (length < 0) return false;
+  if (length < 0) return refusal::out_of_memory;
   std::size_t at = out.size();
   out.resize(at + static_cast<std::size_t>(length));
   js_deflate_take(out.data() + at);
-  return true;
+  return refusal::none;
 }

@@ -71,40 +71,40 @@ inflate_stream start_inflate(std::vector<byte_span> spans) {
   return {{state, end_inflate}};
 }
 
-inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
-                             std::size_t& produced) {
+refusal inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length,
+                     std::size_t& produced) {
   produced = 0;
-  if (stream.state == nullptr) return inflate_outcome::no_memory;
+  if (stream.state == nullptr) return refusal::out_of_memory;
   inflate_state& state = *stream.state;
   if (!state.started)
-    return state.out_of_memory ? inflate_outcome::no_memory : inflate_outcome::corrupt;
+    return state.out_of_memory ? refusal::out_of_memory : refusal::png_stream_corrupt;
   while (length > 0) {
     std::size_t piece = std::min(length, LARGEST_PIECE);
     state.z.next_out = out;
     state.z.avail_out = static_cast<uInt>(piece);
-    inflate_outcome outcome = inflate_outcome::filled;
-    while (state.z.avail_out > 0 && outcome == inflate_outcome::filled) {
+    refusal outcome = refusal::none;
+    while (state.z.avail_out > 0 && outcome == refusal::none) {
       if (!refill(state)) {
-        outcome = inflate_outcome::ended;
+        outcome = refusal::png_stream_short;
         break;
       }
       int result = inflate(&state.z, Z_NO_FLUSH);
-      if (result == Z_STREAM_END && state.z.avail_out > 0) outcome = inflate_outcome::ended;
+      if (result == Z_STREAM_END && state.z.avail_out > 0) outcome = refusal::png_stream_short;
       if (result == Z_STREAM_END) break;
       if (result == Z_MEM_ERROR)
-        outcome = inflate_outcome::no_memory;
+        outcome = refusal::out_of_memory;
       else if (result != Z_OK && result != Z_BUF_ERROR)
-        outcome = inflate_outcome::corrupt;
+        outcome = refusal::png_stream_corrupt;
     }
     produced += piece - state.z.avail_out;
-    if (outcome != inflate_outcome::filled) return outcome;
+    if (outcome != refusal::none) return outcome;
     out += piece;
     length -= piece;
   }
-  return inflate_outcome::filled;
+  return refusal::none;
 }
 
-inflate_outcome inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length) {
+refusal inflate_next(inflate_stream& stream, std::uint8_t* out, std::size_t length) {
   std::size_t produced = 0;
   return inflate_next(stream, out, length, produced);
 }
@@ -144,7 +144,7 @@ bool inflate_whole(const std::vector<byte_span>& spans, std::uint8_t* out, std::
   if (libdeflate_whole(spans, out, length)) return true;
 #endif
   inflate_stream stream = start_inflate(spans);
-  return inflate_next(stream, out, length) == inflate_outcome::filled;
+  return inflate_next(stream, out, length) == refusal::none;
 }
 
 namespace {
@@ -249,12 +249,12 @@ bool deflate_parts(const deflate_source& source, int level, unsigned threads,
 
 }  // namespace
 
-bool deflate_all(const deflate_source& source, int level, unsigned threads,
-                 std::vector<std::uint8_t>& out) {
+refusal deflate_all(const deflate_source& source, int level, unsigned threads,
+                    std::vector<std::uint8_t>& out) {
   // The parts' list and the stream's room are asked for whole: without them, no stream.
   try {
-    return deflate_parts(source, level, threads, out);
+    return deflate_parts(source, level, threads, out) ? refusal::none : refusal::out_of_memory;
   } catch (const std::bad_alloc&) {
-    return false;
+    return refusal::out_of_memory;
   }
 }

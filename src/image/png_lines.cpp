@@ -39,8 +39,7 @@ refusal take_lines(
   for (std::uint32_t first = 0; first < lines; first += static_cast<std::uint32_t>(band_lines)) {
     std::size_t count = std::min<std::size_t>(band_lines, lines - first);
     std::size_t produced = 0;
-    refusal fault =
-        png_stream_refusal(inflate_next(stream, band.data(), count * line_length, produced));
+    refusal fault = inflate_next(stream, band.data(), count * line_length, produced);
     std::size_t whole = fault == refusal::none ? count : produced / line_length;
     for (std::size_t k = 0; k < whole; ++k) {
       std::uint8_t* line = band.data() + k * line_length;

@@ -8,13 +8,6 @@
 #include "image/png_rows.h"
 #include "image/png_true_colour.h"
 
-refusal png_stream_refusal(inflate_outcome got) {
-  if (got == inflate_outcome::corrupt) return refusal::png_stream_corrupt;
-  if (got == inflate_outcome::ended) return refusal::png_stream_short;
-  if (got == inflate_outcome::no_memory) return refusal::out_of_memory;
-  return refusal::none;
-}
-
 std::int32_t png_equivalent_size(const png_header& header) {
   return static_cast<std::int32_t>(bmp::OUTPUT_PIXEL_OFFSET +
                                    std::uint64_t{header.stride} * header.height);

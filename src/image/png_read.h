@@ -30,9 +30,6 @@
 #include "image/bmp_header.h"
 #include "image/png_chunks.h"
 
-// The refusal for what inflate gave: none when every byte asked for came out.
-refusal png_stream_refusal(inflate_outcome got);
-
 // The size of U: 1078 + stride x rows.
 std::int32_t png_equivalent_size(const png_header& header);
 

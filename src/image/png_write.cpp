@@ -101,16 +101,18 @@ deflate_source filtered_rows(const work_image& image) {
   return {line_length * rows, fill};
 }
 
-bool put_image_data(const work_image& image, unsigned threads, std::vector<std::uint8_t>& png) {
+refusal put_image_data(const work_image& image, unsigned threads, std::vector<std::uint8_t>& png) {
   std::vector<std::uint8_t> stream;
-  if (!deflate_all(filtered_rows(image), PNG_DEFLATE_LEVEL, threads, stream)) return false;
+  if (refusal fault = deflate_all(filtered_rows(image), PNG_DEFLATE_LEVEL, threads, stream);
+      fault != refusal::none)
+    return fault;
   // Room for every chunk and the end at once: growing by doubling would copy the file
   // and hold it twice.
   std::size_t pieces = (stream.size() + IDAT_PIECE - 1) / IDAT_PIECE;
   try {
     png.reserve(png.size() + stream.size() + 12 * (pieces + 1));
   } catch (const std::bad_alloc&) {
-    return false;
+    return refusal::out_of_memory;
   }
   for (std::size_t at = 0; at < stream.size(); at += IDAT_PIECE) {
     std::size_t chunk = open_chunk(png, "IDAT");
@@ -119,14 +121,14 @@ bool put_image_data(const work_image& image, unsigned threads, std::vector<std::
                stream.begin() + static_cast<std::ptrdiff_t>(at + length));
     close_chunk(png, chunk);
   }
-  return true;
+  return refusal::none;
 }
 
 }  // namespace
 
 refusal png_output(const work_image& image, unsigned threads, std::vector<std::uint8_t>& png) {
   put_header_chunks(image, png);
-  if (!put_image_data(image, threads, png)) return refusal::out_of_memory;
+  if (refusal fault = put_image_data(image, threads, png); fault != refusal::none) return fault;
   close_chunk(png, open_chunk(png, "IEND"));
   return refusal::none;
 }

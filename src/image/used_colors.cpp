@@ -33,9 +33,10 @@ std::int64_t palette_guess(const work_image& image) {
   return 1;
 }
 
-std::int64_t count_used_colors(const work_image& image, int highest_pixel) {
+std::int64_t count_used_colors(const work_image& image, std::optional<int> highest_pixel) {
   if (!used_count_guessed(image)) return colors_used_read(image) + 1;
-  return std::max<std::int64_t>(palette_guess(image), highest_pixel + 2);
+  std::int64_t guess = palette_guess(image);
+  return highest_pixel ? std::max<std::int64_t>(guess, *highest_pixel + 2) : guess;
 }
 
 refusal check_palette_room(std::int64_t used_count) {

@@ -3,6 +3,7 @@
 // palette's guess kept as high as the pixels need.
 
 #include <cstdint>
+#include <optional>
 
 #include "image/work_image.h"
 
@@ -19,8 +20,9 @@ std::int64_t palette_guess(const work_image& image);
 
 // The number of output palette entries in use, catch-all included; may exceed 256. A
 // guessed count keeps every value a pixel uses: at least `highest_pixel` + 2, the value's
-// own entry and the catch-all (-1: a picture without pixels).
-std::int64_t count_used_colors(const work_image& image, int highest_pixel);
+// own entry and the catch-all. None where no pixel is known to raise it (a picture
+// without pixels, or pixels not counted yet).
+std::int64_t count_used_colors(const work_image& image, std::optional<int> highest_pixel);
 
 // palette_full once used_count leaves no entry free.
 refusal check_palette_room(std::int64_t used_count);

@@ -20,7 +20,7 @@ const char* slot_role(int slot) {
 void mark_fixed_slots(inspection& found) {
   if (found.first_pixel == 0) found.palette[0].role = "background";
   for (const slot_step& step : SLOT_TABLE) {
-    if (step.source == BACKGROUND_SOURCE) continue;
+    if (step.source.kind == source_kind::background) continue;
     palette_row& row = found.palette[static_cast<std::size_t>(step.slot)];
     if (row.color == step.color) row.role = slot_role(step.slot);
   }

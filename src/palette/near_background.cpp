@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "image/palette_entry.h"
 #include "palette/random_sequence.h"
@@ -22,12 +23,12 @@ void append_gray_ramp(work_image& image) {
   }
 }
 
-// The largest per-channel difference from the background, or -1 outside the tolerances.
-int background_distance(rgb color, rgb background, tolerances limit) {
+// The largest per-channel difference from the background; none outside the tolerances.
+std::optional<int> background_distance(rgb color, rgb background, tolerances limit) {
   int red = std::abs(color.red - background.red);
   int green = std::abs(color.green - background.green);
   int blue = std::abs(color.blue - background.blue);
-  if (red > limit.red || green > limit.green || blue > limit.blue) return -1;
+  if (red > limit.red || green > limit.green || blue > limit.blue) return std::nullopt;
   return std::max({red, green, blue});
 }
 
@@ -59,10 +60,10 @@ refusal near_background_pass(work_image& image, int red_tolerance, int green_tol
   rgb background = output_palette_color(image, 0);
   for (std::size_t k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
     // Test the colour these pixels show now, wherever the clamp and the swaps sent them.
-    int distance =
+    std::optional<int> distance =
         background_distance(output_palette_color(image, image.index_map[k]), background, limit);
-    if (distance < 0) continue;
-    plan_matched_value(image, k, background_threshold(distance, limit.largest(), background_share),
+    if (!distance) continue;
+    plan_matched_value(image, k, background_threshold(*distance, limit.largest(), background_share),
                        plan);
   }
   return refusal::none;

@@ -240,7 +240,10 @@ bool transform_pixels(work_image& image, const pixel_plan& ranked_plan,
   // breaks the plan could not be undone; they settle the limit at once.
   if (draws || tally != nullptr || (assumed && !map_tells_values_apart(image, ranked_plan.fixed)))
     count_rows(image, kernels);
-  if (image.census.known && highest_value(image.census.total) >= image.pixel_limit) return false;
+  if (image.census.known) {
+    std::optional<int> highest = highest_value(image.census.total);
+    if (highest && *highest >= image.pixel_limit) return false;
+  }
   // Compaction renumbers in the same pass: the plan is rewritten for the file's values.
   const bool compacted = image.compaction.active;
   const pixel_plan plan =

@@ -7,13 +7,21 @@
 
 namespace {
 
-std::optional<int> resolve_source(work_image& image, held_entries& held, int source, rgb color) {
-  if (source == PLACE_FIND_OR_APPEND) {
-    std::optional<int> found = find_palette_color(image, color);
-    return found ? found : append_palette_color(image, held, color);
+std::optional<int> resolve_source(work_image& image, held_entries& held, slot_source source,
+                                  rgb color) {
+  switch (source.kind) {
+    case source_kind::background:
+      return first_input_pixel(image);
+    case source_kind::entry:
+      return source.entry;
+    case source_kind::find_or_append: {
+      std::optional<int> found = find_palette_color(image, color);
+      return found ? found : append_palette_color(image, held, color);
+    }
+    case source_kind::append:
+      return append_palette_color(image, held, color);
   }
-  if (source == PLACE_APPEND) return append_palette_color(image, held, color);
-  return source;
+  return std::nullopt;
 }
 
 std::uint8_t exchanged(std::uint8_t value, std::uint8_t a, std::uint8_t b) {
@@ -64,7 +72,8 @@ std::optional<int> append_palette_color(work_image& image, held_entries& held, r
   return entry;
 }
 
-refusal place_color(work_image& image, held_entries& held, int source, int slot, rgb color) {
+refusal place_color(work_image& image, held_entries& held, slot_source source, int slot,
+                    rgb color) {
   std::optional<int> from = resolve_source(image, held, source, color);
   if (!from) return refusal::palette_full;
   auto a = static_cast<std::size_t>(*from);
@@ -80,8 +89,7 @@ refusal place_color(work_image& image, held_entries& held, int source, int slot,
 
 refusal apply_slot_table(work_image& image, held_entries& held) {
   for (const slot_step& step : SLOT_TABLE) {
-    int source = step.source == BACKGROUND_SOURCE ? first_input_pixel(image) : step.source;
-    refusal outcome = place_color(image, held, source, step.slot, step.color);
+    refusal outcome = place_color(image, held, step.source, step.slot, step.color);
     if (outcome != refusal::none) return outcome;
   }
   for (int k = bmp::PALETTE_ENTRIES - 1; k >= image.used_count; --k) {

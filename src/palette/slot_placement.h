@@ -17,30 +17,39 @@
 #include "image/palette_entry.h"
 #include "image/work_image.h"
 
-// Source values below 0 are modes, not palette entries.
-constexpr int PLACE_FIND_OR_APPEND = -1;
-constexpr int PLACE_APPEND = -2;
+// Where a step's colour comes from: the entry the first stored pixel names (read when the
+// table is applied), a given entry, the colour's own entry or a new one, or a new one.
+enum class source_kind { background, entry, find_or_append, append };
+
+struct slot_source {
+  source_kind kind;
+  int entry = 0;  // of source_kind::entry
+};
+
+constexpr slot_source FROM_BACKGROUND{source_kind::background};
+constexpr slot_source FIND_OR_APPEND{source_kind::find_or_append};
+constexpr slot_source APPEND{source_kind::append};
+constexpr slot_source from_entry(int entry) {
+  return {source_kind::entry, entry};
+}
 
 struct slot_step {
-  int source;
+  slot_source source;
   int slot;
   rgb color;
 };
 
-// Step 0's source is the first stored pixel, read when the table is applied.
-constexpr int BACKGROUND_SOURCE = 256;
-
 // The fixed slot table, applied in this order: the background, the three marker colours
 // found or added, the four placeholders always added.
 constexpr std::array<slot_step, 8> SLOT_TABLE = {{
-    {BACKGROUND_SOURCE, 0, {}},
-    {PLACE_FIND_OR_APPEND, 5, {255, 255, 0}},
-    {PLACE_FIND_OR_APPEND, 4, {255, 0, 255}},
-    {PLACE_FIND_OR_APPEND, 1, {255, 150, 255}},
-    {PLACE_APPEND, 2, {1, 1, 255}},
-    {PLACE_APPEND, 3, {1, 2, 255}},
-    {PLACE_APPEND, 6, {1, 3, 255}},
-    {PLACE_APPEND, 7, {1, 4, 255}},
+    {FROM_BACKGROUND, 0, {}},
+    {FIND_OR_APPEND, 5, {255, 255, 0}},
+    {FIND_OR_APPEND, 4, {255, 0, 255}},
+    {FIND_OR_APPEND, 1, {255, 150, 255}},
+    {APPEND, 2, {1, 1, 255}},
+    {APPEND, 3, {1, 2, 255}},
+    {APPEND, 6, {1, 3, 255}},
+    {APPEND, 7, {1, 4, 255}},
 }};
 
 // The slots 0 to 7 that the table fills.
@@ -60,7 +69,7 @@ held_entries entries_in_use(const work_image& image);
 
 // Moves the source entry (or the colour, found or appended) into slot and marks the slot
 // held. palette_full when an append finds no free entry (nothing changed then).
-refusal place_color(work_image& image, held_entries& held, int source, int slot, rgb color);
+refusal place_color(work_image& image, held_entries& held, slot_source source, int slot, rgb color);
 
 // The highest entry holding the colour. Every entry is searched, used or not.
 std::optional<int> find_palette_color(const work_image& image, rgb color);

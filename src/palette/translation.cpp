@@ -151,7 +151,8 @@ namespace {
 void settle_used_count(translation_report& report, work_image& image) {
   bool known = image.census.known;
   report.guessed = used_count_guessed(image) ? palette_guess(image) : 0;
-  report.counted = count_used_colors(image, known ? highest_value(picture_counts(image)) : -1);
+  report.counted =
+      count_used_colors(image, known ? highest_value(picture_counts(image)) : std::nullopt);
   report.used_count = report.counted;
   report.refused = check_palette_room(report.counted);
   if (!report.done()) return;

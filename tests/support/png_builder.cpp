@@ -139,8 +139,8 @@ std::vector<std::uint8_t> zlib_inflated(const std::vector<std::uint8_t>& stream,
   inflate_stream reading = start_inflate({{stream.data(), stream.size()}});
   std::vector<std::uint8_t> out(length);
   std::uint8_t past = 0;
-  if (inflate_next(reading, out.data(), length) != inflate_outcome::filled ||
-      inflate_next(reading, &past, 1) == inflate_outcome::filled)
+  if (inflate_next(reading, out.data(), length) != refusal::none ||
+      inflate_next(reading, &past, 1) == refusal::none)
     return {};
   return out;
 }
