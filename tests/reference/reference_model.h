@@ -1,11 +1,12 @@
 #pragma once
-// The literal translation, kept as the oracle for the single-pass engine. It shares with
-// the engine only the reading of a file into its 8-bit form (the size and header checks
-// and the decoding, which the real tools' files test on their own) and the layout
-// constants; every rule after that is its own, written from the rules for clarity: a
-// separate output buffer, a full pixel pass for every palette swap, one scan of the
-// picture for every palette value that passes the near-background test, and a generator
-// stepped draw by draw.
+// The translation as its rules read, kept as the oracle for the single-pass engine, and
+// written in another shape than the engine so that a misreading of a rule would not sit in
+// both: the palette is a plain list of entries (colour, alpha, whether a colour in use sits
+// there, which stored entry it came from), built by following the rules in order; each
+// pixel only remembers its entry, and finds its slot once every move is done; the pixels
+// that draw are sorted into the sequence's order and each takes its number. It shares
+// with the engine only the reading of a file into its 8-bit form (which the real tools'
+// files test on their own) and the facade's types; it spells the output's layout itself.
 
 #include <array>
 #include <cstdint>
