@@ -59,10 +59,41 @@ struct random_case {
   translation_parameters parameters;
 };
 
+// A true-colour bitmap of 24 or 32 bits, bottom-up or top-down, of a few colours or of
+// about 256 (more are refused), some near the background and some the markers.
+std::vector<std::uint8_t> random_true_colour_bmp(std::mt19937& random) {
+  true_colour_bmp file;
+  file.bits = pick(random, 0, 1) == 0 ? 24 : 32;
+  file.width = pick(random, 0, 5) == 0 ? pick(random, 60, 120) : pick(random, 1, 11);
+  int rows = pick(random, 1, 6);
+  file.height = rows * (pick(random, 0, 2) == 0 ? -1 : 1);
+  std::vector<std::uint32_t> colours;
+  int count = pick(random, 0, 3) == 0 ? pick(random, 250, 262) : pick(random, 1, 12);
+  for (int i = 0; i < count; ++i) {
+    rgb c = random_color(random);
+    colours.push_back(std::uint32_t{c.red} << 16 | std::uint32_t{c.green} << 8 | c.blue);
+  }
+  for (int row = 0, at = 0; row < rows; ++row) {
+    file.rows.emplace_back();
+    for (int col = 0; col < file.width; ++col, ++at) {
+      std::size_t k = at < count ? static_cast<std::size_t>(at)
+                                 : static_cast<std::size_t>(pick(random, 0, count - 1));
+      file.rows.back().push_back(colours[k]);
+    }
+  }
+  return build_true_colour_bmp(file);
+}
+
 random_case make_case(std::mt19937& random) {
   bmp_recipe recipe;
   int entries = pick(random, 0, 3) == 0 ? 256 : pick(random, 0, 40);
   for (int i = 0; i < entries; ++i) recipe.palette.push_back(random_color(random));
+  // A marker colour twice: the highest entry holding it is the one that moves.
+  if (entries >= 2 && pick(random, 0, 3) == 0) {
+    rgb marker = pick(random, 0, 1) == 0 ? rgb{255, 255, 0} : rgb{255, 0, 255};
+    recipe.palette[static_cast<std::size_t>(pick(random, 0, entries - 1))] = marker;
+    recipe.palette[static_cast<std::size_t>(pick(random, 0, entries - 1))] = marker;
+  }
   recipe.colors_used = colors_used_near_the_edges(random, entries);
   recipe.info_size = pick(random, 0, 4) == 0 ? 124 : 40;
   // Wide images reach the 64-pixel vector blocks; runs make flat blocks.
@@ -95,8 +126,10 @@ TEST(Engine, MatchesTheReferenceModelByteForByte) {
   int converted = 0;
   for (int trial = 0; trial < 4000; ++trial) {
     random_case made = make_case(random);
-    // Every fifth a PNG, whose palette's alphas go along.
+    // Every fifth a PNG, whose palette's alphas go along, and every seventh a true-colour
+    // bitmap.
     if (trial % 5 == 4) made.file = build_png(random_png_recipe(random));
+    if (trial % 7 == 6) made.file = random_true_colour_bmp(random);
     // Every third run compacted: the literal model then reads the compacted file.
     made.parameters.compact_palette = trial % 3 == 0;
     memory_run literal;
