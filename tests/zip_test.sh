@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows zip from a build and checks what it holds: one folder with the three
 # commands, needing no DLL but Windows' own, each with its manifest and version, the manual
-# pages, the README, the licence and the notices of what is linked in, all as CR LF text.
+# pages, the README and the pages it links to, the licence and the notices of what is linked in, all as CR LF text.
 # Usage: zip_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -26,6 +26,11 @@ for command in palette-translate palette-inspect palette-batch; do
   grep -q "^NAME" "$manual" || fail "no manual text for $command"
   [[ $(grep -c $'\r$' "$manual") == $(wc -l <"$manual") ]] || fail "$command.txt has a bare LF"
   ! grep -q $'\b' "$manual" || fail "$command.txt has overstrikes"
+done
+# The pages the README links to are beside it.
+for page in $(grep -o '](docs/[a-z-]*\.md)' "$root/README.md" | sed 's/^](//; s/)$//' | sort -u); do
+  [[ -f $root/$page ]] || fail "no $page, which the README links to"
+  [[ $(grep -c $'\r$' "$root/$page") == $(wc -l <"$root/$page") ]] || fail "$page has a bare LF"
 done
 for text in README.md LICENSE.txt THIRD-PARTY-NOTICES.txt; do
   [[ -f $root/$text ]] || fail "no $text"
