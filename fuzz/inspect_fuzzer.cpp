@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> bytes = fuzz_file(data, size);
   if (decodes_too_large_to_fuzz(bytes)) return 0;
   bool compact = fuzz_compacts(data, size);
-  inspected_file file{"fuzz.bmp", "", inspect_bitmap(bytes, compact)};
+  inspected_file file{"fuzz.bmp", std::nullopt, inspect_bitmap(bytes, compact)};
   int report = size > 0 ? data[0] % 3 : 0;
   bool sound = report == 2 ? is_json(json_report({file}))
                            : is_plain_text(text_report(file, {.all_entries = report == 0}));

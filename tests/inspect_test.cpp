@@ -27,7 +27,7 @@ std::vector<std::uint8_t> translated_image() {
 }
 
 inspected_file inspected(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  return {path, "", inspect_bitmap(bytes)};
+  return {path, std::nullopt, inspect_bitmap(bytes)};
 }
 
 TEST(Inspect, FindsFieldsRolesAndCounts) {
@@ -91,7 +91,7 @@ TEST(Inspect, JsonDocumentReadsBack) {
   deep[28] = 2;
   std::vector<inspected_file> files = {inspected("a \"quoted\" name.bmp", translated_image()),
                                        inspected("deep.bmp", deep),
-                                       {"gone.bmp", "cannot open: No such file", {}}};
+                                       {"gone.bmp", failure{-1, "cannot open: No such file"}, {}}};
   nlohmann::json document = nlohmann::json::parse(json_report(files), nullptr, false);
   ASSERT_FALSE(document.is_discarded()) << json_report(files);
   const nlohmann::json& first = document["files"][0];

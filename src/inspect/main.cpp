@@ -105,11 +105,11 @@ or_failure<inspect_options> parse_options(int argc, char** argv) {
 // limit is judged by its size and not read. With `kept`, the bytes stay there.
 inspected_file inspect_path(const std::string& path, bool compact,
                             std::vector<std::uint8_t>* kept = nullptr) {
-  inspected_file file{path, "", {}};
+  inspected_file file{path, std::nullopt, {}};
   std::vector<std::uint8_t> bytes;
   or_failure<std::int64_t> read = read_input(path, bytes);
   if (!read.ok()) {
-    file.read_error = read.failed->text;
+    file.unread = read.failed;
     return file;
   }
   file.found = inspect_size(read.value);
@@ -146,7 +146,7 @@ int inspect_as_page(const inspect_options& options) {
   std::vector<std::uint8_t> bytes;
   inspected_file file = inspect_path(options.paths[0], options.compact, &bytes);
   translated_file translated;
-  if (file.read_error.empty() && file.found.outcome.done())
+  if (!file.unread && file.found.outcome.done())
     translated = translate_in_memory(bytes, parameters);
   else
     translated.report = file.found.outcome;

@@ -212,11 +212,10 @@ std::string json_verdict(const inspected_file& file) {
   std::string problem = problem_of(file);
   std::string text =
       format(", \"ok\": %s, \"status\": %d", file_ok(file) ? "true" : "false", file_status(file));
-  if (file.read_error.empty())
-    text += format(", \"verdict\": \"%s\"", verdict_name(file.found.judged()));
+  if (!file.unread) text += format(", \"verdict\": \"%s\"", verdict_name(file.found.judged()));
   if (!problem.empty()) text += ", \"problem\": " + json_string(problem);
   compaction_advice advice = file.found.compaction.advice;
-  if (file.read_error.empty() && advice != compaction_advice::none)
+  if (!file.unread && advice != compaction_advice::none)
     text += format(", \"compact_palette\": \"%s\"", compaction_advice_name(advice));
   return text;
 }
@@ -239,7 +238,7 @@ std::string json_file(const inspected_file& file) {
   std::string text = "{";
   text += json_path_member(file.path);
   text += json_verdict(file);
-  if (!file.read_error.empty()) return text + "}";
+  if (file.unread) return text + "}";
   text +=
       format(", \"file_size\": %lld, \"format\": \"%s\"", static_cast<long long>(found.file_size),
              found.form == file_form::png ? "png" : "bmp");
@@ -280,17 +279,17 @@ std::string verdict_line(const inspected_file& file) {
 }  // namespace
 
 bool file_ok(const inspected_file& file) {
-  return file.read_error.empty() && file.found.usable();
+  return !file.unread && file.found.usable();
 }
 
 int file_status(const inspected_file& file) {
-  if (!file.read_error.empty()) return shell_status(STATUS_FAILURE);
+  if (file.unread) return shell_status(file.unread->status);
   if (file.found.usable()) return STATUS_OK;
   return shell_status(refusal_status(file.found.outcome.refused));
 }
 
 std::string problem_of(const inspected_file& file) {
-  if (!file.read_error.empty()) return file.read_error;
+  if (file.unread) return file.unread->text;
   return refusal_text(file.found.outcome);
 }
 
@@ -304,7 +303,7 @@ std::string background_advice(const inspection& found) {
 }
 
 std::string advice_of(const inspected_file& file) {
-  if (!file.read_error.empty()) return "";
+  if (file.unread) return "";
   return compaction_advice_text(file.found.compaction);
 }
 
@@ -312,7 +311,7 @@ std::string text_report(const inspected_file& file, const report_style& style) {
   std::string text = visible_name(file.path) + "\n";
   const inspection& found = file.found;
   std::string problem = problem_of(file);
-  if (!file.read_error.empty()) return text + "  problem            " + problem + "\n";
+  if (file.unread) return text + "  problem            " + problem + "\n";
   if (found.form == file_form::png) text += png_lines(found);
   if (found.has_headers) text += header_lines(found);
   if (found.measured) text += translation_lines(found);
@@ -341,9 +340,8 @@ std::string html_report(const inspected_file& file, const std::vector<std::uint8
   std::string name = visible_name(file.path);
   std::string text = html_page_start(name + " - palette-inspect");
   text += html_parameters_line(parameters);
-  if (!translated.report.done() || !file.read_error.empty()) {
-    std::string problem =
-        file.read_error.empty() ? refusal_text(translated.report) : file.read_error;
+  if (!translated.report.done() || file.unread) {
+    std::string problem = file.unread ? file.unread->text : refusal_text(translated.report);
     text += "<section class=\"failed\">\n<h2>" + html_escape(name) + "</h2>\n<p>" +
             html_escape(problem) + "</p>\n";
     if (std::string advice = advice_of(file); !advice.empty())

@@ -1,14 +1,16 @@
 #pragma once
 // palette-inspect's output: a table for people, a JSON document for scripts.
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "inspect/inspection.h"
+#include "kit/failure.h"
 
 struct inspected_file {
   std::string path;
-  std::string read_error;  // set when the file could not be read; found is then empty
+  std::optional<failure> unread;  // why the file could not be read; found is then empty
   inspection found;
 };
 
