@@ -352,6 +352,11 @@ TEST(Batch, StatusesAndUsageErrors) {
   EXPECT_NE(full.err.find("palette-batch: cannot write the summary: No space left on device"),
             std::string::npos)
       << full.err;
+  process_result answer = run_shell("'" + BATCH + "' --help >/dev/full");
+  EXPECT_EQ(answer.status, 1);
+  EXPECT_NE(answer.err.find("palette-batch: cannot write the answer: No space left on device"),
+            std::string::npos)
+      << answer.err;
 #endif
   // The whole text of a usage error: the reason, the synopsis, where to read more.
   EXPECT_EQ(run_program(BATCH, {"-j", "2"}).err,

@@ -104,7 +104,8 @@ void print_progress(batch_state& state) {
   std::string line =
       format("\r%zu of %zu files, %zu failed", state.done.load(), state.scan->inputs.size(),
              state.failed.load() + state.scan->failures.size());
-  // The counts only grow, so a line never leaves the tail of a longer one.
+  // The counts only grow, so a line never leaves the tail of a longer one. Progress is
+  // for the eye: a standard error that cannot take it never stops the files.
   (void)write_text(standard_stream::error, line);
   state.shown = line.size() - 1;
 }
@@ -119,6 +120,7 @@ std::string clear_progress(batch_state& state) {
 
 void report_failure(batch_state& state, failure_line failure) {
   std::lock_guard<std::mutex> hold(state.lock);
+  // Kept for the summary and the exit status whether or not standard error takes it.
   (void)write_text(standard_stream::error, clear_progress(state) + visible_name(failure.path) +
                                                ": " + failure.reason + "\n");
   state.failures.push_back(std::move(failure));
@@ -217,7 +219,7 @@ void translate_all(batch_state& state) {
       print_progress(state);
       state.finished.wait_for(hold, PROGRESS_INTERVAL);
     }
-    (void)write_text(standard_stream::error, clear_progress(state));
+    (void)write_text(standard_stream::error, clear_progress(state));  // as the progress itself
   }
   for (std::thread& worker : pool) worker.join();
 }

@@ -20,7 +20,11 @@ or_failure<int> batch_files(int argc, char** argv) {
   or_failure<batch_options> parsed = parse_batch_options(argc, argv);
   if (!parsed.ok()) return {0, parsed.failed};
   if (!parsed.value.answer.empty()) {
-    (void)write_text(standard_stream::output, parsed.value.answer);
+    os_status written = write_text(standard_stream::output, parsed.value.answer);
+    if (!written.ok())
+      return fail_with<int>(
+          BATCH_SOME_FAILED,
+          format("palette-batch: cannot write the answer: %s\n", written.error->reason.c_str()));
     return {BATCH_ALL_TRANSLATED, std::nullopt};
   }
   stop_batch_on_signals();
@@ -40,6 +44,7 @@ int command_main(int argc, char** argv) {
   // Stopped by a signal: end as that signal would have ended the run.
   if (int signal_number = batch_stop_signal(); signal_number != 0) end_by_signal(signal_number);
   if (!status.ok()) {
+    // Standard error is the last place to say it: a failure there has nowhere to go.
     (void)write_text(standard_stream::error, status.failed->text);
     return status.failed->status;
   }

@@ -135,8 +135,17 @@ bool wants_color() {
          console_takes_colour(standard_stream::output);
 }
 
+// The report is the command's whole work: a write that fails fails the command.
+step_failure write_report(const std::string& text) {
+  os_status written = write_text(standard_stream::output, text);
+  if (written.ok()) return std::nullopt;
+  return failure{
+      shell_status(STATUS_FAILURE),
+      format("palette-inspect: cannot write the report: %s\n", written.error->reason.c_str())};
+}
+
 // The page for one file; the four numbers are read as palette-translate reads them.
-int inspect_as_page(const inspect_options& options) {
+or_failure<int> inspect_as_page(const inspect_options& options) {
   translation_parameters parameters;
   if (options.paths.size() == 5) {
     auto number = [&](std::size_t i) { return parse_number(options.paths[i].c_str()); };
@@ -151,8 +160,8 @@ int inspect_as_page(const inspect_options& options) {
   else
     translated.report = file.found.outcome;
   std::string page = html_report(file, bytes, translated, parameters);
-  (void)write_text(standard_stream::output, page);
-  return file_status(file);
+  if (step_failure failed = write_report(page)) return {0, failed};
+  return {file_status(file), std::nullopt};
 }
 
 or_failure<int> inspect_files(int argc, char** argv) {
@@ -160,10 +169,9 @@ or_failure<int> inspect_files(int argc, char** argv) {
   if (!parsed.ok()) return {0, parsed.failed};
   inspect_options& options = parsed.value;
   if (!options.answer.empty()) {
-    (void)write_text(standard_stream::output, options.answer);
-    return {STATUS_OK, std::nullopt};
+    return {STATUS_OK, write_report(options.answer)};
   }
-  if (options.html) return {inspect_as_page(options), std::nullopt};
+  if (options.html) return inspect_as_page(options);
   std::vector<inspected_file> files;
   for (const std::string& path : options.paths)
     files.push_back(inspect_path(path, options.compact));
@@ -173,7 +181,7 @@ or_failure<int> inspect_files(int argc, char** argv) {
     if (i > 0) output += '\n';
     output += text_report(files[i], options.style);
   }
-  (void)write_text(standard_stream::output, output);
+  if (step_failure failed = write_report(output)) return {0, failed};
   return {status_of(files), std::nullopt};
 }
 
@@ -195,6 +203,7 @@ int command_main(int argc, char** argv) {
         shell_status(STATUS_FAILURE),
         format("palette-inspect: cannot write the report: %s\n", std::strerror(errno)));
   if (!status.ok()) {
+    // Standard error is the last place to say it: a failure there has nowhere to go.
     (void)write_text(standard_stream::error, status.failed->text);
     return returned_status(status.failed->status);
   }

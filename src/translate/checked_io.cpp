@@ -50,6 +50,7 @@ failure allocation_failure(std::int64_t size) {
 }
 
 int print_failure(const failure& failed) {
+  // The status says it too, where standard output cannot.
   (void)write_text(standard_stream::output, failed.text);
   return failed.status;
 }

@@ -181,6 +181,8 @@ run_end run_steps(int argc, char** argv) {
 
 int run_translation(int argc, char** argv) {
   prepare_process();
+  // The banner and the message only tell what happened: the status and the output file
+  // are the run's result, whether or not standard output takes them.
   (void)write_text(standard_stream::output, BANNER);
   // Said as the refusals are, after the banner; an output already cut stays empty.
   run_end end = guarded([&] { return run_steps(argc, argv); },
