@@ -5,7 +5,12 @@
 # Usage: check_no_long.sh PROJECT_ROOT
 set -euo pipefail
 cd "$1"
-found=$(git ls-files -z 'src/*.cpp' 'src/*.h' 2>/dev/null | xargs -0 -r perl -ne '
+# The tracked sources, or every source where the tree is no git checkout (a copy, a tarball).
+sources() {
+  git ls-files -z 'src/*.cpp' 'src/*.h' 2>/dev/null ||
+    find src \( -name '*.cpp' -o -name '*.h' \) -print0
+}
+found=$(sources | xargs -0 -r perl -ne '
   s{//.*}{};                        # line comments
   s{"(?:[^"\\]|\\.)*"}{""}g;        # string literals
   s{\blong\s+long\b}{}g;            # 64 bits everywhere

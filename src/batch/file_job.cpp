@@ -80,15 +80,12 @@ step_failure write_output(const file_job& job, const work_image& image, job_buff
   }
   if (names_an_input(job))
     return file_failed("the output " + job.output_path + " is an input file");
-  if (names_png(job.output_path)) {
-    if (refusal refused = png_output(image, 1, buffers.png); refused != refusal::none)
-      return file_failed(refusal_text(refused, {}, 0));
-    return write_through_temporary(job.output_path, buffers.png.data(), buffers.png.size(), nullptr,
-                                   0);
-  }
-  auto pixel_length = static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
-  return write_through_temporary(job.output_path, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
-                                 image.output_pixels, pixel_length);
+  output_blocks blocks;
+  if (refusal refused = output_in_blocks(image, names_png(job.output_path), 1, buffers.png, blocks);
+      refused != refusal::none)
+    return file_failed(refusal_text(refused, {}, 0));
+  return write_through_temporary(job.output_path, blocks.first, blocks.first_length, blocks.second,
+                                 blocks.second_length);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 #pragma once
 // The chunks of a PNG (png_layout.h), read into the record every later step works from:
 // the signature, then chunks of a length, a four-letter type, the data and a CRC over the
-// type and data. IHDR comes first and once; PLTE before the first IDAT, and only where the
-// colour type allows one; tRNS after PLTE and before IDAT; the IDAT chunks one after
-// another; IEND last, empty. A critical chunk the tool does not know is refused; ancillary
-// chunks but tRNS and pHYs are skipped, and so is whatever follows IEND.
+// type and data. IHDR comes first and once; PLTE once, before the first IDAT, never in a
+// gray picture; tRNS and pHYs once each, before the first IDAT, a palette picture's tRNS
+// after its PLTE; the IDAT chunks one after another; IEND last, empty. A critical chunk
+// the tool does not know is refused; other ancillary chunks are skipped, and so is
+// whatever follows IEND.
 
 #include <array>
 #include <cstddef>

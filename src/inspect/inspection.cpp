@@ -140,10 +140,14 @@ translated_file translate_in_memory(std::vector<std::uint8_t> file,
   if (!translated.report.done()) return translated;
   // A PNG comes out as a PNG, with its transparency.
   translated.png = translated.report.form == file_form::png;
-  if (translated.png)
-    translated.report.refused = png_output(image, memory.processors, translated.output);
-  else
-    translated.output = output_file(image);
+  std::vector<std::uint8_t> png;
+  output_blocks blocks;
+  translated.report.refused =
+      output_in_blocks(image, translated.png, memory.processors, png, blocks);
+  translated.output.assign(blocks.first, blocks.first + blocks.first_length);
+  if (blocks.second_length > 0)
+    translated.output.insert(translated.output.end(), blocks.second,
+                             blocks.second + blocks.second_length);
   translated.card = card_of(image, translated.report, parameters);
   return translated;
 }

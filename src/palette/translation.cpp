@@ -144,6 +144,18 @@ eight_bit_form read_eight_bit_form(const std::vector<std::uint8_t>& file) {
   return form;
 }
 
+refusal output_in_blocks(const work_image& image, bool as_png, unsigned threads,
+                         std::vector<std::uint8_t>& png, output_blocks& blocks) {
+  if (as_png) {
+    refusal refused = png_output(image, threads, png);
+    blocks = {png.data(), refused == refusal::none ? png.size() : 0, nullptr, 0};
+    return refused;
+  }
+  auto pixel_length = static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
+  blocks = {image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET, image.output_pixels, pixel_length};
+  return refusal::none;
+}
+
 namespace {
 
 // The used count, the room check, the prefix and the clamp. Without the counts, a guessed

@@ -161,6 +161,21 @@ translation_report translate_file(const translation_memory& memory,
                                   const translation_parameters& parameters, work_image& image,
                                   const pixel_kernels& kernels = best_kernels());
 
+// The output file of a done translation, as the commands write it: a bitmap in two blocks,
+// the prefix and the rows, which are written where they lie; or a PNG, made whole into
+// `png` (the first block then, the second empty).
+struct output_blocks {
+  const std::uint8_t* first = nullptr;
+  std::size_t first_length = 0;
+  const std::uint8_t* second = nullptr;
+  std::size_t second_length = 0;
+};
+
+// The blocks of the output in either form; out_of_memory where a PNG found none. The
+// blocks point into the image and into `png`, which must outlive them.
+refusal output_in_blocks(const work_image& image, bool as_png, unsigned threads,
+                         std::vector<std::uint8_t>& png, output_blocks& blocks);
+
 // How many of the picture's pixels hold each value, as the translation sees the values (by
 // rank when compacted); the rows are counted first if they are not yet. Before the pixel
 // pass only: it changes the rows.

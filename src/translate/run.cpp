@@ -110,18 +110,16 @@ struct run_memory {
 
 // The output's bytes: the prefix and the rows of a bitmap, or a PNG built from them.
 run_end write_output(int output, const work_image& image, bool png, unsigned processors) {
-  or_failure<int> written;
-  if (png) {
-    std::vector<std::uint8_t> bytes;
-    translation_report report;
-    report.refused = png_output(image, processors, bytes);
-    if (!report.done()) return {"", refused(report)};
-    written = checked_seek_write(output, bytes.data(), 0, static_cast<int>(bytes.size()));
-  } else {
-    int pixel_length = output_length(image) - static_cast<int>(bmp::OUTPUT_PIXEL_OFFSET);
-    written = checked_seek_write_pair(output, image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET,
-                                      image.output_pixels, pixel_length, 0);
-  }
+  std::vector<std::uint8_t> bytes;
+  output_blocks blocks;
+  translation_report report;
+  report.refused = output_in_blocks(image, png, processors, bytes, blocks);
+  if (!report.done()) return {"", refused(report)};
+  // The checked calls count in int: a PNG past 2 GiB (incompressible rows at the input
+  // size limit) reaches them as a negative length, which fails as a write.
+  or_failure<int> written =
+      checked_seek_write_pair(output, blocks.first, static_cast<int>(blocks.first_length),
+                              blocks.second, static_cast<int>(blocks.second_length), 0);
   if (!written.ok()) return {"", written.failed};
   // The bytes are written; a failure the system reports only at the close is not checked,
   // as the tool never has.
