@@ -195,3 +195,28 @@ std::int32_t equivalent_size(const bmp_header& header) {
   return static_cast<std::int32_t>(bmp::OUTPUT_PIXEL_OFFSET +
                                    std::uint64_t{header.stride} * header.rows);
 }
+
+const char* compression_name(std::uint32_t compression) {
+  switch (compression) {
+    case bmp::COMPRESSION_NONE:
+      return "uncompressed";
+    case bmp::COMPRESSION_RLE8:
+      return "RLE8";
+    case bmp::COMPRESSION_RLE4:
+      return "RLE4";
+    case bmp::COMPRESSION_BITFIELDS:
+      return "bitfields";
+    case bmp::COMPRESSION_JPEG:
+      return "JPEG or OS/2 RLE24";
+    case bmp::COMPRESSION_PNG:
+      return "PNG";
+    case bmp::COMPRESSION_ALPHA_BITFIELDS:
+      return "alpha bitfields";
+    case bmp::COMPRESSION_CMYK:
+    case bmp::COMPRESSION_CMYK_RLE8:
+    case bmp::COMPRESSION_CMYK_RLE4:
+      return "CMYK";
+    default:
+      return "an unknown compression";
+  }
+}

@@ -57,6 +57,13 @@ constexpr std::uint32_t COMPRESSION_NONE = 0;
 constexpr std::uint32_t COMPRESSION_RLE8 = 1;
 constexpr std::uint32_t COMPRESSION_RLE4 = 2;
 constexpr std::uint32_t COMPRESSION_BITFIELDS = 3;
+// Named only, never read.
+constexpr std::uint32_t COMPRESSION_JPEG = 4;
+constexpr std::uint32_t COMPRESSION_PNG = 5;
+constexpr std::uint32_t COMPRESSION_ALPHA_BITFIELDS = 6;
+constexpr std::uint32_t COMPRESSION_CMYK = 11;
+constexpr std::uint32_t COMPRESSION_CMYK_RLE8 = 12;
+constexpr std::uint32_t COMPRESSION_CMYK_RLE4 = 13;
 
 constexpr std::size_t RED_MASK_FIELD = 54;
 constexpr std::size_t GREEN_MASK_FIELD = 58;
@@ -94,6 +101,10 @@ refusal read_bmp_header(const std::uint8_t* bytes, std::int32_t size, bmp_header
 // The header of the 8-bit equivalent that write_bitmap_equivalent makes of a file with this
 // header: what reading the equivalent's own bytes would give, without reading them again.
 bmp_header equivalent_header(const bmp_header& header);
+
+// What a compression field value stands for, for a message: "uncompressed", "RLE8",
+// "JPEG or OS/2 RLE24" ...
+const char* compression_name(std::uint32_t compression);
 
 // 16, 24 or 32 bits a pixel: colours stored whole, which U numbers.
 bool is_true_colour(const bmp_header& header);

@@ -190,6 +190,23 @@ void count_transparent(png_header& header) {
 
 }  // namespace
 
+const char* png_color_type_name(std::uint8_t color_type) {
+  switch (color_type) {
+    case png::GRAYSCALE:
+      return "grayscale";
+    case png::TRUE_COLOUR:
+      return "true colour";
+    case png::PALETTE:
+      return "palette";
+    case png::GRAYSCALE_ALPHA:
+      return "grayscale with alpha";
+    case png::TRUE_COLOUR_ALPHA:
+      return "true colour with alpha";
+    default:
+      return "an unknown colour type";
+  }
+}
+
 bool looks_like_png(const std::uint8_t* bytes, std::size_t size) {
   std::size_t compared = std::min(size, png::SIGNATURE.size());
   return compared > 0 && std::memcmp(bytes, png::SIGNATURE.data(), compared) == 0;

@@ -36,6 +36,9 @@ struct png_header {
   char chunk[5] = "";           // the chunk a refusal names
 };
 
+// What a colour type stands for, for a message: "palette", "true colour with alpha" ...
+const char* png_color_type_name(std::uint8_t color_type);
+
 // Colour types 2, 4 and 6: colours stored whole, which U numbers.
 bool is_true_colour(const png_header& header);
 

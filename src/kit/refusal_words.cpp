@@ -38,48 +38,6 @@ std::string colour_count(std::uint32_t colours) {
   return colours > bmp::OUTPUT_COLORS_USED ? "at least " + number(colours) : number(colours);
 }
 
-const char* png_color_type_name(std::uint8_t color_type) {
-  switch (color_type) {
-    case 0:
-      return "grayscale";
-    case 2:
-      return "true colour";
-    case 3:
-      return "palette";
-    case 4:
-      return "grayscale with alpha";
-    case 6:
-      return "true colour with alpha";
-    default:
-      return "an unknown colour type";
-  }
-}
-
-const char* compression_name(std::uint32_t compression) {
-  switch (compression) {
-    case 0:
-      return "uncompressed";
-    case 1:
-      return "RLE8";
-    case 2:
-      return "RLE4";
-    case 3:
-      return "bitfields";
-    case 4:
-      return "JPEG or OS/2 RLE24";
-    case 5:
-      return "PNG";
-    case 6:
-      return "alpha bitfields";
-    case 11:
-    case 12:
-    case 13:
-      return "CMYK";
-    default:
-      return "an unknown compression";
-  }
-}
-
 std::string refusal_text(const translation_report& report) {
   const bmp_header& header = report.header;
   const png_header& png = report.png;

@@ -6,11 +6,8 @@
 
 #include "palette/translation.h"
 
-// What a PNG colour type stands for: "palette", "true colour with alpha" ...
-const char* png_color_type_name(std::uint8_t color_type);
-
-// What a compression field value stands for: "uncompressed", "RLE8", "JPEG or OS/2 RLE24" ...
-const char* compression_name(std::uint32_t compression);
+// (The names of PNG colour types and bitmap compressions, png_color_type_name and
+// compression_name, come from the core with the formats they name.)
 
 // A bitfields bitmap's masks: "red 0x00FF0000, green 0x0000FF00, blue 0x000000FF, alpha
 // 0x00000000".
