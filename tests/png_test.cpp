@@ -467,6 +467,24 @@ TEST(PngOutput, HoldsTheBitmapsIndicesPaletteAndTheAlphas) {
   }
 }
 
+// A full palette guessed down to its colours: the catch-all lands on an entry the file's
+// tRNS makes clear, and stays opaque as every entry the tool adds itself.
+TEST(PngOutput, TheCatchAllIsOpaqueWhateverTheFileSaysOfItsEntry) {
+  png_recipe recipe;
+  recipe.width = 4;
+  recipe.height = 1;
+  recipe.palette = distinct_palette(10);
+  recipe.palette.resize(256, rgb{0, 0, 0});
+  recipe.transparency.assign(256, 0);
+  recipe.rows = {{0, 1, 2, 3}};
+  memory_run run;
+  run.input = build_png(recipe);
+  ASSERT_TRUE(prepare_in_memory(run));
+  ASSERT_EQ(run.image.used_count, 11) << "ten colours and the catch-all";
+  EXPECT_EQ(run.image.output_alpha[1], 0) << "a kept entry keeps its alpha";
+  EXPECT_EQ(run.image.output_alpha[10], 255) << "the catch-all";
+}
+
 // A palette of few colours, one transparent: at percentage 0 the output is the same
 // picture, transparency included, with the background at index 0.
 // A translated file and its PNG output, as libspng decodes them.

@@ -192,6 +192,27 @@ TEST(ReportPage, PaletteStripCoversTheSlotsTheUsedEntriesAndTheGrays) {
   }
 }
 
+// The strip is a bitmap a browser shows: one row of 24-bit pixels, padded to 4 bytes.
+TEST(ReportPage, PaletteStripIsOneRowOfTwentyFourBitPixels) {
+  std::array<rgb, 256> palette{};
+  for (int k = 0; k < 256; ++k)
+    palette[static_cast<std::size_t>(k)] = {static_cast<std::uint8_t>(k), 7, 9};
+  for (int count : {1, 4, 5, 256}) {
+    std::vector<std::uint8_t> strip = palette_strip_bmp(palette, count);
+    std::size_t stride = (3 * static_cast<std::size_t>(count) + 3) / 4 * 4;
+    ASSERT_EQ(strip.size(), 54 + stride) << count;
+    EXPECT_EQ(read_le32(strip.data() + 2), strip.size()) << count;
+    EXPECT_EQ(read_le32(strip.data() + 10), 54u) << count;
+    EXPECT_EQ(read_le32(strip.data() + 18), static_cast<std::uint32_t>(count)) << count;
+    EXPECT_EQ(strip[28], 24) << count;
+    std::size_t last = 54 + 3 * static_cast<std::size_t>(count - 1);
+    EXPECT_EQ((std::vector<std::uint8_t>(strip.begin() + static_cast<std::ptrdiff_t>(last),
+                                         strip.begin() + static_cast<std::ptrdiff_t>(last + 3))),
+              (std::vector<std::uint8_t>{9, 7, static_cast<std::uint8_t>(count - 1)}))
+        << count << ": blue, green, red";
+  }
+}
+
 // The page names the run as a shell would take it back: words with anything but plain
 // characters quoted, an empty word as ''.
 TEST(ReportPage, CommandLineIsQuotedAsAShellTakesItBack) {
@@ -294,6 +315,10 @@ TEST(ReportPage, InspectPageEmbedsTheInputAndWhatTheToolWrites) {
   EXPECT_EQ(refused.status, 254);
   EXPECT_NE(refused.out.find("Not a bitmap"), std::string::npos);
   EXPECT_FALSE(file_exists(dir.file("in/b/refused.bmp.out")));
+  // A negative number is one of the four, not an option.
+  EXPECT_EQ(
+      run_program(INSPECT, {"--html", dir.file("in/a/sprite.bmp"), "-9", "40", "40", "30"}).status,
+      0);
   // One file, then the four numbers or none.
   EXPECT_EQ(run_program(INSPECT, {"--html", dir.file("in/a/sprite.bmp"), "1"}).status, 255);
   EXPECT_EQ(run_program(INSPECT, {"--html", "--json", dir.file("in/a/sprite.bmp")}).status, 255);
