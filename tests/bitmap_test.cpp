@@ -166,6 +166,24 @@ void as_core(std::vector<std::uint8_t>& bytes, std::uint8_t bits) {
   patch_le32(bytes, 22, 1 | std::uint32_t{bits} << 16);
 }
 
+// A decoded form's 8-bit rows may fill the size limit's room to the last byte, not past it:
+// 2 rows of 1,073,740,772 bytes take all of it (the header alone decides, so no picture
+// that big is made).
+TEST(Faults, DecodedRowsFitTheSizeLimitExactly) {
+  const struct {
+    std::uint32_t width;
+    refusal fault;
+  } cases[] = {{1073740772, refusal::none}, {1073740773, refusal::decoded_too_large}};
+  for (const auto& c : cases) {
+    std::vector<std::uint8_t> file = build_bmp(image_with(distinct_palette(2), 2, {{0}, {1}}));
+    file[28] = 1;
+    patch_le32(file, 18, c.width);
+    bmp_header header;
+    EXPECT_EQ(read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header), c.fault)
+        << c.width;
+  }
+}
+
 TEST(Faults, EachUnusableHeaderGetsItsOwnReport) {
   using f = refusal;
   const fault_case cases[] = {
