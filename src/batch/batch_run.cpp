@@ -215,9 +215,12 @@ void translate_all(batch_state& state) {
   }
   {
     std::unique_lock<std::mutex> hold(state.lock);
+    // Drawn at least once: workers that finish before this thread takes the lock still
+    // leave the count on the terminal for a moment, as every run does.
+    if (state.progress) print_progress(state);
     while (state.progress && state.workers_left != 0) {
-      print_progress(state);
       state.finished.wait_for(hold, PROGRESS_INTERVAL);
+      print_progress(state);
     }
     (void)write_text(standard_stream::error, clear_progress(state));  // as the progress itself
   }
