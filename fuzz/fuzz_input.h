@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "image/bmp_header.h"
+#include "image/input_checks.h"
+#include "image/png_chunks.h"
+#include "image/png_read.h"
 #include "kit/number_parse.h"
 #include "palette/row_ranges.h"
 #include "palette/translation.h"

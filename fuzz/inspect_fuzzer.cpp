@@ -43,7 +43,7 @@ bool verdict_agrees(const inspected_file& file, const std::vector<std::uint8_t>&
   }
   return translated(bytes, 0.0f, compact) != refusal::none &&
          with_grays == file.found.outcome.refused &&
-         file_status(file) == shell_status(refusal_status(with_grays));
+         file_status(file) == refusal_status(with_grays);
 }
 
 // The advice is what the compacted translation does.

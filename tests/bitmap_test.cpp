@@ -5,8 +5,11 @@
 
 #include "bmp_builder.h"
 #include "case_names.h"
+#include "image/assemble.h"
 #include "image/byte_order.h"
+#include "image/input_checks.h"
 #include "image/palette_entry.h"
+#include "image/used_colors.h"
 #include "kit/exit_status.h"
 #include "kit/refusal_words.h"
 #include "memory_run.h"

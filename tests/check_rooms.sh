@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Holds every #include of the shipped code to the arrows between its rooms: a room includes
-# its own headers, and those of the rooms below it that it may use. The commands reach the
-# core only through its facade, palette/translation.h. The reference model shares only the
-# facade with the engine. Prints the table and every include across it; fails on one.
+# its own headers, and those of the rooms below it that it may use. The compiler already
+# refuses another room's private headers (each room exports only its include/ folder); this
+# table also keeps the commands to the facade, palette/translation.h, among the core's public
+# headers, and the reference model to the facade alone. Prints the table and every include
+# across it; fails on one.
 # Usage: tests/check_rooms.sh [ROOT]
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}

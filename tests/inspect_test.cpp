@@ -5,6 +5,7 @@
 
 #include "bmp_builder.h"
 #include "inspect/report.h"
+#include "kit/exit_status.h"
 #include "kit/text_escape.h"
 #include "memory_run.h"
 #include "png_builder.h"
@@ -269,7 +270,7 @@ TEST(Inspect, VerdictIsWhatTheTranslationWouldDo) {
   for (const verdict_case& c : cases) {
     inspected_file file = inspected("x.bmp", c.file);
     EXPECT_EQ(file.found.judged(), c.judged) << c.name;
-    EXPECT_EQ(file_status(file), c.status) << c.name;
+    EXPECT_EQ(shell_status(file_status(file)), c.status) << c.name;
     EXPECT_EQ(problem_of(file).empty(), c.judged == verdict::usable) << c.name;
     EXPECT_EQ(file.found.compaction.advice, c.advice) << c.name;
     // Compacted, the advice is moot; the verdict follows it.

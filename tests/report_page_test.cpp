@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "bmp_builder.h"
+#include "image/byte_order.h"
 #include "kit/html_card.h"
 #include "png_reader.h"
 #include "spng_reference.h"

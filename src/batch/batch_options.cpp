@@ -1,9 +1,9 @@
-#include "batch/batch_options.h"
+#include "batch_options.h"
 
 #include <cstdio>
 #include <string_view>
 
-#include "batch/input_scan.h"
+#include "input_scan.h"
 #include "kit/exit_status.h"
 #include "kit/file_names.h"
 #include "kit/number_parse.h"

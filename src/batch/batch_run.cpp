@@ -1,4 +1,4 @@
-#include "batch/batch_run.h"
+#include "batch_run.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,8 +13,8 @@
 #include <system_error>
 #include <thread>
 
-#include "batch/file_job.h"
-#include "batch/input_scan.h"
+#include "file_job.h"
+#include "input_scan.h"
 #include "kit/exit_status.h"
 #include "kit/file_names.h"
 #include "kit/guarded_run.h"
@@ -37,10 +37,11 @@ void note_stop(int signal_number) {
 
 constexpr auto PROGRESS_INTERVAL = std::chrono::milliseconds(100);
 
-struct failure_line {
+// A file or a folder that failed: the failure, and where it stands in the run's order.
+struct path_failure {
   std::size_t order;  // where the file stands among the inputs; scan failures first
   std::string path;
-  std::string reason;
+  failure failed;
   compaction_advice advice = compaction_advice::none;
 };
 
@@ -62,7 +63,7 @@ struct batch_state {
   std::atomic<std::size_t> too_many_colours{0};  // of the failed
   std::mutex lock;                               // standard error, failures, workers_left
   std::condition_variable finished;
-  std::vector<failure_line> failures;
+  std::vector<path_failure> failures;
   std::vector<translated_card> cards;  // for the report page
   unsigned workers_left = 0;
   // Each input's output, relative to OUT_DIR, and for an input whose output another's
@@ -118,11 +119,11 @@ std::string clear_progress(batch_state& state) {
   return text;
 }
 
-void report_failure(batch_state& state, failure_line failure) {
+void report_failure(batch_state& state, path_failure failure) {
   std::lock_guard<std::mutex> hold(state.lock);
   // Kept for the summary and the exit status whether or not standard error takes it.
   (void)write_text(standard_stream::error, clear_progress(state) + visible_name(failure.path) +
-                                               ": " + failure.reason + "\n");
+                                               ": " + failure.failed.text + "\n");
   state.failures.push_back(std::move(failure));
 }
 
@@ -153,7 +154,7 @@ void translate_one(batch_state& state, job_buffers& buffers, std::size_t index) 
   if (!outcome.ok()) {
     state.failed.fetch_add(1);
     if (outcome.value.too_many_colours) state.too_many_colours.fetch_add(1);
-    report_failure(state, {scan.failures.size() + index, job.input_path, outcome.failed->text,
+    report_failure(state, {scan.failures.size() + index, job.input_path, *outcome.failed,
                            outcome.value.compaction.advice});
   } else if (job.for_report) {
     std::lock_guard<std::mutex> hold(state.lock);
@@ -237,9 +238,9 @@ std::string json_summary(const batch_state& state, std::size_t translated,
             ", \"too_many_colours_advice\": " + json_string(too_many_colours_advice());
   text += ", \"failures\": [";
   for (std::size_t i = 0; i < state.failures.size(); ++i) {
-    const failure_line& failure = state.failures[i];
+    const path_failure& failure = state.failures[i];
     text += i == 0 ? "\n  {" : ",\n  {";
-    text += json_path_member(failure.path) + ", \"reason\": " + json_string(failure.reason);
+    text += json_path_member(failure.path) + ", \"reason\": " + json_string(failure.failed.text);
     if (failure.advice != compaction_advice::none)
       text +=
           ", \"compact_palette\": \"" + std::string(compaction_advice_name(failure.advice)) + "\"";
@@ -288,9 +289,9 @@ std::string report_page(const batch_state& state, std::size_t translated) {
   for (const translated_card& card : state.cards) text += card_section(state, card, strips);
   if (!state.failures.empty()) {
     text += "<section id=\"failures\" class=\"failed\">\n<h2>Failed</h2>\n<ul>\n";
-    for (const failure_line& failure : state.failures) {
+    for (const path_failure& failure : state.failures) {
       text += "<li><code>" + html_escape(visible_name(failure.path)) +
-              "</code>: " + html_escape(failure.reason) + "</li>\n";
+              "</code>: " + html_escape(failure.failed.text) + "</li>\n";
     }
     text += "</ul>\n</section>\n";
   }
@@ -309,7 +310,7 @@ step_failure write_report_page(const batch_state& state, std::size_t translated)
 
 or_failure<int> report_end(batch_state& state) {
   std::sort(state.failures.begin(), state.failures.end(),
-            [](const failure_line& a, const failure_line& b) { return a.order < b.order; });
+            [](const path_failure& a, const path_failure& b) { return a.order < b.order; });
   std::sort(state.cards.begin(), state.cards.end(),
             [](const translated_card& a, const translated_card& b) { return a.order < b.order; });
   std::size_t attempted = state.done.load();
@@ -388,7 +389,7 @@ or_failure<int> run_batch(const batch_options& options) {
   state.escapes = state.progress && console_takes_colour(standard_stream::error);
   name_outputs(state);
   for (std::size_t i = 0; i < scan.failures.size(); ++i)
-    report_failure(state, {i, scan.failures[i].path, scan.failures[i].reason});
+    report_failure(state, {i, scan.failures[i].path, scan.failures[i].failed});
   translate_all(state);
   return report_end(state);
 }

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "batch/batch_options.h"
+#include "batch_options.h"
 #include "kit/failure.h"
 
 // The status the run ends with; a failure that stops it (a folder that cannot be used, a

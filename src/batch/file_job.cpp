@@ -1,4 +1,4 @@
-#include "batch/file_job.h"
+#include "file_job.h"
 
 #include <atomic>
 #include <cerrno>

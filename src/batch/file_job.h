@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/input_scan.h"
+#include "input_scan.h"
 #include "kit/failure.h"
 #include "kit/html_card.h"
 #include "palette/translation.h"

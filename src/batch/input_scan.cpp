@@ -1,5 +1,6 @@
-#include "batch/input_scan.h"
+#include "input_scan.h"
 
+#include "kit/exit_status.h"
 #include "kit/file_names.h"
 
 #include <algorithm>
@@ -39,7 +40,8 @@ void scan_folder(const std::string& root, const std::string& relative, const fil
   // The listing is read whole before going deeper, so only one folder is open at a time.
   os_result<std::vector<folder_entry>> listed = list_folder(path);
   if (!listed.ok()) {
-    scan.failures.push_back({path, "cannot read the folder: " + listed.error->reason});
+    scan.failures.push_back(
+        {path, failure{BATCH_SOME_FAILED, "cannot read the folder: " + listed.error->reason}});
     return;
   }
   for (folder_entry& entry : listed.value) {

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "kit/failure.h"
 #include "os/file_identity.h"
 
+// A folder the scan could not read, and the failure it counts as for the run.
 struct scan_failure {
   std::string path;
-  std::string reason;
+  failure failed;
 };
 
 struct input_scan {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "batch/batch_options.h"
-#include "batch/batch_run.h"
+#include "batch_options.h"
+#include "batch_run.h"
 #include "kit/exit_status.h"
 #include "kit/guarded_run.h"
 #include "kit/text_format.h"

@@ -1,9 +1,9 @@
 #include <cstring>
 
-#include "image/assemble.h"
+#include "assemble.h"
 
-#include "image/bitmap_headers.h"
-#include "image/input_checks.h"
+#include "bitmap_headers.h"
+#include "input_checks.h"
 
 namespace {
 

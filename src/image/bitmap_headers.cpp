@@ -1,7 +1,7 @@
-#include "image/bitmap_headers.h"
+#include "bitmap_headers.h"
 
+#include "byte_order.h"
 #include "image/bmp_layout.h"
-#include "image/byte_order.h"
 
 void write_bitmap_headers(const bitmap_fields& fields, std::uint8_t* out) {
   out[0] = 'B';

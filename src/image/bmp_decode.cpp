@@ -1,11 +1,11 @@
-#include "image/bmp_decode.h"
+#include "bmp_decode.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "image/bitmap_headers.h"
-#include "image/bmp_true_colour.h"
-#include "image/packed_samples.h"
+#include "bitmap_headers.h"
+#include "bmp_true_colour.h"
+#include "packed_samples.h"
 
 namespace {
 

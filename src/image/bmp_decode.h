@@ -8,8 +8,8 @@
 #include <array>
 #include <cstdint>
 
+#include "bmp_true_colour.h"
 #include "image/bmp_header.h"
-#include "image/bmp_true_colour.h"
 
 // Writes the 8-bit equivalent of the file into `equivalent` (equivalent_size bytes). A
 // true-colour file's palette, and the alpha of each entry, come from its pixels; it fills

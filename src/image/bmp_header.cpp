@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstdlib>
 
-#include "image/byte_order.h"
+#include "byte_order.h"
 
 namespace {
 

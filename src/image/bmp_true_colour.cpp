@@ -1,12 +1,12 @@
-#include "image/bmp_true_colour.h"
+#include "bmp_true_colour.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 #include <vector>
 
-#include "image/byte_order.h"
-#include "image/colour_table.h"
+#include "byte_order.h"
+#include "colour_table.h"
 
 namespace {
 

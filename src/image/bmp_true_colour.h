@@ -4,13 +4,9 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 
 #include "image/bmp_header.h"
-
-// Reads `length` bytes of the file from `offset` on into `into`; false when the read failed.
-using read_file_part =
-    std::function<bool(std::uint64_t offset, std::uint8_t* into, std::uint32_t length)>;
+#include "image/file_part.h"
 
 // A file as its rows are numbered: held whole in memory, or only its head, with its rows
 // read a band at a time so that a big picture never needs the whole file in memory.

@@ -1,4 +1,4 @@
-#include "image/colour_table.h"
+#include "colour_table.h"
 
 #include <algorithm>
 #include <numeric>

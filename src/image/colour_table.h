@@ -15,7 +15,7 @@
 #include <cstring>
 
 #include "image/bmp_layout.h"
-#include "image/palette_entry.h"
+#include "palette_entry.h"
 
 struct colour_table {
   int count = 0;

@@ -1,6 +1,6 @@
-#include "image/compaction.h"
+#include "compaction.h"
 
-#include "image/input_checks.h"
+#include "input_checks.h"
 
 int count_distinct(const value_counts& counts) {
   int distinct = 0;

@@ -22,17 +22,7 @@
 
 #include "image/bmp_layout.h"
 #include "image/value_counts.h"
-
-struct value_compaction {
-  bool active = false;
-  int distinct = 0;                                       // |S|
-  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> rank{};  // meaningful for the values in S
-  std::array<std::uint8_t, bmp::PALETTE_SIZE> palette{};
-  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> alpha{};  // of the file's entry for each rank
-  std::uint8_t first_pixel = 0;  // the first stored pixel's rank; 0 for a picture without one
-};
-
-struct work_image;
+#include "image/work_image.h"
 
 // The number of values that occur at least once.
 int count_distinct(const value_counts& counts);

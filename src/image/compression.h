@@ -8,15 +8,11 @@
 #include <memory>
 #include <vector>
 
+#include "image/byte_span.h"
 #include "image/refusal.h"
 
 // CRC-32 of the bytes, continued from `crc` (0 to start).
 std::uint32_t crc32_of(const std::uint8_t* bytes, std::size_t length, std::uint32_t crc = 0);
-
-struct byte_span {
-  const std::uint8_t* data;
-  std::size_t length;
-};
 
 // A zlib stream, held in pieces, read as far as the reader asks: what follows the bytes it
 // takes (more data, the stream's end, its checksum) is never looked at.

@@ -8,7 +8,7 @@
 #include <array>
 #include <cstring>
 
-#include "image/compression.h"
+#include "compression.h"
 
 // The streams fflate works on live on the JavaScript side, by number. (The functions'
 // bodies are JavaScript, which the C++ formatter would spoil.)

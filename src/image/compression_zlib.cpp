@@ -10,8 +10,8 @@
 #include <climits>
 #include <new>
 
-#include "image/compression.h"
-#include "image/run_parts.h"
+#include "compression.h"
+#include "run_parts.h"
 
 struct inflate_state {
   z_stream z{};

@@ -1,4 +1,4 @@
-#include "image/input_checks.h"
+#include "input_checks.h"
 
 // Only the size can be judged before a byte is read: how short is too short depends on the
 // form, which the first bytes tell.

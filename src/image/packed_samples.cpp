@@ -1,4 +1,4 @@
-#include "image/packed_samples.h"
+#include "packed_samples.h"
 
 #include <cstring>
 

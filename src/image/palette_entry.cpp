@@ -1,8 +1,8 @@
-#include "image/palette_entry.h"
+#include "palette_entry.h"
 
 #include <utility>
 
-#include "image/input_checks.h"
+#include "input_checks.h"
 
 namespace {
 

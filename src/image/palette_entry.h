@@ -3,14 +3,8 @@
 
 #include <cstdint>
 
+#include "image/colour.h"
 #include "image/work_image.h"
-
-struct rgb {
-  std::uint8_t red = 0;
-  std::uint8_t green = 0;
-  std::uint8_t blue = 0;
-  friend bool operator==(const rgb&, const rgb&) = default;
-};
 
 // Entries past the end of the input file read as black.
 rgb input_palette_color(const work_image& image, int index);

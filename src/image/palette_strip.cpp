@@ -1,6 +1,6 @@
 #include "image/palette_strip.h"
 
-#include "image/bitmap_headers.h"
+#include "bitmap_headers.h"
 #include "image/bmp_layout.h"
 
 std::vector<std::uint8_t> palette_strip_bmp(const std::array<rgb, 256>& palette, int count) {

@@ -1,11 +1,12 @@
-#include "image/png_chunks.h"
+#include "png_chunks.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "byte_order.h"
+#include "compression.h"
 #include "image/bmp_layout.h"
-#include "image/byte_order.h"
-#include "image/png_layout.h"
+#include "png_layout.h"
 
 namespace {
 

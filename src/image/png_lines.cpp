@@ -1,11 +1,11 @@
-#include "image/png_lines.h"
+#include "png_lines.h"
 
 #include <algorithm>
 #include <new>
 #include <vector>
 
-#include "image/png_read.h"
-#include "image/png_unfilter.h"
+#include "png_read.h"
+#include "png_unfilter.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "image/compression.h"
+#include "compression.h"
 #include "image/refusal.h"
 
 // `take(line, samples)` gets each of the `lines` lines of `length` bytes, its filter

@@ -1,12 +1,12 @@
-#include "image/png_read.h"
+#include "png_read.h"
 
 #include <cstring>
 
-#include "image/bitmap_headers.h"
+#include "bitmap_headers.h"
 #include "image/bmp_layout.h"
-#include "image/png_layout.h"
-#include "image/png_rows.h"
-#include "image/png_true_colour.h"
+#include "png_layout.h"
+#include "png_rows.h"
+#include "png_true_colour.h"
 
 std::int32_t png_equivalent_size(const png_header& header) {
   return static_cast<std::int32_t>(bmp::OUTPUT_PIXEL_OFFSET +

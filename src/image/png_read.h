@@ -28,7 +28,7 @@
 #include <cstdint>
 
 #include "image/bmp_header.h"
-#include "image/png_chunks.h"
+#include "png_chunks.h"
 
 // The size of U: 1078 + stride x rows.
 std::int32_t png_equivalent_size(const png_header& header);

@@ -1,14 +1,14 @@
-#include "image/png_rows.h"
+#include "png_rows.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "image/packed_samples.h"
-#include "image/png_layout.h"
-#include "image/png_lines.h"
-#include "image/png_read.h"
-#include "image/png_unfilter.h"
+#include "packed_samples.h"
+#include "png_layout.h"
+#include "png_lines.h"
+#include "png_read.h"
+#include "png_unfilter.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "image/png_chunks.h"
+#include "png_chunks.h"
 
 // The bytes past U's rows the block needs to inflate the whole stream at once: 0 where the
 // rows are read a band at a time instead.

@@ -1,12 +1,12 @@
-#include "image/png_true_colour.h"
+#include "png_true_colour.h"
 
 #include <utility>
 #include <vector>
 
-#include "image/byte_order.h"
-#include "image/colour_table.h"
-#include "image/png_layout.h"
-#include "image/png_lines.h"
+#include "byte_order.h"
+#include "colour_table.h"
+#include "png_layout.h"
+#include "png_lines.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "image/png_read.h"
+#include "png_read.h"
 
 // Writes U's pixel rows (fill bytes aside) and fills in the header's palette, alphas,
 // entries and colours from them; refuses more than 256 colours (header.colours 257).

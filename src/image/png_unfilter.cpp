@@ -1,10 +1,10 @@
-#include "image/png_unfilter.h"
+#include "png_unfilter.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
-#include "image/png_layout.h"
+#include "png_layout.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "image/png_write.h"
+#include "png_write.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "byte_order.h"
+#include "compression.h"
 #include "image/bmp_layout.h"
-#include "image/byte_order.h"
-#include "image/compression.h"
-#include "image/input_checks.h"
-#include "image/png_layout.h"
+#include "input_checks.h"
+#include "png_layout.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "image/run_parts.h"
+#include "run_parts.h"
 
 #ifndef PALETTE_MAX_THREADS
 #define PALETTE_MAX_THREADS 0

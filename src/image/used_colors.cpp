@@ -1,8 +1,8 @@
 #include <algorithm>
 
-#include "image/used_colors.h"
+#include "used_colors.h"
 
-#include "image/palette_entry.h"
+#include "palette_entry.h"
 
 namespace {
 

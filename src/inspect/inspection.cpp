@@ -1,4 +1,4 @@
-#include "inspect/inspection.h"
+#include "inspection.h"
 
 #include <algorithm>
 
@@ -45,24 +45,22 @@ void mark_gray_ramp(inspection& found) {
 }
 
 // Compacted, the palette and the counts are the ranks'.
-void read_palette_and_pixels(work_image& image, inspection& found) {
-  for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
-    palette_row& row = found.palette[static_cast<std::size_t>(k)];
-    row.color = input_palette_color(image, k);
-    row.alpha = input_alpha_of(image, static_cast<std::size_t>(k));
+void read_palette_and_pixels(const picture_palette& read, inspection& found) {
+  for (std::size_t k = 0; k < found.palette.size(); ++k) {
+    found.palette[k].color = read.colors[k];
+    found.palette[k].alpha = read.alpha[k];
+    found.palette[k].pixels = read.pixels[k];
   }
-  value_counts counts = picture_value_counts(image);
-  for (std::size_t k = 0; k < counts.size(); ++k) found.palette[k].pixels = counts[k];
-  found.distinct_values = count_distinct(counts);
+  found.distinct_values = read.distinct;
 }
 
 // A PNG's one transparent entry does not become the background: the lower-left pixel's
 // entry does, whatever its alpha.
-void note_transparent_background(const work_image& image, inspection& found) {
+void note_transparent_background(const picture_palette& read, inspection& found) {
   if (found.form != file_form::png || found.png.transparent != 1) return;
   auto transparent = static_cast<int>(std::find(found.png.alpha.begin(), found.png.alpha.end(), 0) -
                                       found.png.alpha.begin());
-  int first = input_byte_or_zero(image, image.header.pixel_offset);
+  int first = read.stored_first_pixel;
   if (first == transparent) return;
   found.transparent_entry = transparent;
   found.background_entry = first;
@@ -109,19 +107,20 @@ inspection inspect_bitmap(std::vector<std::uint8_t> file, bool compact) {
   found.png = found.outcome.png;
   found.has_headers = found.form == file_form::bmp && file.size() >= bmp::CORE_HEADERS_SIZE &&
                       found.outcome.refused != refusal::not_an_image;
-  if (found.has_headers) found.size_field = read_le32(file.data() + bmp::FILE_SIZE_FIELD);
+  if (found.has_headers) found.size_field = stored_file_size_field(file);
   if (!found.outcome.loaded) return found;
   found.measured = true;
   found.stride = image.header.stride;
   found.used_count = found.outcome.counted;
   if (found.outcome.guessed != 0 && found.outcome.guessed < found.used_count)
     found.guessed_used_count = found.outcome.guessed;
-  found.first_pixel = first_input_pixel(image);
+  picture_palette read = read_picture_palette(image);
+  found.first_pixel = read.first_pixel;
   found.compacted = compact || found.outcome.compacted;
-  read_palette_and_pixels(image, found);
+  read_palette_and_pixels(read, found);
   mark_fixed_slots(found);
   mark_gray_ramp(found);
-  note_transparent_background(image, found);
+  note_transparent_background(read, found);
   // Last: it plans again in the same memory, which the image points into.
   found.compaction = check_compaction(memory, with_grays(compact), found.outcome);
   return found;

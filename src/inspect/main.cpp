@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "inspect/report.h"
 #include "kit/exit_status.h"
 #include "kit/failure.h"
 #include "kit/guarded_run.h"
@@ -22,6 +21,7 @@
 #include "kit/version.h"
 #include "os/command_entry.h"
 #include "os/process.h"
+#include "report.h"
 
 namespace {
 
@@ -57,9 +57,8 @@ struct inspect_options {
 };
 
 failure usage_error(const std::string& problem) {
-  return {
-      shell_status(STATUS_FAILURE),
-      format("palette-inspect: %s\n%sMore: palette-inspect --help\n", problem.c_str(), SYNOPSIS)};
+  return {STATUS_FAILURE, format("palette-inspect: %s\n%sMore: palette-inspect --help\n",
+                                 problem.c_str(), SYNOPSIS)};
 }
 
 // Options may come anywhere before "--".
@@ -125,7 +124,7 @@ inspected_file inspect_path(const std::string& path, bool compact,
 
 int status_of(const std::vector<inspected_file>& files) {
   int status = STATUS_OK;
-  for (const inspected_file& file : files) status = std::max(status, file_status(file));
+  for (const inspected_file& file : files) status = worse_status(status, file_status(file));
   return status;
 }
 
@@ -139,9 +138,8 @@ bool wants_color() {
 step_failure write_report(const std::string& text) {
   os_status written = write_text(standard_stream::output, text);
   if (written.ok()) return std::nullopt;
-  return failure{
-      shell_status(STATUS_FAILURE),
-      format("palette-inspect: cannot write the report: %s\n", written.error->reason.c_str())};
+  return failure{STATUS_FAILURE, format("palette-inspect: cannot write the report: %s\n",
+                                        written.error->reason.c_str())};
 }
 
 // The page for one file; the four numbers are read as palette-translate reads them.
@@ -192,20 +190,18 @@ or_failure<int> inspect_files(int argc, char** argv) {
 // returns it, which Windows shows whole (-1, not 255).
 int command_main(int argc, char** argv) {
   ignore_broken_pipes();
-  or_failure<int> status =
-      guarded([&] { return inspect_files(argc, argv); },
-              [](const std::string& reason) {
-                return fail_with<int>(shell_status(STATUS_FAILURE),
-                                      format("palette-inspect: %s\n", reason.c_str()));
-              });
+  or_failure<int> status = guarded(
+      [&] { return inspect_files(argc, argv); },
+      [](const std::string& reason) {
+        return fail_with<int>(STATUS_FAILURE, format("palette-inspect: %s\n", reason.c_str()));
+      });
   if (status.ok() && (std::fflush(stdout) != 0 || std::ferror(stdout) != 0))
-    status = fail_with<int>(
-        shell_status(STATUS_FAILURE),
-        format("palette-inspect: cannot write the report: %s\n", std::strerror(errno)));
+    status = fail_with<int>(STATUS_FAILURE, format("palette-inspect: cannot write the report: %s\n",
+                                                   std::strerror(errno)));
   if (!status.ok()) {
     // Standard error is the last place to say it: a failure there has nowhere to go.
     (void)write_text(standard_stream::error, status.failed->text);
-    return returned_status(status.failed->status);
+    return status.failed->status;
   }
-  return returned_status(status.value);
+  return status.value;
 }

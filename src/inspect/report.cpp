@@ -1,4 +1,4 @@
-#include "inspect/report.h"
+#include "report.h"
 
 #include "kit/exit_status.h"
 #include "kit/html_card.h"
@@ -210,8 +210,8 @@ const char* verdict_name(verdict judged) {
 
 std::string json_verdict(const inspected_file& file) {
   std::string problem = problem_of(file);
-  std::string text =
-      format(", \"ok\": %s, \"status\": %d", file_ok(file) ? "true" : "false", file_status(file));
+  std::string text = format(", \"ok\": %s, \"status\": %d", file_ok(file) ? "true" : "false",
+                            shell_status(file_status(file)));
   if (!file.unread) text += format(", \"verdict\": \"%s\"", verdict_name(file.found.judged()));
   if (!problem.empty()) text += ", \"problem\": " + json_string(problem);
   compaction_advice advice = file.found.compaction.advice;
@@ -273,7 +273,7 @@ std::string verdict_line(const inspected_file& file) {
       break;
   }
   return format("  verdict            refused: palette-translate would exit with %d\n",
-                file_status(file));
+                shell_status(file_status(file)));
 }
 
 }  // namespace
@@ -283,9 +283,9 @@ bool file_ok(const inspected_file& file) {
 }
 
 int file_status(const inspected_file& file) {
-  if (file.unread) return shell_status(file.unread->status);
+  if (file.unread) return file.unread->status;
   if (file.found.usable()) return STATUS_OK;
-  return shell_status(refusal_status(file.found.outcome.refused));
+  return refusal_status(file.found.outcome.refused);
 }
 
 std::string problem_of(const inspected_file& file) {

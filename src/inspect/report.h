@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "inspect/inspection.h"
+#include "inspection.h"
 #include "kit/failure.h"
 
 struct inspected_file {
@@ -17,7 +17,7 @@ struct inspected_file {
 // Whether palette-translate can translate the file (perhaps only with percentage 0).
 bool file_ok(const inspected_file& file);
 
-// The status palette-translate would end with on the file, as the shell sees it.
+// The status palette-translate would end with on the file, as it returns it.
 int file_status(const inspected_file& file);
 
 // Why the translation could not use the file, or cannot add the grays; "" otherwise.

@@ -1,7 +1,7 @@
 #pragma once
 // Where each tier's kernels come from, for pixel_kernels.cpp to choose among.
 
-#include "palette/pixel_kernels.h"
+#include "pixel_kernels.h"
 
 // The tier entry points, each in its own file compiled for its instructions; null where the
 // compiler cannot target them.

@@ -1,11 +1,11 @@
-#include "palette/near_background.h"
+#include "near_background.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
 
 #include "image/palette_entry.h"
-#include "palette/random_sequence.h"
+#include "random_sequence.h"
 
 namespace {
 

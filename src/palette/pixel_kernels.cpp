@@ -1,4 +1,4 @@
-#include "palette/kernel_tiers.h"
+#include "kernel_tiers.h"
 
 #include <algorithm>
 

@@ -12,7 +12,7 @@
 
 #include "image/bmp_layout.h"
 #include "image/value_counts.h"
-#include "palette/random_sequence.h"
+#include "random_sequence.h"
 
 using value_table = std::array<std::uint8_t, bmp::PALETTE_ENTRIES>;
 

@@ -1,4 +1,4 @@
-#include "palette/kernel_tiers.h"
+#include "kernel_tiers.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 

@@ -1,6 +1,6 @@
-#include "palette/kernel_tiers.h"
+#include "kernel_tiers.h"
 
-#include "palette/random_sequence.h"
+#include "random_sequence.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 

@@ -1,4 +1,4 @@
-#include "palette/kernel_tiers.h"
+#include "kernel_tiers.h"
 
 // Every 64-bit ARM processor has NEON (Advanced SIMD): no check at run time is needed.
 #if defined(__aarch64__) && (defined(__GNUC__) || defined(__clang__))

@@ -1,11 +1,11 @@
-#include "palette/pixel_transform.h"
+#include "pixel_transform.h"
 
 #include <algorithm>
 #include <atomic>
 
-#include "palette/near_background.h"
-#include "palette/random_sequence.h"
-#include "palette/row_ranges.h"
+#include "near_background.h"
+#include "random_sequence.h"
+#include "row_ranges.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "image/work_image.h"
-#include "palette/pixel_kernels.h"
 #include "palette/pixel_plan.h"
+#include "pixel_kernels.h"
 
 // Afterwards output_pixels points at the transformed rows, which are the input's own. Each
 // of the image's row ranges is done on a thread of its own.

@@ -1,4 +1,4 @@
-#include "palette/row_ranges.h"
+#include "row_ranges.h"
 
 #include <algorithm>
 

@@ -1,7 +1,8 @@
-#include "palette/slot_placement.h"
+#include "slot_placement.h"
 
 #include <utility>
 
+#include "image/compaction.h"
 #include "image/input_checks.h"
 #include "image/palette_entry.h"
 

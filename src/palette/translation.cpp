@@ -1,10 +1,22 @@
 #include "palette/translation.h"
 
+#include "image/assemble.h"
+#include "image/bmp_decode.h"
+#include "image/bmp_true_colour.h"
+#include "image/byte_order.h"
+#include "image/compaction.h"
+#include "image/input_checks.h"
+#include "image/palette_entry.h"
+#include "image/png_chunks.h"
 #include "image/png_layout.h"
-#include "palette/near_background.h"
-#include "palette/pixel_transform.h"
-#include "palette/row_ranges.h"
-#include "palette/slot_placement.h"
+#include "image/png_read.h"
+#include "image/png_write.h"
+#include "image/used_colors.h"
+#include "near_background.h"
+#include "pixel_kernels.h"
+#include "pixel_transform.h"
+#include "row_ranges.h"
+#include "slot_placement.h"
 
 namespace {
 
@@ -248,9 +260,23 @@ translation_report translate_file(const translation_memory& memory,
   return report;
 }
 
-value_counts picture_value_counts(work_image& image, const pixel_kernels& kernels) {
+picture_palette read_picture_palette(work_image& image, const pixel_kernels& kernels) {
+  picture_palette palette;
+  for (int k = 0; k < bmp::PALETTE_ENTRIES; ++k) {
+    auto entry = static_cast<std::size_t>(k);
+    palette.colors[entry] = input_palette_color(image, k);
+    palette.alpha[entry] = input_alpha_of(image, entry);
+  }
   count_rows(image, kernels);
-  return picture_counts(image);
+  palette.pixels = picture_counts(image);
+  palette.distinct = count_distinct(palette.pixels);
+  palette.first_pixel = first_input_pixel(image);
+  palette.stored_first_pixel = input_byte_or_zero(image, image.header.pixel_offset);
+  return palette;
+}
+
+std::uint32_t stored_file_size_field(const std::vector<std::uint8_t>& file) {
+  return read_le32(file.data() + bmp::FILE_SIZE_FIELD);
 }
 
 compaction_check check_compaction(const translation_memory& memory,

@@ -1,4 +1,4 @@
-#include "translate/checked_io.h"
+#include "checked_io.h"
 
 #include <cinttypes>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "translate/load_bitmap.h"
+#include "load_bitmap.h"
 
 #include <cstdlib>
 
-#include "translate/checked_io.h"
+#include "checked_io.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "translate/run.h"
+#include "run.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "checked_io.h"
 #include "kit/exit_status.h"
 #include "kit/file_names.h"
 #include "kit/guarded_run.h"
@@ -14,11 +15,10 @@
 #include "kit/text_escape.h"
 #include "kit/text_format.h"
 #include "kit/version.h"
+#include "load_bitmap.h"
 #include "os/file_identity.h"
 #include "os/process.h"
 #include "palette/translation.h"
-#include "translate/checked_io.h"
-#include "translate/load_bitmap.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bmp_builder.h"
+#include "image/assemble.h"
 #include "palette/pixel_transform.h"
 #include "png_builder.h"
 #include "reference_model.h"

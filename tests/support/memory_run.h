@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "palette/pixel_kernels.h"
 #include "palette/translation.h"
 
 enum class engine {

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "os/posix/stat_identity.h"
+#include "stat_identity.h"
 
 os_result<file_identity> identity_of_handle(int handle) {
   struct stat info {};

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "os/posix/stat_identity.h"
+#include "stat_identity.h"
 
 os_result<std::vector<folder_entry>> list_folder(const std::string& path) {
   DIR* folder = opendir(path.c_str());

@@ -6,7 +6,7 @@
 
 #include "os/command_entry.h"
 #include "os/process.h"
-#include "os/windows/wide_text.h"
+#include "wide_text.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "os/windows/file_handles.h"
+#include "file_handles.h"
 
 #include <cstring>
 
-#include "os/windows/wide_text.h"
+#include "wide_text.h"
 
 os_error last_error(const char* call) {
   DWORD error = GetLastError();

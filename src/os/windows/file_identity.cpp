@@ -1,7 +1,7 @@
 #include "os/file_identity.h"
 
-#include "os/windows/file_handles.h"
-#include "os/windows/wide_text.h"
+#include "file_handles.h"
+#include "wide_text.h"
 
 os_result<file_identity> identity_of_handle(int handle) {
   return identity_of_system_handle(system_handle(handle), nullptr);

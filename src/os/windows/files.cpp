@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "file_handles.h"
 #include "os/system_calls.h"
-#include "os/windows/file_handles.h"
-#include "os/windows/wide_text.h"
+#include "wide_text.h"
 
 // The tool's mode numbers are this runtime's own flags.
 static_assert(OPEN_READ_WRITE == _O_RDWR && OPEN_CREATE == _O_CREAT && OPEN_TRUNCATE == _O_TRUNC &&

@@ -1,8 +1,8 @@
 #include "os/folders.h"
 #include "os/paths.h"
 
-#include "os/windows/file_handles.h"
-#include "os/windows/wide_text.h"
+#include "file_handles.h"
+#include "wide_text.h"
 
 // The listing names no file index, so every entry is left for classify_entry, which asks
 // for the identity that the scan needs to keep outputs off inputs.

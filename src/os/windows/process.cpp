@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "os/windows/file_handles.h"
-#include "os/windows/wide_text.h"
+#include "file_handles.h"
+#include "wide_text.h"
 
 namespace {
 

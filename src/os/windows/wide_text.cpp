@@ -1,4 +1,4 @@
-#include "os/windows/wide_text.h"
+#include "wide_text.h"
 
 #include <io.h>
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/palette_entry.h"
+#include "image/colour.h"
 
 // The colours of 256 palette entries stored from `entries` on (blue, green, red, reserved).
 std::array<rgb, 256> palette_colors(const std::uint8_t* entries);

@@ -21,21 +21,21 @@
 #include <functional>
 #include <vector>
 
-#include "image/assemble.h"
-#include "image/bmp_decode.h"
-#include "image/byte_order.h"
-#include "image/input_checks.h"
-#include "image/palette_entry.h"
+#include "image/bmp_header.h"
+#include "image/file_part.h"
 #include "image/palette_strip.h"
-#include "image/png_read.h"
-#include "image/png_write.h"
+#include "image/png_header.h"
 #include "image/refusal.h"
-#include "image/used_colors.h"
+#include "image/value_counts.h"
 #include "image/work_image.h"
-#include "palette/near_background.h"
-#include "palette/pixel_kernels.h"
+#include "palette/gray_ramp.h"
 #include "palette/pixel_plan.h"
-#include "palette/slot_placement.h"
+#include "palette/slot_table.h"
+
+// The pixel kernels a translation runs on: the best this processor has, unless a test or
+// the benchmark names others.
+struct pixel_kernels;
+const pixel_kernels& best_kernels();
 
 struct translation_parameters {
   int red_tolerance = 0;
@@ -176,10 +176,24 @@ struct output_blocks {
 refusal output_in_blocks(const work_image& image, bool as_png, unsigned threads,
                          std::vector<std::uint8_t>& png, output_blocks& blocks);
 
-// How many of the picture's pixels hold each value, as the translation sees the values (by
-// rank when compacted); the rows are counted first if they are not yet. Before the pixel
-// pass only: it changes the rows.
-value_counts picture_value_counts(work_image& image, const pixel_kernels& kernels = best_kernels());
+// A planned picture's palette as a report shows it, as the translation reads it (by rank
+// when compacted). Before the pixel pass only: the rows are counted first if they are not
+// yet, and the pass changes them.
+struct picture_palette {
+  std::array<rgb, bmp::PALETTE_ENTRIES> colors{};
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> alpha{};
+  value_counts pixels{};                // how many of the picture's pixels hold each value
+  int distinct = 0;                     // the values at least one pixel holds
+  std::uint8_t first_pixel = 0;         // the first stored pixel's value, as translated
+  std::uint8_t stored_first_pixel = 0;  // the file's own byte there (0 past its end)
+};
+
+picture_palette read_picture_palette(work_image& image,
+                                     const pixel_kernels& kernels = best_kernels());
+
+// The file-size field of a bitmap's file header, as stored; the file holds at least the
+// 26 bytes of a core header.
+std::uint32_t stored_file_size_field(const std::vector<std::uint8_t>& file);
 
 // What --compact-palette would do for a file that the plain translation refused for want
 // of palette room: refused as palette-full, or with no room for the gray ramp.

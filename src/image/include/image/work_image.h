@@ -8,7 +8,7 @@
 
 #include "image/bmp_header.h"
 #include "image/bmp_layout.h"
-#include "image/compaction.h"
+#include "image/value_counts.h"
 
 // Every palette entry opaque.
 constexpr std::array<std::uint8_t, bmp::PALETTE_ENTRIES> opaque() {
@@ -16,6 +16,16 @@ constexpr std::array<std::uint8_t, bmp::PALETTE_ENTRIES> opaque() {
   for (std::uint8_t& a : alpha) a = 255;
   return alpha;
 }
+
+// The picture taken with only the values its pixels use (compaction.h), by rank.
+struct value_compaction {
+  bool active = false;
+  int distinct = 0;                                       // |S|
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> rank{};  // meaningful for the values in S
+  std::array<std::uint8_t, bmp::PALETTE_SIZE> palette{};
+  std::array<std::uint8_t, bmp::PALETTE_ENTRIES> alpha{};  // of the file's entry for each rank
+  std::uint8_t first_pixel = 0;  // the first stored pixel's rank; 0 for a picture without one
+};
 
 struct work_image {
   // The file whose rows are translated: the input itself, or the 8-bit equivalent of a
