@@ -341,6 +341,8 @@ struct limited_command {
   const char* name;
   std::string command;
   std::string output;
+  int step_mib = 16;  // the limits run from 16 MiB to last_mib in these steps
+  int last_mib = 512;
 };
 
 // What a finished run left: the output file's bytes, every file of the output folder by
@@ -361,7 +363,8 @@ std::map<std::string, std::vector<unsigned char>> left_by(const limited_command&
 
 #endif
 
-// Every command under address-space limits from 16 to 512 MiB: each run ends with its whole
+// Every command under address-space limits from 16 to 512 MiB (an RGBA PNG in steps of one
+// up to 64, where its bands and its U part ways): each run ends with its whole
 // output or with the out-of-memory refusal and nothing half-written, never by a signal.
 TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
   SKIP_ON_WINDOWS("address-space limits are set from bash");
@@ -382,6 +385,18 @@ TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
   png.palette = distinct_palette(200);
   png.rows = rows;
   write_file(dir.file("in/big-png.png"), build_png(png));
+  // True colour is read in bands taken outside the checked allocations: a limit that lets
+  // U be had and not a band must still end with the refusal, never a run that looks done.
+  png_recipe rgba = png;
+  rgba.color_type = 6;
+  rgba.palette.clear();
+  rgba.rows.assign(SIZE, std::vector<std::uint8_t>(SIZE * 4, 0));
+  for (int y = 0; y < SIZE; y += 3)
+    for (int x = 0; x < SIZE; x += 50) {
+      rgba.rows[y][x * 4] = static_cast<std::uint8_t>((x / 7 + y) % 200);
+      rgba.rows[y][x * 4 + 3] = 255;
+    }
+  write_file(dir.file("rgba.png"), build_png(rgba));
   const std::string refused = "Not enough memory to translate the picture.";
   const std::string inspect = shell_quoted(PALETTE_INSPECT_PATH);
   const std::string batch = shell_quoted(PALETTE_BATCH_PATH);
@@ -390,6 +405,8 @@ TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
        dir.file("out.bmp")},
       {"a PNG to a PNG", translate_command(dir.file("in/big-png.png"), dir.file("out.png")),
        dir.file("out.png")},
+      {"an RGBA PNG", translate_command(dir.file("rgba.png"), dir.file("out.png")),
+       dir.file("out.png"), 1, 64},
       {"inspect",
        inspect + " " + shell_quoted(dir.file("in/big.bmp")) + " " +
            shell_quoted(dir.file("in/big-png.png")),
@@ -404,7 +421,7 @@ TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
     process_result whole = run_shell(c.command + " 2>&1");
     ASSERT_EQ(whole.status, 0) << c.name << ": " << whole.out;
     const auto expected = left_by(c, whole);
-    for (int mib = 16; mib <= 512; mib += 16) {
+    for (int mib = 16; mib <= c.last_mib; mib += c.step_mib) {
       if (!c.output.empty()) std::filesystem::remove_all(c.output);
       process_result result =
           run_shell("ulimit -v " + std::to_string(mib * 1024) + "; " + c.command + " 2>&1");
