@@ -1,5 +1,5 @@
-# The web build's pieces: fflate from the npm registry, put in front of every module, and
-# the link options of the Node commands and of the modules the page and the API load.
+# The web build's pieces: zlib from Debian's source package, built here with emcc, and the
+# link options of the Node commands and of the modules the page and the API load.
 find_program(NPM npm)
 find_program(NODE node)
 if(NOT NPM OR NOT NODE)
@@ -15,33 +15,72 @@ add_compile_options(-fexceptions)
 add_link_options(-fexceptions)
 # The tests run under Node.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${NODE})
-set(FFLATE_VERSION 0.8.2)
 set(WEB_NPM_DIR ${CMAKE_BINARY_DIR}/npm)
-set(FFLATE_UMD ${WEB_NPM_DIR}/node_modules/fflate/umd/index.js)
 # The page's test drives Debian's chromium with puppeteer-core, which downloads no browser.
 set(PUPPETEER_VERSION 24)
-set(npm_packages fflate@${FFLATE_VERSION})
-set(npm_wanted ${FFLATE_UMD})
 if(BUILD_TESTING)
-  list(APPEND npm_packages puppeteer-core@${PUPPETEER_VERSION})
-  list(APPEND npm_wanted ${WEB_NPM_DIR}/node_modules/puppeteer-core/package.json)
-endif()
-foreach(wanted ${npm_wanted})
-  if(NOT EXISTS ${wanted})
-    execute_process(COMMAND ${NPM} install --no-audit --no-fund --prefix ${WEB_NPM_DIR} ${npm_packages}
+  set(puppeteer ${WEB_NPM_DIR}/node_modules/puppeteer-core/package.json)
+  if(NOT EXISTS ${puppeteer})
+    execute_process(COMMAND ${NPM} install --no-audit --no-fund --prefix ${WEB_NPM_DIR}
+                            puppeteer-core@${PUPPETEER_VERSION}
                     RESULT_VARIABLE npm_status)
-    if(NOT npm_status EQUAL 0 OR NOT EXISTS ${wanted})
-      message(FATAL_ERROR "npm could not fetch ${npm_packages} from the registry")
+    if(NOT npm_status EQUAL 0 OR NOT EXISTS ${puppeteer})
+      message(FATAL_ERROR "npm could not fetch puppeteer-core from the registry")
     endif()
   endif()
-endforeach()
-# fflate's UMD file, kept to itself: it must not see Node's module object, which the
-# commands' own loader uses.
-set(FFLATE_PRE_JS ${CMAKE_BINARY_DIR}/fflate-pre.js)
-file(READ ${FFLATE_UMD} fflate_source)
-file(WRITE ${FFLATE_PRE_JS}
-     "var paletteFflate = (function () { var module = { exports: {} }; var exports = module.exports;\n"
-     "${fflate_source}\nreturn module.exports; })();\n")
+endif()
+
+# zlib as the native builds have it, so that a PNG deflates to the same bytes here as on
+# Linux, Windows and ARM: Debian's own source package, fetched once into the build folder
+# (apt-get source needs a deb-src line for the suite; the README's web set-up line adds
+# it). The version zlib1g-dev has where that source is to be had, else the suite's own: a
+# security update of the suite's zlib has left the library's code alone so far, and the
+# release is checked below.
+set(PALETTE_ZLIB_SOURCE "" CACHE PATH "zlib's sources, unpacked (default: apt-get source zlib)")
+set(ZLIB_NATIVE_VERSION 1.2.13)
+if(NOT PALETTE_ZLIB_SOURCE)
+  set(zlib_fetched ${CMAKE_BINARY_DIR}/zlib-source)
+  file(GLOB zlib_header ${zlib_fetched}/zlib-*/zlib.h)
+  if(NOT zlib_header)
+    # One line for each architecture it is installed for (the ARM build's too): the same.
+    execute_process(COMMAND dpkg-query -W -f=\${source:Version}\n zlib1g-dev
+                    OUTPUT_VARIABLE zlib_package_version ERROR_QUIET)
+    string(REGEX MATCH "^[^\n]+" zlib_package_version "${zlib_package_version}")
+    set(zlib_wanted zlib)
+    if(zlib_package_version)
+      set(zlib_wanted zlib=${zlib_package_version} zlib)
+    endif()
+    file(MAKE_DIRECTORY ${zlib_fetched})
+    foreach(wanted ${zlib_wanted})
+      if(NOT zlib_header)
+        execute_process(COMMAND apt-get source -qq ${wanted} WORKING_DIRECTORY ${zlib_fetched}
+                        OUTPUT_QUIET ERROR_QUIET)
+        file(GLOB zlib_header ${zlib_fetched}/zlib-*/zlib.h)
+      endif()
+    endforeach()
+    if(NOT zlib_header)
+      message(FATAL_ERROR "The web build makes zlib from Debian's source package, which "
+                          "apt-get source zlib could not fetch: add a deb-src line for this "
+                          "suite and apt-get install -y dpkg-dev (see the README)")
+    endif()
+  endif()
+  list(GET zlib_header 0 zlib_header)
+  get_filename_component(PALETTE_ZLIB_SOURCE ${zlib_header} DIRECTORY)
+endif()
+file(STRINGS ${PALETTE_ZLIB_SOURCE}/zlib.h zlib_version REGEX "^#define ZLIB_VERSION ")
+if(NOT zlib_version MATCHES "\"${ZLIB_NATIVE_VERSION}\"")
+  message(FATAL_ERROR "${PALETTE_ZLIB_SOURCE} holds zlib ${zlib_version}, not the native "
+                      "builds' ${ZLIB_NATIVE_VERSION}")
+endif()
+enable_language(C)
+set(zlib_sources adler32.c compress.c crc32.c deflate.c infback.c inffast.c inflate.c
+                 inftrees.c trees.c uncompr.c zutil.c)
+list(TRANSFORM zlib_sources PREPEND ${PALETTE_ZLIB_SOURCE}/)
+add_library(web_zlib STATIC ${zlib_sources})
+target_include_directories(web_zlib SYSTEM PUBLIC ${PALETTE_ZLIB_SOURCE})
+# zlib's own code, as its authors build it: its warnings are not this project's.
+target_compile_options(web_zlib PRIVATE -w)
+add_library(ZLIB::ZLIB ALIAS web_zlib)
 
 # npm wants three numbers.
 set(NPM_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0)
@@ -49,7 +88,7 @@ set(NPM_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0)
 # At most 2 GB: past 2^31 this emscripten's file reads never return (a 2,147,482,623-byte
 # input hung palette-batch), where within it the largest inputs fail for want of memory.
 set(WEB_COMMON_OPTIONS -sSINGLE_FILE=1 -sALLOW_MEMORY_GROWTH=1 -sMAXIMUM_MEMORY=2GB
-                       -sTOTAL_STACK=1MB "SHELL:--pre-js ${FFLATE_PRE_JS}")
+                       -sTOTAL_STACK=1MB)
 
 # A command for Node: the real file system, the process's arguments, its exit status.
 function(web_command name)

@@ -18,11 +18,12 @@ npm install -g --prefix "$prefix" --no-audit --no-fund --silent "$tarball"
 for command in palette-translate palette-inspect palette-batch; do
   [[ -x $prefix/bin/$command ]] || { echo "no $command on the path after install"; exit 1; }
 done
-"$root/tests/same_outputs.sh" "$native" "$prefix/bin" node
+"$root/tests/same_outputs.sh" "$native" "$prefix/bin"
 
 # The API: a bitmap's bytes and a refusal as the native command gives them, and inspect's
 # object as --json prints it.
 "$native/palette-translate" "$root/docs/sample.bmp" "$prefix/native.bmp" 40 40 40 30 >/dev/null
+"$native/palette-translate" "$root/docs/sample.bmp" "$prefix/native.png" 40 40 40 30 >/dev/null
 "$native/palette-inspect" --json "$root/docs/sample.bmp" >"$prefix/native.json" || true
 rgba="$root/tests/fixtures/imagemagick-rgba.png"
 "$native/palette-translate" "$rgba" "$prefix/native-rgba.bmp" 40 40 40 30 >/dev/null
@@ -41,7 +42,8 @@ const assert = require("assert");
   assert.strictEqual(refused.output, null);
   assert.match(refused.text, /Not a bitmap: the file is shorter than its headers/);
   const png = await translate(sample, {outputFormat: "png"});
-  assert.deepStrictEqual([...png.output.subarray(0, 8)], [137, 80, 78, 71, 13, 10, 26, 10]);
+  // Deflated by the same zlib as natively: the same bytes.
+  assert.ok(Buffer.from(png.output).equals(fs.readFileSync(process.env.PREFIX + "/native.png")));
   const facts = await inspect(sample);
   const native = JSON.parse(fs.readFileSync(process.env.PREFIX + "/native.json", "utf8"));
   delete facts.files[0].path;

@@ -1,6 +1,7 @@
 #pragma once
 // The compression the PNG form needs: CRC-32, inflate and deflate. zlib serves it on every
-// native platform; a build for the web serves the same calls from a JavaScript library.
+// platform, the web build's made from the same sources, so that a PNG's bytes are the same
+// everywhere.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,6 @@
 #include "png_builder.h"
 
-#ifdef __EMSCRIPTEN__
-#include "image/compression.h"
-#else
 #include <zlib.h>
-#endif
 
 #include <algorithm>
 #include <array>
@@ -111,40 +107,6 @@ std::vector<std::uint8_t> filtered_rows(const png_recipe& recipe) {
   return out;
 }
 
-#ifdef __EMSCRIPTEN__
-// The web build has no zlib: the same calls through the core's seam, served by fflate.
-namespace {
-
-using uInt = unsigned;
-
-std::uint32_t crc32(std::uint32_t crc, const std::uint8_t* bytes, uInt length) {
-  return crc32_of(bytes, length, crc);
-}
-
-}  // namespace
-
-std::vector<std::uint8_t> zlib_stream(const std::vector<std::uint8_t>& bytes, int level) {
-  std::vector<std::uint8_t> out;
-  deflate_all({bytes.size(),
-               [&](std::size_t from, std::size_t to, std::uint8_t* dest) {
-                 std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                           bytes.begin() + static_cast<std::ptrdiff_t>(to), dest);
-               }},
-              level, 1, out);
-  return out;
-}
-
-std::vector<std::uint8_t> zlib_inflated(const std::vector<std::uint8_t>& stream,
-                                        std::size_t length) {
-  inflate_stream reading = start_inflate({{stream.data(), stream.size()}});
-  std::vector<std::uint8_t> out(length);
-  std::uint8_t past = 0;
-  if (inflate_next(reading, out.data(), length) != refusal::none ||
-      inflate_next(reading, &past, 1) == refusal::none)
-    return {};
-  return out;
-}
-#else
 std::vector<std::uint8_t> zlib_stream(const std::vector<std::uint8_t>& bytes, int level) {
   uLongf length = compressBound(static_cast<uLong>(bytes.size()));
   std::vector<std::uint8_t> out(length);
@@ -162,8 +124,6 @@ std::vector<std::uint8_t> zlib_inflated(const std::vector<std::uint8_t>& stream,
   out.resize(out_length);
   return out;
 }
-#endif
-
 std::vector<png_chunk> png_chunks(const png_recipe& recipe) {
   std::vector<png_chunk> chunks;
   png_chunk header{"IHDR", {}};

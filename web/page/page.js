@@ -165,12 +165,71 @@ drop.addEventListener('drop', async (event) => {
   for (const entry of entries) await entriesOf(entry, '', items);
   addFiles(items);
 });
+// The zip's CRC-32, as zlib's crc32 reckons it.
+const CRC_TABLE = (() => {
+  const table = new Uint32Array(256);
+  for (let n = 0; n < 256; ++n) {
+    let c = n;
+    for (let k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320 ^ (c >>> 1) : c >>> 1;
+    table[n] = c >>> 0;
+  }
+  return table;
+})();
+
+function crc32(bytes) {
+  let c = 0xFFFFFFFF;
+  for (let i = 0; i < bytes.length; ++i) c = CRC_TABLE[(c ^ bytes[i]) & 255] ^ (c >>> 8);
+  return (c ^ 0xFFFFFFFF) >>> 0;
+}
+
+// Every output in one zip, stored as it is (the outputs gain little from deflating again):
+// a Blob of the headers and the outputs themselves, never a second copy of them. UTF-8
+// names; without ZIP64, at most 65,535 files and 4 GiB.
+function storedZip(entries, when) {
+  const time = (when.getHours() << 11) | (when.getMinutes() << 5) | (when.getSeconds() >> 1);
+  const date = ((when.getFullYear() - 1980) << 9) | ((when.getMonth() + 1) << 5) | when.getDate();
+  const parts = [];
+  const directory = [];
+  let offset = 0;
+  const header = (length, signature, fields) => {
+    const view = new DataView(new ArrayBuffer(length));
+    view.setUint32(0, signature, true);
+    for (const [at, value, size] of fields) {
+      if (size === 2) view.setUint16(at, value, true);
+      else view.setUint32(at, value, true);
+    }
+    return view;
+  };
+  for (const [path, bytes] of entries) {
+    const name = new TextEncoder().encode(path);
+    const crc = crc32(bytes);
+    // Version 2.0, UTF-8 names (bit 11), stored; the times; the CRC and both sizes.
+    const common = [[6, 0x0800, 2], [8, 0, 2], [10, time, 2], [12, date, 2], [14, crc, 4],
+                    [18, bytes.length, 4], [22, bytes.length, 4], [26, name.length, 2]];
+    parts.push(header(30, 0x04034B50, [[4, 20, 2], ...common]), name, bytes);
+    const shifted = common.map(([at, value, size]) => [at + 2, value, size]);
+    directory.push(header(46, 0x02014B50, [[4, 20, 2], [6, 20, 2], ...shifted, [42, offset, 4]]),
+                   name);
+    offset += 30 + name.length + bytes.length;
+  }
+  const directorySize = directory.reduce((sum, part) => sum + part.byteLength, 0);
+  if (entries.length > 0xFFFF || offset + directorySize > 0xFFFFFFFF)
+    throw new Error('too many or too large outputs for one zip: download them one by one');
+  const end = header(22, 0x06054B50, [[8, entries.length, 2], [10, entries.length, 2],
+                                      [12, directorySize, 4], [16, offset, 4]]);
+  return new Blob([...parts, ...directory, end], {type: 'application/zip'});
+}
+
 $('all').addEventListener('click', () => {
-  const files = {};
-  for (const [path, bytes] of results) files[path] = [bytes, {level: 0}];
-  const zip = fflate.zipSync(files);
+  let zip;
+  try {
+    zip = storedZip([...results], new Date());
+  } catch (error) {
+    $('count').textContent = String(error.message || error);
+    return;
+  }
   const link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([zip], {type: 'application/zip'}));
+  link.href = URL.createObjectURL(zip);
   link.download = 'palette-translated.zip';
   link.id = 'zip-link';
   document.body.appendChild(link);
