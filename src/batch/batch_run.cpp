@@ -56,7 +56,7 @@ struct batch_state {
   const input_scan* scan = nullptr;
   bool progress = false;  // a progress line on standard error, which is a terminal
   bool escapes = false;   // ... that shows escape sequences
-  std::size_t shown = 0;  // the length of the progress line on it
+  std::string drawn;      // the progress line on it, as written; empty once wiped
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> done{0};
   std::atomic<std::size_t> failed{0};
@@ -108,14 +108,14 @@ void print_progress(batch_state& state) {
   // The counts only grow, so a line never leaves the tail of a longer one. Progress is
   // for the eye: a standard error that cannot take it never stops the files.
   (void)write_text(standard_stream::error, line);
-  state.shown = line.size() - 1;
+  state.drawn = std::move(line);
 }
 
 // Wipes the progress line, where there is one, for the text that follows.
 std::string clear_progress(batch_state& state) {
-  if (!state.progress || state.shown == 0) return "";
-  std::string text = clearing_text(state.escapes, state.shown);
-  state.shown = 0;
+  if (!state.progress || state.drawn.empty()) return "";
+  std::string text = clearing_text(state.escapes, state.drawn);
+  state.drawn.clear();
   return text;
 }
 
@@ -365,8 +365,9 @@ void stop_batch_on_signals() {
   on_stop_request(note_stop);
 }
 
-std::string clearing_text(bool escapes, std::size_t shown) {
+std::string clearing_text(bool escapes, const std::string& drawn) {
   if (escapes) return "\r\x1b[K";
+  std::size_t shown = drawn.empty() ? 0 : drawn.size() - 1;
   std::string text(shown + 2, ' ');
   text.front() = '\r';
   text.back() = '\r';

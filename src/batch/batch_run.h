@@ -19,7 +19,8 @@ void stop_batch_on_signals();
 // The signal that stopped the run, or 0.
 int batch_stop_signal();
 
-// What wipes a progress line of `shown` characters before the next text: the erase-line
-// sequence where the console shows such sequences, else spaces over the line (a Windows
-// console without them would print the sequence as it is).
-std::string clearing_text(bool escapes, std::size_t shown);
+// What wipes a progress line as it was drawn (its carriage return first) before the next
+// text: the erase-line sequence where the console shows such sequences, else spaces over
+// each character it shows, and not one more, which a line as wide as the console would
+// wrap (a Windows console without them would print the sequence as it is).
+std::string clearing_text(bool escapes, const std::string& drawn);
