@@ -20,6 +20,52 @@ for command in palette-translate palette-inspect palette-batch; do
 done
 "$root/tests/same_outputs.sh" "$native" "$prefix/bin"
 
+# What ships: the commands, the API in both module forms with its declarations, the page,
+# the README and its pages, the licence; nothing else.
+unexpected=$(tar -tzf "$tarball" | sed 's|^package/||' | grep -vxE \
+  'package\.json|README\.md|LICENSE|palette-web\.html|index\.(js|mjs|d\.ts)|command_memory\.js|bin/palette-(translate|inspect|batch)\.js|lib/palette-(translate|inspect|batch)\.js|lib/palette-(translate|inspect)-module\.js|docs/[a-z-]+\.md' || true)
+[[ -z $unexpected ]] || { echo "the package holds more than it should: $unexpected"; exit 1; }
+[[ $(tar -tzf "$tarball" | grep -cE 'index\.(js|mjs|d\.ts)$') == 3 ]] ||
+  { echo "the package lacks the API's files"; exit 1; }
+
+# As a project takes it: npx runs its commands, import and require give the same API, and
+# a TypeScript file type-checks against the declarations (tsc: Debian's node-typescript).
+project="$prefix/project"
+mkdir "$project"
+(cd "$project" && npm init -y >/dev/null && npm install --no-audit --no-fund --silent "$tarball")
+(cd "$project" && npx --no-install palette-translate --help) | grep -q "usage: palette-translate" ||
+  { echo "npx palette-translate --help did not answer"; exit 1; }
+(cd "$project" && node --input-type=module -e '
+import {translate, inspect} from "quorl-palette-translation";
+import {createRequire} from "module";
+const api = createRequire(process.cwd() + "/").call(null, "quorl-palette-translation");
+if (translate !== api.translate || inspect !== api.inspect) process.exit(1);
+') || { echo "import and require give different APIs"; exit 1; }
+if command -v tsc >/dev/null; then
+  cat >"$project/check.ts" <<'TS'
+import {translate, inspect, TranslateStatus, InspectResult, InspectedFile} from 'quorl-palette-translation';
+
+export async function check(bytes: Uint8Array): Promise<number> {
+  const done = await translate(bytes, {red: 40, percent: 30, outputFormat: 'png'});
+  const status: TranslateStatus = done.status;
+  const output: Uint8Array | null = done.output;
+  const facts: InspectResult = await inspect(bytes, {compactPalette: true});
+  const file: InspectedFile = facts.files[0];
+  const colours: number | null | undefined = file.colours;
+  // @ts-expect-error: a status is one of four
+  const wrong: TranslateStatus = 254;
+  // @ts-expect-error: inspect's result is declared, not any
+  const missing: string = file.no_such_member;
+  return status + (output ? output.length : 0) + (colours || 0) + wrong + missing.length;
+}
+TS
+  (cd "$project" && tsc --noEmit --strict --module node16 --moduleResolution node16 --target es2020 check.ts) ||
+    { echo "check.ts does not type-check against index.d.ts"; exit 1; }
+  echo "the declarations type-check"
+else
+  echo "tsc not installed (apt-get install -y node-typescript): the declarations are not checked"
+fi
+
 # The API: a bitmap's bytes and a refusal as the native command gives them, and inspect's
 # object as --json prints it.
 "$native/palette-translate" "$root/docs/sample.bmp" "$prefix/native.bmp" 40 40 40 30 >/dev/null
@@ -60,7 +106,26 @@ const assert = require("assert");
   delete rgbaNative.files[0].path;
   assert.deepStrictEqual(rgbaFacts, rgbaNative);
   assert.strictEqual(rgbaFacts.files[0].colours, 32);
-  console.log("the API gives the native bytes, refusals and --json object");
+  // A command that throws, before or after it wrote its output, leaves no file of its run
+  // in the memory of the module.
+  const {commandInMemory} = require(process.env.PACKAGE + "/command_memory.js");
+  const createTranslate = require(process.env.PACKAGE + "/lib/palette-translate-module.js");
+  for (const after of [false, true]) {
+    let made = null;
+    const run = commandInMemory(async (settings) => {
+      made = await createTranslate(settings);
+      const real = made.callMain.bind(made);
+      made.callMain = (args) => {
+        if (after) real(args);
+        throw new Error("injected");
+      };
+      return made;
+    });
+    await assert.rejects(run(["input", "output.bmp", "0", "0", "0", "0"], {input: sample}, ["output.bmp"]),
+                         /injected/);
+    assert.deepStrictEqual(made.FS.readdir("/work").filter((name) => name[0] !== "."), []);
+  }
+  console.log("the API gives the native bytes, refusals and --json object, and cleans up after a throw");
 })().catch((error) => { console.log(error); process.exit(1); });
 '
 

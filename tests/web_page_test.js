@@ -1,8 +1,8 @@
 // The page in headless Chromium, as a user has it: opened from disk, a folder of fixtures
 // chosen (nested folders, a refused file, a non-ASCII name, PNG and BMP, an RGBA PNG, a
-// file that is no image), every card shown, every output and the zip downloaded; each
-// output must be the native build's, and the screenshot must show slot 5 yellow in a
-// palette strip.
+// file that is no image, a file the worker is made to fail on), every card shown, every
+// output and the zip downloaded; each output must be the native build's, byte for byte,
+// and the screenshot must show slot 5 yellow in a palette strip.
 // Usage: node web_page_test.js PAGE NPM_DIR NATIVE_BIN FIXTURES SCREENSHOT
 // Exits 77 (skipped) where there is no chromium.
 'use strict';
@@ -40,6 +40,9 @@ for (const [name, source] of Object.entries(tree)) {
   fs.copyFileSync(source, path.join(input, name));
 }
 fs.writeFileSync(path.join(input, 'broken.bmp'), Buffer.from('BM\x01\x02'));
+// A good file on which the worker is made to throw (its bytes taken from the message): its
+// card must say why, and the page must go on with the others.
+fs.copyFileSync(path.join(fixtures, '../../docs/sample.bmp'), path.join(input, 'worker-fails.bmp'));
 fs.writeFileSync(path.join(input, 'notes.txt'), 'not an image');
 fs.mkdirSync(downloads);
 
@@ -137,6 +140,14 @@ async function waitForFile(file) {
   await page.setViewport({width: 1280, height: 1400});
   const errors = [];
   page.on('pageerror', (error) => errors.push(String(error)));
+  await page.evaluateOnNewDocument(() => {
+    const post = Worker.prototype.postMessage;
+    Worker.prototype.postMessage = function (message, transfer) {
+      if (message && String(message.name).endsWith('worker-fails.bmp'))
+        return post.call(this, {...message, bytes: null});
+      return post.call(this, message, transfer);
+    };
+  });
   const session = await page.createCDPSession();
   await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
   await page.goto('file://' + path.resolve(pageFile));
@@ -147,11 +158,12 @@ async function waitForFile(file) {
                              {timeout: 60000});
   const shown = await page.$$eval('.result h3', (titles) => titles.map((t) => t.textContent));
   // A chosen folder's files are named under the folder's own name, as in the zip.
-  const images = [...Object.keys(tree), 'broken.bmp'].map((name) => 'in/' + name).sort();
+  const images = [...Object.keys(tree), 'broken.bmp', 'worker-fails.bmp'].map((name) => 'in/' + name).sort();
   check(JSON.stringify(shown) === JSON.stringify(images), 'cards for ' + JSON.stringify(shown));
   const refused = await page.$$eval('.refused', (lines) => lines.map((l) => l.textContent));
-  check(refused.length === 1 && refused[0].includes('Not a bitmap: the file is shorter than its headers'),
-        'the refusal reads ' + JSON.stringify(refused));
+  check(refused.length === 2 && refused[0].includes('Not a bitmap: the file is shorter than its headers') &&
+        refused[1].startsWith('Not translated: '),
+        'the refusals read ' + JSON.stringify(refused));
 
   // Every output, downloaded as a user would.
   const links = await page.$$('a.download');

@@ -4,7 +4,8 @@
 // API (index.js) and the page's worker both run the commands this way.
 
 // A runner for the module that `create` makes, once: run(args, inputs, outputs) resolves to
-// {status, stdout, files}, the status as the command returns it (-2, not 254).
+// {status, stdout, files}, the status as the command returns it (-2, not 254). Whatever
+// happens, even a command that throws, the files of the run leave the module's memory.
 function commandInMemory(create) {
   let captured = null;
   // Each module takes the object it is given as its own: one object each.
@@ -18,19 +19,22 @@ function commandInMemory(create) {
     const FS = module.FS;
     if (!FS.analyzePath('/work').exists) FS.mkdir('/work');
     FS.chdir('/work');
-    for (const [name, bytes] of Object.entries(inputs)) FS.writeFile(name, bytes);
     captured = {stdout: [], stderr: []};
-    let status = module.callMain(args);
-    if (status > 127) status -= 256;
-    const result = {status, stdout: decoder.decode(new Uint8Array(captured.stdout)), files: {}};
-    for (const name of outputs) {
-      if (!FS.analyzePath(name).exists) continue;
-      result.files[name] = FS.readFile(name);
-      FS.unlink(name);
+    try {
+      for (const [name, bytes] of Object.entries(inputs)) FS.writeFile(name, bytes);
+      let status = module.callMain(args);
+      if (status > 127) status -= 256;
+      const result = {status, stdout: decoder.decode(new Uint8Array(captured.stdout)), files: {}};
+      for (const name of outputs) {
+        if (FS.analyzePath(name).exists) result.files[name] = FS.readFile(name);
+      }
+      return result;
+    } finally {
+      for (const name of [...Object.keys(inputs), ...outputs]) {
+        if (FS.analyzePath(name).exists) FS.unlink(name);
+      }
+      captured = null;
     }
-    for (const name of Object.keys(inputs)) FS.unlink(name);
-    captured = null;
-    return result;
   };
 }
 

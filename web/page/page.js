@@ -86,6 +86,28 @@ function showResult(item, message) {
   $('cards').appendChild(card);
 }
 
+// A file the page could not translate (its bytes unreadable, the worker failed on it): a
+// card that says why, and the page goes on with the next file.
+function showFailure(item, reason) {
+  const card = document.createElement('div');
+  card.className = 'result';
+  const title = document.createElement('h3');
+  title.textContent = item.path;
+  card.appendChild(title);
+  const why = document.createElement('p');
+  why.className = 'refused';
+  why.textContent = 'Not translated: ' + reason;
+  card.appendChild(why);
+  $('cards').appendChild(card);
+}
+
+function finish(show) {
+  show();
+  ++done;
+  progress();
+  sendAhead();
+}
+
 function progress() {
   $('progress').max = Math.max(total, 1);
   $('progress').value = done;
@@ -100,9 +122,15 @@ async function sendAhead() {
   reading = true;
   while (queue.length > 0 && sent.size < AHEAD) {
     const item = queue.shift();
+    let bytes;
+    try {
+      bytes = new Uint8Array(await item.file.arrayBuffer());
+    } catch (error) {
+      finish(() => showFailure(item, 'cannot read the file: ' + (error.message || error)));
+      continue;
+    }
     const id = nextId++;
     sent.set(id, item);
-    const bytes = new Uint8Array(await item.file.arrayBuffer());
     item.output = outputPath(item.path, bytes);
     worker.postMessage({id, name: item.path, bytes, options: options(), outputName: item.output},
                        [bytes.buffer]);
@@ -113,10 +141,18 @@ async function sendAhead() {
 worker.onmessage = (event) => {
   const item = sent.get(event.data.id);
   sent.delete(event.data.id);
-  showResult(item, event.data);
-  ++done;
-  progress();
-  sendAhead();
+  if (event.data.failed !== undefined) finish(() => showFailure(item, event.data.failed));
+  else finish(() => showResult(item, event.data));
+};
+
+// An error the worker did not catch (its modules failed to start, say) falls on the file it
+// was working on, the oldest one sent: that file fails, and the next is sent.
+worker.onerror = (event) => {
+  event.preventDefault();
+  const [id, item] = sent.entries().next().value || [];
+  if (item === undefined) return;
+  sent.delete(id);
+  finish(() => showFailure(item, event.message || 'the worker failed'));
 };
 
 function addFiles(items) {

@@ -6,7 +6,16 @@ const translate = commandInMemory(createPaletteTranslate);
 const inspect = commandInMemory(createPaletteInspect);
 
 onmessage = async (event) => {
-  const {id, name, bytes, options, outputName} = event.data;
+  const {id} = event.data;
+  try {
+    await translateOne(event.data);
+  } catch (error) {
+    // A failure fails its file only: the page shows why and goes on with the next.
+    postMessage({id, failed: String((error && error.message) || error)});
+  }
+};
+
+async function translateOne({id, name, bytes, options, outputName}) {
   const parameters = [options.red, options.green, options.blue, options.percent].map(String);
   const compact = options.compactPalette ? ['--compact-palette'] : [];
   // The names the commands see: the file's own, without its folders.
@@ -19,4 +28,4 @@ onmessage = async (event) => {
   const output = translated.files[outName] || null;
   postMessage({id, status: translated.status, text: translated.stdout, output, page: page.stdout},
               output ? [output.buffer] : []);
-};
+}
