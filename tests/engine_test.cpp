@@ -439,6 +439,7 @@ TEST(Engine, EachDistanceHasOneThreshold) {
     int distance = pick(random, 0, std::min(255, max_tolerance));
     float share = static_cast<float>(pick(random, 1, 120) * 0.01);
     int threshold = background_threshold(distance, max_tolerance, share);
+    ASSERT_LE(threshold, RANDOM_MAX + 1);  // 32768 when every number draws background
     for (int drawn = 0; drawn <= RANDOM_MAX; ++drawn) {
       ASSERT_EQ(draws_background(drawn, distance, max_tolerance, share), drawn < threshold)
           << "distance " << distance << " of " << max_tolerance << ", share " << share << ", drawn "

@@ -477,6 +477,18 @@ std::vector<inspect_sample> inspect_samples() {
       {"full-palette-past-stored.bmp", patched32(full, 46, 200), false, true},
       {"missing.bmp", {}, true},
       {"palette.png", palette_png(), true},
+      // Three clear entries, listed as a sentence lists them.
+      {"three-clear.png",
+       [] {
+         png_recipe r;
+         r.width = 4;
+         r.depth = 2;
+         r.palette = {{10, 20, 30}, {0, 0, 0}, {200, 100, 50}, {255, 255, 0}};
+         r.transparency = {0, 255, 0, 0};
+         r.rows = {{1, 0, 2, 3}};
+         return build_png(r);
+       }(),
+       false},
       {"gray-interlaced.png",
        [] {
          png_recipe r;
