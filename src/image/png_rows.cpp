@@ -26,7 +26,7 @@ std::uint64_t whole_stream_length(const png_header& header) {
 std::uint64_t whole_stream_slack(const png_header& header) {
   std::uint64_t rows = std::uint64_t{header.stride} * header.height;
   std::uint64_t stream = whole_stream_length(header);
-  return stream > rows ? stream - rows : 0;
+  return stream - std::min(stream, rows);
 }
 
 // Beyond the size limit's room the rows are decoded one at a time instead.
