@@ -9,6 +9,7 @@
 #include "image/byte_order.h"
 #include "image/input_checks.h"
 #include "image/palette_entry.h"
+#include "image/png_chunks.h"
 #include "image/used_colors.h"
 #include "kit/exit_status.h"
 #include "kit/refusal_words.h"
@@ -184,6 +185,17 @@ TEST(Faults, DecodedRowsFitTheSizeLimitExactly) {
     bmp_header header;
     EXPECT_EQ(read_bmp_header(file.data(), static_cast<std::int32_t>(file.size()), header), c.fault)
         << c.width;
+    // A PNG's rows take the same room: its header alone says whether they fit.
+    png_recipe png;
+    png.height = 2;
+    png.palette = distinct_palette(2);
+    png.rows = {{0}, {1}};
+    std::vector<png_chunk> chunks = png_chunks(png);
+    write_be32(chunks[0].data.data(), c.width);
+    std::vector<std::uint8_t> png_file = assemble_png(chunks);
+    png_header png_read;
+    EXPECT_EQ(read_png_header(png_file.data(), png_file.size(), png_read), c.fault)
+        << "PNG " << c.width;
   }
 }
 

@@ -11,6 +11,7 @@
 #include "png_builder.h"
 #include "subprocess.h"
 #include "tool_under_test.h"
+#include "translate/run.h"
 
 namespace {
 
@@ -297,6 +298,15 @@ TEST(Cli, RefusesToWriteOverItsOwnInput) {
     EXPECT_EQ(result.out, BANNER + "\nThe output path \"" + output +
                               "\" names the input file; nothing was written.")
         << output;
+    EXPECT_EQ(read_file(input), small_image()) << output;
+    // The check once the output is open holds on its own, as where a name is swapped to the
+    // input between the two.
+    int handle = open_with_mode(input.c_str(), OPEN_INPUT_MODE).value;
+    or_failure<int> opened = open_output(handle, output.c_str());
+    ASSERT_FALSE(opened.ok()) << output;
+    EXPECT_EQ(opened.failed->text,
+              "\nThe output path \"" + output + "\" names the input file; nothing was written.");
+    (void)close_handle(handle);
     EXPECT_EQ(read_file(input), small_image()) << output;
   }
   // Reading through a link into a separate output is fine.

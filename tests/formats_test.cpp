@@ -328,13 +328,54 @@ TEST(Formats, RleStreamsDecodeAsViewersShowThem) {
     std::uint32_t pixels_at = read_le32(run.input.data() + 10);
     run.input.resize(pixels_at);
     run.input.insert(run.input.end(), c.stream.begin(), c.stream.end());
-    ASSERT_TRUE(load_in_memory(run)) << c.name;
-    for (std::size_t row = 0; row < 3; ++row) {
-      std::vector<std::uint8_t> expected(8, 0);
-      if (row < c.rows.size()) std::copy(c.rows[row].begin(), c.rows[row].end(), expected.begin());
-      const std::uint8_t* line = run.equivalent.data() + 1078 + row * 8;
-      EXPECT_EQ(std::vector<std::uint8_t>(line, line + 8), expected) << c.name << " row " << row;
+    // The file's end is where its bytes end, whatever the memory holds after it.
+    memory_run padded;
+    padded.input = run.input;
+    padded.file_length = run.input.size();
+    padded.input.resize(padded.input.size() + 64, 0xEE);
+    for (memory_run* decoded : {&run, &padded}) {
+      ASSERT_TRUE(load_in_memory(*decoded)) << c.name;
+      for (std::size_t row = 0; row < 3; ++row) {
+        std::vector<std::uint8_t> expected(8, 0);
+        if (row < c.rows.size())
+          std::copy(c.rows[row].begin(), c.rows[row].end(), expected.begin());
+        const std::uint8_t* line = decoded->equivalent.data() + 1078 + row * 8;
+        EXPECT_EQ(std::vector<std::uint8_t>(line, line + 8), expected)
+            << c.name << " row " << row << (decoded == &padded ? ", memory after the end" : "");
+      }
     }
+  }
+}
+
+// A packed file cut by its end, in its palette or in its rows: what lies past the end is
+// 0, whatever the memory holds after the file's last byte.
+TEST(Formats, PackedFilesCutByTheirEndReadZeroWhateverFollows) {
+  const struct {
+    const char* name;
+    std::uint16_t bits;
+    std::size_t keep;  // bytes kept past the 54 of the headers
+    bool loads;
+  } cases[] = {{"4 bits, cut in the palette", 4, 9, false},
+               {"4 bits, cut in the rows", 4, 64 + 3, true},
+               {"1 bit, cut after the palette", 1, 8, true}};
+  for (const auto& c : cases) {
+    bmp_recipe recipe;
+    recipe.width = 9;
+    recipe.height = 3;
+    recipe.bits = c.bits;
+    recipe.palette = distinct_palette(1 << c.bits);
+    recipe.rows = {{1, 0, 1, 1, 0, 1, 0, 0, 1}, {0, 1, 1, 0, 1, 0, 1, 1, 0}, {1, 1, 0, 0, 1}};
+    memory_run alone;
+    alone.input = build_bmp(recipe);
+    alone.input.resize(54 + c.keep);
+    memory_run padded;
+    padded.input = alone.input;
+    padded.file_length = alone.input.size();
+    padded.input.resize(padded.input.size() + 64, 0xEE);
+    EXPECT_EQ(load_in_memory(alone), c.loads) << c.name;
+    EXPECT_EQ(load_in_memory(padded), c.loads) << c.name;
+    EXPECT_EQ(alone.report.refused, padded.report.refused) << c.name;
+    EXPECT_EQ(alone.equivalent, padded.equivalent) << c.name;
   }
 }
 

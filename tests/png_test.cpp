@@ -133,6 +133,13 @@ png_recipe colours_then_clear() {
   return recipe;
 }
 
+// An RGBA strip of two like lines of 256 opaque colours: a palette's worth, and no more.
+png_recipe full_opaque_strip() {
+  png_recipe recipe = rgba_strip(256);
+  recipe.rows[0] = recipe.rows[1];
+  return recipe;
+}
+
 // The chunks of the small palette PNG (or another), changed by `change`.
 std::function<std::vector<std::uint8_t>()> changed(
     std::function<void(std::vector<png_chunk>&)> change,
@@ -350,6 +357,12 @@ const refusal_case REFUSAL_CASES[] = {
      changed([](auto& c) { find(c, "IDAT").data = short_stream(1, colours_then_clear()); },
              colours_then_clear()),
      refusal::too_many_colours},
+    // ... and only those: the cut line's bytes never count, so that a clear pixel its
+    // missing alpha would make is no 257th colour.
+    {"true colour: 256 colours in the line before a stream that ends short",
+     changed([](auto& c) { find(c, "IDAT").data = short_stream(1, full_opaque_strip()); },
+             full_opaque_strip()),
+     refusal::png_stream_short},
     {"8 bits: filter type 5",
      changed([](auto&) {},
              [] {

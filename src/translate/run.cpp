@@ -71,26 +71,6 @@ failure same_file(const char* path) {
                                  path)};
 }
 
-// The output is opened without truncation and locked; only once the opened file is known
-// not to be the input is it cut. A name swapped between the checks cannot reach the input.
-or_failure<int> open_output(int input, const char* path) {
-  or_failure<int> output = checked_open(path, OPEN_OUTPUT_MODE);
-  if (!output.ok()) return output;
-  // A file system without locks still gets its output. A wait is said, once, so that a
-  // run held by another program's lock does not look hung.
-  os_result<bool> locked = lock_at_once(output.value);
-  if (locked.ok() && !locked.value) {
-    (void)write_text(standard_stream::error, "palette-translate: " + visible_name(path) +
-                                                 " is locked by another program; waiting for it\n");
-    (void)lock_exclusively(output.value);
-  }
-  os_result<bool> same = same_open_file(input, output.value);
-  // Where it cannot be told, the output is not cut: it may be the input.
-  if (!same.ok() || same.value) return {-1, same_file(path)};
-  if (step_failure cut = checked_truncate(output.value, path, OPEN_OUTPUT_MODE)) return {-1, cut};
-  return output;
-}
-
 // The memory of the one translation a process makes, the input and a decoded form's 8-bit
 // rows taken through the checked allocation and given back at the run's end; a failure
 // there is kept for the run to print.
@@ -176,6 +156,28 @@ run_end run_steps(int argc, char** argv) {
 }
 
 }  // namespace
+
+or_failure<int> open_output(int input, const char* path) {
+  or_failure<int> output = checked_open(path, OPEN_OUTPUT_MODE);
+  if (!output.ok()) return output;
+  // A file system without locks still gets its output. A wait is said, once, so that a
+  // run held by another program's lock does not look hung.
+  os_result<bool> locked = lock_at_once(output.value);
+  if (locked.ok() && !locked.value) {
+    (void)write_text(standard_stream::error, "palette-translate: " + visible_name(path) +
+                                                 " is locked by another program; waiting for it\n");
+    (void)lock_exclusively(output.value);
+  }
+  os_result<bool> same = same_open_file(input, output.value);
+  // Where it cannot be told, the output is not cut: it may be the input. Closed, so that its
+  // lock leaves the input.
+  if (!same.ok() || same.value) {
+    (void)close_handle(output.value);
+    return {-1, same_file(path)};
+  }
+  if (step_failure cut = checked_truncate(output.value, path, OPEN_OUTPUT_MODE)) return {-1, cut};
+  return output;
+}
 
 int run_translation(int argc, char** argv) {
   prepare_process();

@@ -22,7 +22,8 @@ translation_memory attach(memory_run& run) {
   run.image = work_image{};
   run.output.assign(bmp::OUTPUT_PIXEL_OFFSET, 0xCD);
   return {.file = run.input.data(),
-          .file_size = static_cast<std::int64_t>(run.input.size()),
+          .file_size =
+              static_cast<std::int64_t>(run.file_length != 0 ? run.file_length : run.input.size()),
           .prefix = run.output.data(),
           .allocate =
               [&run](std::int32_t length) {

@@ -27,6 +27,8 @@ struct memory_run {
   translation_report report;
   // Where the single pass starts a thread's row range: none, one thread.
   std::vector<std::uint32_t> row_cuts;
+  // Where the file ends, for an input that holds more bytes after it (0: at its end).
+  std::size_t file_length = 0;
 
   // The reference's run: its output and how many numbers it drew.
   bool literal = false;
