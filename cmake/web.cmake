@@ -104,5 +104,5 @@ function(web_module name export)
   target_link_options(${name}-module PRIVATE ${WEB_COMMON_OPTIONS} -sMODULARIZE=1
                       -sEXPORT_NAME=${export} -sINVOKE_RUN=0 -sEXIT_RUNTIME=0
                       -sFORCE_FILESYSTEM=1 -sENVIRONMENT=web,worker,node
-                      "-sEXPORTED_RUNTIME_METHODS=['callMain','FS']")
+                      "-sEXPORTED_RUNTIME_METHODS=['callMain','FS','stackSave','stackRestore']")
 endfunction()

@@ -3,7 +3,7 @@
 
 const $ = (id) => document.getElementById(id);
 const worker = new Worker(URL.createObjectURL(new Blob([atob(WORKER_SOURCE)], {type: 'text/javascript'})));
-const results = new Map();  // output path -> bytes, for "download all"
+const results = new Map();  // output path -> its Blob, for its link and "download all"
 // A few files are read and sent ahead, so that the worker never waits for the next one.
 const AHEAD = 4;
 let queue = [];      // files not yet sent
@@ -56,6 +56,37 @@ function cardOf(page) {
   return doc.body.innerHTML;
 }
 
+// A game's folders hold thousands of files: each card's pictures and palette are drawn only
+// when the card comes near the view (its inspect page kept as a Blob until then, out of the
+// script's heap), and the cards go into runs of CARDS_PER_RUN, each kept out of layout and
+// paint while off screen, so that the thousandth card costs what the first does.
+const CARDS_PER_RUN = 100;
+const pending = new Map();  // a card body not drawn yet -> its inspect page
+const nearView = new IntersectionObserver((entries) => {
+  for (const entry of entries) {
+    if (!entry.isIntersecting || !pending.has(entry.target)) continue;
+    const body = entry.target;
+    const page = pending.get(body);
+    pending.delete(body);
+    nearView.unobserve(body);
+    page.text().then((text) => {
+      body.innerHTML = cardOf(text);
+      body.classList.remove('undrawn');
+    });
+  }
+}, {rootMargin: '1000px 0px'});
+
+function addCard(card) {
+  const cards = $('cards');
+  let run = cards.lastElementChild;
+  if (!run || run.childElementCount >= CARDS_PER_RUN) {
+    run = document.createElement('div');
+    run.className = 'run';
+    cards.appendChild(run);
+  }
+  run.appendChild(card);
+}
+
 function showResult(item, message) {
   const card = document.createElement('div');
   card.className = 'result';
@@ -63,7 +94,9 @@ function showResult(item, message) {
   title.textContent = item.path;
   card.appendChild(title);
   const body = document.createElement('div');
-  body.innerHTML = cardOf(message.page);
+  body.className = 'undrawn';
+  pending.set(body, new Blob([message.page], {type: 'text/html'}));
+  nearView.observe(body);
   card.appendChild(body);
   const text = message.text.replace(/^\s*Quorl Palette Translation[^\n]*\n?/, '').trim();
   if (message.status !== 0) {
@@ -74,16 +107,17 @@ function showResult(item, message) {
   }
   // A refused input leaves an empty output, as the command does: nothing to download.
   if (message.output && message.status === 0) {
-    results.set(item.output, message.output);
+    const output = new Blob([message.output]);
+    results.set(item.output, output);
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([message.output]));
+    link.href = URL.createObjectURL(output);
     link.download = item.output.split('/').pop();
     link.dataset.path = item.output;
     link.className = 'download';
     link.textContent = 'Download ' + item.output;
     card.appendChild(link);
   }
-  $('cards').appendChild(card);
+  addCard(card);
 }
 
 // A file the page could not translate (its bytes unreadable, the worker failed on it): a
@@ -98,7 +132,7 @@ function showFailure(item, reason) {
   why.className = 'refused';
   why.textContent = 'Not translated: ' + reason;
   card.appendChild(why);
-  $('cards').appendChild(card);
+  addCard(card);
 }
 
 function finish(show) {
@@ -219,9 +253,11 @@ function crc32(bytes) {
 }
 
 // Every output in one zip, stored as it is (the outputs gain little from deflating again):
-// a Blob of the headers and the outputs themselves, never a second copy of them. UTF-8
-// names; without ZIP64, at most 65,535 files and 4 GiB.
-function storedZip(entries, when) {
+// a Blob of the headers and the output Blobs themselves, never a second copy of them; each
+// is read once, on its own, for its CRC. UTF-8 names; without ZIP64, at most 65,535 files
+// and 4 GiB.
+async function storedZip(entries, when) {
+  if (entries.length > 0xFFFF) throw new Error('too many outputs for one zip: download them one by one');
   const time = (when.getHours() << 11) | (when.getMinutes() << 5) | (when.getSeconds() >> 1);
   const date = ((when.getFullYear() - 1980) << 9) | ((when.getMonth() + 1) << 5) | when.getDate();
   const parts = [];
@@ -236,33 +272,38 @@ function storedZip(entries, when) {
     }
     return view;
   };
-  for (const [path, bytes] of entries) {
+  for (const [path, blob] of entries) {
     const name = new TextEncoder().encode(path);
-    const crc = crc32(bytes);
+    const crc = crc32(new Uint8Array(await blob.arrayBuffer()));
     // Version 2.0, UTF-8 names (bit 11), stored; the times; the CRC and both sizes.
     const common = [[6, 0x0800, 2], [8, 0, 2], [10, time, 2], [12, date, 2], [14, crc, 4],
-                    [18, bytes.length, 4], [22, bytes.length, 4], [26, name.length, 2]];
-    parts.push(header(30, 0x04034B50, [[4, 20, 2], ...common]), name, bytes);
+                    [18, blob.size, 4], [22, blob.size, 4], [26, name.length, 2]];
+    parts.push(header(30, 0x04034B50, [[4, 20, 2], ...common]), name, blob);
     const shifted = common.map(([at, value, size]) => [at + 2, value, size]);
     directory.push(header(46, 0x02014B50, [[4, 20, 2], [6, 20, 2], ...shifted, [42, offset, 4]]),
                    name);
-    offset += 30 + name.length + bytes.length;
+    offset += 30 + name.length + blob.size;
   }
   const directorySize = directory.reduce((sum, part) => sum + part.byteLength, 0);
-  if (entries.length > 0xFFFF || offset + directorySize > 0xFFFFFFFF)
-    throw new Error('too many or too large outputs for one zip: download them one by one');
+  if (offset + directorySize > 0xFFFFFFFF)
+    throw new Error('the outputs are too large for one zip: download them one by one');
   const end = header(22, 0x06054B50, [[8, entries.length, 2], [10, entries.length, 2],
                                       [12, directorySize, 4], [16, offset, 4]]);
   return new Blob([...parts, ...directory, end], {type: 'application/zip'});
 }
 
-$('all').addEventListener('click', () => {
+$('all').addEventListener('click', async () => {
   let zip;
   try {
-    zip = storedZip([...results], new Date());
+    zip = await storedZip([...results], new Date());
   } catch (error) {
     $('count').textContent = String(error.message || error);
     return;
+  }
+  const earlier = $('zip-link');
+  if (earlier) {
+    URL.revokeObjectURL(earlier.href);
+    earlier.remove();
   }
   const link = document.createElement('a');
   link.href = URL.createObjectURL(zip);
@@ -275,6 +316,8 @@ $('clear').addEventListener('click', () => {
   if (done < total) return;
   for (const link of document.querySelectorAll('a.download')) URL.revokeObjectURL(link.href);
   $('cards').textContent = '';
+  pending.clear();
+  nearView.disconnect();
   results.clear();
   total = done = 0;
   progress();
