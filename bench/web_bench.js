@@ -76,15 +76,47 @@ const batchNode = timed(node, batchArgs([path.join(webBuild, 'src/palette-batch.
     }
     return seconds.sort((a, b) => a - b)[2];
   });
-  // The sprites through the whole page: cards, downloads, zip-ready.
+  // The sprites through the whole page: cards, downloads, zip-ready; when each hundredth card
+  // came, and how long a click made every 250 ms waited once the page had the files.
   const web = await browser.newPage();
+  await web.evaluateOnNewDocument(() => {
+    window.cardTimes = [];
+    window.answers = [];
+    let cards = 0;
+    new MutationObserver((records) => {
+      for (const record of records)
+        for (const added of record.addedNodes)
+          if (added.classList && added.classList.contains('result') && ++cards % 100 === 0)
+            window.cardTimes.push(performance.now());
+    }).observe(document, {childList: true, subtree: true});
+    document.addEventListener('change', () => { window.chosenAt = performance.now(); }, true);
+    document.addEventListener('click', (event) => {
+      if (window.chosenAt !== undefined && event.timeStamp >= window.chosenAt)
+        window.answers.push(performance.now() - event.timeStamp);
+    }, true);
+  });
   await web.goto('file://' + path.join(webBuild, 'palette-web.html'));
   const start = Date.now();
   await (await web.$('#folder')).uploadFile(sprites);
+  let finished = false;
+  const clicking = (async () => {
+    while (!finished) {
+      await web.mouse.click(2, 2);
+      await new Promise((resolve) => setTimeout(resolve, 250));
+    }
+  })();
   await web.waitForFunction(() => document.body.dataset.state === 'done' &&
                                   document.querySelectorAll('.result').length > 0,
                             {timeout: 600000, polling: 200});
+  finished = true;
+  await clicking;
   const pageSeconds = (Date.now() - start) / 1000;
+  const cardTimes = await web.evaluate(() => window.cardTimes);
+  const answers = await web.evaluate(() => window.answers);
+  // The mean cost of a card over the hundred cards up to the 200th and up to the last.
+  const hundred = (k) => (cardTimes[k] - cardTimes[k - 1]) / 100;
+  const early = cardTimes.length > 1 ? hundred(1) : NaN;
+  const late = cardTimes.length > 1 ? hundred(cardTimes.length - 1) : NaN;
   const metrics = await web.metrics();
   const cards = await web.$$eval('.result', (all) => all.length);
   await browser.close();
@@ -100,6 +132,9 @@ const batchNode = timed(node, batchArgs([path.join(webBuild, 'src/palette-batch.
   console.log(`  the page in Chromium       ${ms(pageSeconds)} for ${cards} cards; JS heap ` +
               `${(metrics.JSHeapUsedSize / 1048576).toFixed(0)} MiB used of ` +
               `${(metrics.JSHeapTotalSize / 1048576).toFixed(0)} MiB`);
+  console.log(`  a card costs ${early.toFixed(2)} ms by the 200th, ${late.toFixed(2)} ms by the ` +
+              `${cardTimes.length * 100}th; ${answers.length} clicks answered in ` +
+              `${median(answers).toFixed(0)} ms (median), ${Math.max(...answers).toFixed(0)} ms at worst`);
 })().catch((error) => {
   console.log(error);
   process.exit(1);

@@ -179,9 +179,9 @@ bool chunk_at(const std::uint8_t* bytes, std::size_t size, std::size_t at, chunk
   return c.length <= png::MAX_CHUNK_LENGTH && c.length <= size - at - png::CHUNK_OVERHEAD;
 }
 
+// Four letters; the record's fifth byte, zeroed where it is made, ends them.
 void name_chunk(const chunk& c, png_header& header) {
   std::memcpy(header.chunk, c.type, 4);
-  header.chunk[4] = '\0';
 }
 
 void count_transparent(png_header& header) {
