@@ -52,6 +52,11 @@ const w1Node = timed(node, sheetArgs([path.join(webBuild, 'src/palette-translate
 const batchNative1 = timed(path.join(nativeBin, 'palette-batch'), batchArgs([], ['-j1']), 3);
 const batchNative = timed(path.join(nativeBin, 'palette-batch'), batchArgs([], []), 3);
 const batchNode = timed(node, batchArgs([path.join(webBuild, 'src/palette-batch.js')], []), 3);
+// Start-up: the command on one small sprite against Node doing nothing.
+const firstSprite = path.join(sprites, chosen[0], fs.readdirSync(path.join(sprites, chosen[0])).sort()[0]);
+const nodeAlone = timed(node, ['-e', '0'], 15);
+const smallNode = timed(node, [path.join(webBuild, 'src/palette-translate.js'), firstSprite,
+                               path.join(work, 'small' + path.extname(firstSprite)), '40', '40', '40', '30'], 15);
 
 (async () => {
   const browser = await puppeteer.launch({executablePath: '/usr/bin/chromium', headless: true,
@@ -126,6 +131,8 @@ const batchNode = timed(node, batchArgs([path.join(webBuild, 'src/palette-batch.
   console.log(`  native palette-translate   ${ms(w1Native)}`);
   console.log(`  Node palette-translate     ${ms(w1Node)} (${(w1Node / w1Native).toFixed(1)} x native)`);
   console.log(`  Chromium, the module alone ${ms(w1Chromium)} (${(w1Chromium / w1Native).toFixed(1)} x native, no file I/O)`);
+  console.log(`Start-up (medians of 15): node -e 0 ${ms(nodeAlone)}; palette-translate.js on one ` +
+              `sprite ${ms(smallNode)}, ${ms(smallNode - nodeAlone)} more`);
   console.log(`${count} sprites of 64 x 64 in ${folders} folders, 40, 30 % (medians of 3)`);
   console.log(`  native palette-batch -j1   ${ms(batchNative1)}; on every processor ${ms(batchNative)}`);
   console.log(`  Node palette-batch         ${ms(batchNode)} (${(batchNode / batchNative1).toFixed(1)} x native -j1)`);
