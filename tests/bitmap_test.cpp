@@ -334,6 +334,7 @@ TEST(Faults, ShortFilesAreRefusedAsTheFormTheyStartAs) {
          return file;
        }(),
        refusal::too_short},
+      {"two bytes of no image", bytes("GI", 2), refusal::not_an_image},
       {"half a PNG signature", bytes("\x89PN", 3), refusal::png_cut_short},
       {"a PNG signature and a bit", bytes("\x89PNG\r\n\x1a\n\0\0", 10), refusal::png_cut_short},
       {"a GIF", bytes("GIF89a", 6), refusal::not_an_image},
