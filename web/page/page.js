@@ -87,24 +87,33 @@ function addCard(card) {
   run.appendChild(card);
 }
 
-function showResult(item, message) {
+// A card titled with the file's path, and a line that says why it was not translated.
+function cardFor(item) {
   const card = document.createElement('div');
   card.className = 'result';
   const title = document.createElement('h3');
   title.textContent = item.path;
   card.appendChild(title);
+  return card;
+}
+
+function addReason(card, text) {
+  const why = document.createElement('p');
+  why.className = 'refused';
+  why.textContent = text;
+  card.appendChild(why);
+}
+
+function showResult(item, message) {
+  const card = cardFor(item);
   const body = document.createElement('div');
   body.className = 'undrawn';
   pending.set(body, new Blob([message.page], {type: 'text/html'}));
   nearView.observe(body);
   card.appendChild(body);
   const text = message.text.replace(/^\s*Quorl Palette Translation[^\n]*\n?/, '').trim();
-  if (message.status !== 0) {
-    const why = document.createElement('p');
-    why.className = 'refused';
-    why.textContent = 'palette-translate: ' + (text || 'refused') + ' (status ' + message.status + ')';
-    card.appendChild(why);
-  }
+  if (message.status !== 0)
+    addReason(card, 'palette-translate: ' + (text || 'refused') + ' (status ' + message.status + ')');
   // A refused input leaves an empty output, as the command does: nothing to download.
   if (message.output && message.status === 0) {
     const output = new Blob([message.output]);
@@ -123,20 +132,13 @@ function showResult(item, message) {
 // A file the page could not translate (its bytes unreadable, the worker failed on it): a
 // card that says why, and the page goes on with the next file.
 function showFailure(item, reason) {
-  const card = document.createElement('div');
-  card.className = 'result';
-  const title = document.createElement('h3');
-  title.textContent = item.path;
-  card.appendChild(title);
-  const why = document.createElement('p');
-  why.className = 'refused';
-  why.textContent = 'Not translated: ' + reason;
-  card.appendChild(why);
+  const card = cardFor(item);
+  addReason(card, 'Not translated: ' + reason);
   addCard(card);
 }
 
-function finish(show) {
-  show();
+// One more file done, shown: the count moves on and the next file is sent.
+function finished() {
   ++done;
   progress();
   sendAhead();
@@ -160,7 +162,8 @@ async function sendAhead() {
     try {
       bytes = new Uint8Array(await item.file.arrayBuffer());
     } catch (error) {
-      finish(() => showFailure(item, 'cannot read the file: ' + (error.message || error)));
+      showFailure(item, 'cannot read the file: ' + (error.message || error));
+      finished();
       continue;
     }
     const id = nextId++;
@@ -175,8 +178,9 @@ async function sendAhead() {
 worker.onmessage = (event) => {
   const item = sent.get(event.data.id);
   sent.delete(event.data.id);
-  if (event.data.failed !== undefined) finish(() => showFailure(item, event.data.failed));
-  else finish(() => showResult(item, event.data));
+  if (event.data.failed !== undefined) showFailure(item, event.data.failed);
+  else showResult(item, event.data);
+  finished();
 };
 
 // An error the worker did not catch (its modules failed to start, say) falls on the file it
@@ -186,7 +190,8 @@ worker.onerror = (event) => {
   const [id, item] = sent.entries().next().value || [];
   if (item === undefined) return;
   sent.delete(id);
-  finish(() => showFailure(item, event.message || 'the worker failed'));
+  showFailure(item, event.message || 'the worker failed');
+  finished();
 };
 
 function addFiles(items) {
