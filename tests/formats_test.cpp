@@ -289,6 +289,15 @@ struct rle_case {
   std::vector<std::vector<std::uint8_t>> rows;
 };
 
+// A run on the file's bytes held in memory that goes on past the file's end, with other bytes.
+memory_run with_memory_after(const std::vector<std::uint8_t>& file) {
+  memory_run run;
+  run.input = file;
+  run.file_length = file.size();
+  run.input.resize(file.size() + 64, 0xEE);
+  return run;
+}
+
 TEST(Formats, RleStreamsDecodeAsViewersShowThem) {
   const rle_case cases[] = {
       {"every escape",
@@ -329,10 +338,7 @@ TEST(Formats, RleStreamsDecodeAsViewersShowThem) {
     run.input.resize(pixels_at);
     run.input.insert(run.input.end(), c.stream.begin(), c.stream.end());
     // The file's end is where its bytes end, whatever the memory holds after it.
-    memory_run padded;
-    padded.input = run.input;
-    padded.file_length = run.input.size();
-    padded.input.resize(padded.input.size() + 64, 0xEE);
+    memory_run padded = with_memory_after(run.input);
     for (memory_run* decoded : {&run, &padded}) {
       ASSERT_TRUE(load_in_memory(*decoded)) << c.name;
       for (std::size_t row = 0; row < 3; ++row) {
@@ -368,10 +374,7 @@ TEST(Formats, PackedFilesCutByTheirEndReadZeroWhateverFollows) {
     memory_run alone;
     alone.input = build_bmp(recipe);
     alone.input.resize(54 + c.keep);
-    memory_run padded;
-    padded.input = alone.input;
-    padded.file_length = alone.input.size();
-    padded.input.resize(padded.input.size() + 64, 0xEE);
+    memory_run padded = with_memory_after(alone.input);
     EXPECT_EQ(load_in_memory(alone), c.loads) << c.name;
     EXPECT_EQ(load_in_memory(padded), c.loads) << c.name;
     EXPECT_EQ(alone.report.refused, padded.report.refused) << c.name;
