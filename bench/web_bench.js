@@ -2,17 +2,21 @@
 // the sprite sheet W1 (8192 x 8192, tolerances 255, 30 %) and a folder of small sprites
 // (W7's 64 x 64 sprites), by the native commands, the Node commands and in Chromium (the
 // translate module in a page for W1; the whole page, cards and all, for the sprites).
-// Usage: node bench/web_bench.js WEB_BUILD NATIVE_BIN SHEET.bmp SPRITE_DIR [FOLDERS]
-//   SHEET.bmp and SPRITE_DIR come from bench-translate (sheet.bmp, sprites/); FOLDERS of
-//   the sprite folders are used (30 of 100: 3,000 sprites).
+// Side by side with the native build capped at one thread (ONE_THREAD_BIN, from
+// cmake -S . -B build/one -DPALETTE_MAX_THREADS=1), each side's time on a 16 x 16 bitmap
+// taken off, so that start-up is left out: W1, and the sheet as a palette PNG to a PNG.
+// Usage: node bench/web_bench.js WEB_BUILD NATIVE_BIN SHEET.bmp SPRITE_DIR FOLDERS ONE_THREAD_BIN
+//   SHEET.bmp (and sheet.png beside it) and SPRITE_DIR come from bench-translate (sheet.bmp,
+//   sheet.png, sprites/); FOLDERS of the sprite folders are used (30 of 100: 3,000 sprites).
 'use strict';
 const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const {execFileSync} = require('child_process');
 
-const [webBuild, nativeBin, sheet, spriteDir, folderCount] = process.argv.slice(2).map(
-    (a, i) => (i < 4 ? path.resolve(a) : a));
+const [webBuild, nativeBin, sheet, spriteDir, folderCount, oneThreadArg] = process.argv.slice(2).map(
+    (a, i) => (i < 4 || i === 5 ? path.resolve(a) : a));
+const oneThreadBin = oneThreadArg || nativeBin;
 const folders = Number(folderCount || 30);
 const puppeteer = require(path.join(webBuild, 'npm/node_modules/puppeteer-core'));
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'palette-web-bench-'));
@@ -49,6 +53,30 @@ const sheetArgs = (tool) => [...tool, sheet, path.join(work, 'out.bmp'), '255', 
 const batchArgs = (tool, extra) => [...tool, ...extra, sprites, path.join(work, 'batch-out'), '40', '40', '40', '30'];
 const w1Native = timed(path.join(nativeBin, 'palette-translate'), sheetArgs([]).slice(0), 5);
 const w1Node = timed(node, sheetArgs([path.join(webBuild, 'src/palette-translate.js')]), 5);
+// Start-up on each side: a 16 x 16 bitmap of one colour.
+const tiny = path.join(work, 'tiny.bmp');
+const tinyBytes = Buffer.alloc(1078 + 256);
+tinyBytes.write('BM');
+tinyBytes.writeUInt32LE(tinyBytes.length, 2);
+tinyBytes.writeUInt32LE(1078, 10);
+tinyBytes.writeUInt32LE(40, 14);
+tinyBytes.writeInt32LE(16, 18);
+tinyBytes.writeInt32LE(16, 22);
+tinyBytes.writeUInt16LE(1, 26);
+tinyBytes.writeUInt16LE(8, 28);
+tinyBytes.writeUInt32LE(256, 34);
+fs.writeFileSync(tiny, tinyBytes);
+const nativeOne = path.join(oneThreadBin, 'palette-translate');
+const nodeTranslate = path.join(webBuild, 'src/palette-translate.js');
+const tinyArgs = [tiny, path.join(work, 'tiny-out.bmp'), '255', '255', '255', '30'];
+const tinyNative = timed(nativeOne, tinyArgs, 15);
+const tinyNode = timed(node, [nodeTranslate, ...tinyArgs], 15);
+const w1One = timed(nativeOne, sheetArgs([]), 9);
+const w1NodeAgain = timed(node, sheetArgs([nodeTranslate]), 9);
+const sheetPng = sheet.replace(/\.bmp$/, '.png');
+const pngArgs = [sheetPng, path.join(work, 'out.png'), '255', '255', '255', '30'];
+const pngOne = fs.existsSync(sheetPng) ? timed(nativeOne, pngArgs, 5) : NaN;
+const pngNode = fs.existsSync(sheetPng) ? timed(node, [nodeTranslate, ...pngArgs], 5) : NaN;
 const batchNative1 = timed(path.join(nativeBin, 'palette-batch'), batchArgs([], ['-j1']), 3);
 const batchNative = timed(path.join(nativeBin, 'palette-batch'), batchArgs([], []), 3);
 const batchNode = timed(node, batchArgs([path.join(webBuild, 'src/palette-batch.js')], []), 3);
@@ -131,6 +159,13 @@ const smallNode = timed(node, [path.join(webBuild, 'src/palette-translate.js'), 
   console.log(`  native palette-translate   ${ms(w1Native)}`);
   console.log(`  Node palette-translate     ${ms(w1Node)} (${(w1Node / w1Native).toFixed(1)} x native)`);
   console.log(`  Chromium, the module alone ${ms(w1Chromium)} (${(w1Chromium / w1Native).toFixed(1)} x native, no file I/O)`);
+  const net = (web, native) => ((web - tinyNode) / (native - tinyNative)).toFixed(2);
+  console.log(`Against one native thread (${oneThreadBin}), start-up taken off (16 x 16: native ` +
+              `${ms(tinyNative)}, Node ${ms(tinyNode)}):`);
+  console.log(`  W1 native ${ms(w1One)}, Node ${ms(w1NodeAgain)}: ${net(w1NodeAgain, w1One)} x (medians of 9)`);
+  console.log(`  W1 Chromium, the module alone: ${(w1Chromium / (w1One - tinyNative)).toFixed(2)} x`);
+  console.log(`  the sheet as a palette PNG to a PNG: native ${ms(pngOne)}, Node ${ms(pngNode)}: ` +
+              `${net(pngNode, pngOne)} x (medians of 5)`);
   console.log(`Start-up (medians of 15): node -e 0 ${ms(nodeAlone)}; palette-translate.js on one ` +
               `sprite ${ms(smallNode)}, ${ms(smallNode - nodeAlone)} more`);
   console.log(`${count} sprites of 64 x 64 in ${folders} folders, 40, 30 % (medians of 3)`);

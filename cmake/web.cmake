@@ -13,6 +13,16 @@ set_property(GLOBAL PROPERTY RULE_LAUNCH_LINK "env NODE_PATH=/usr/share/nodejs")
 # work in turn (there are no threads here), and memory that runs out fails one file.
 add_compile_options(-fexceptions)
 add_link_options(-fexceptions)
+# WebAssembly SIMD: the compiler vectorises where it can and the pixel loops gain their
+# simd128 tier. An engine without SIMD refuses such a module whole, so the package and the
+# page also carry a build without it (PALETTE_WASM_SIMD=OFF) and load the one the engine
+# takes.
+option(PALETTE_WASM_SIMD "Build the web commands and modules with WebAssembly SIMD" ON)
+if(PALETTE_WASM_SIMD)
+  add_compile_options(-msimd128)
+endif()
+# The page and the npm package; the build without SIMD makes only its commands and modules.
+option(PALETTE_WEB_PACKAGE "Make the page and the npm package" ON)
 # The tests run under Node.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${NODE})
 set(WEB_NPM_DIR ${CMAKE_BINARY_DIR}/npm)

@@ -8,6 +8,7 @@
 #include "kit/exit_status.h"
 #include "kit/text_escape.h"
 #include "memory_run.h"
+#include "palette/pixel_kernels.h"
 #include "png_builder.h"
 
 #include <cstdlib>
@@ -206,7 +207,8 @@ TEST(Inspect, StatusTellsWhetherEveryFileIsUsable) {
   EXPECT_NE(run_program(INSPECT, {dir.path}).out.find("  problem            not a regular file\n"),
             std::string::npos);
   process_result version = run_program(INSPECT, {"--version"});
-  EXPECT_EQ(version.out, "palette-inspect (Quorl Palette Translation) 2.0\n");
+  EXPECT_EQ(version.out, "palette-inspect (Quorl Palette Translation) 2.0\npixel kernels: " +
+                             std::string(tier_name(available_tiers().front())) + "\n");
   EXPECT_EQ(version.status, 0);
   process_result json =
       run_program(INSPECT, {"--json", dir.file("good.bmp"), dir.file("short.bmp")});

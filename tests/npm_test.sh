@@ -19,11 +19,19 @@ for command in palette-translate palette-inspect palette-batch; do
   [[ -x $prefix/bin/$command ]] || { echo "no $command on the path after install"; exit 1; }
 done
 "$root/tests/same_outputs.sh" "$native" "$prefix/bin"
+# Each command names its kernels; where the engine lacks WebAssembly SIMD the commands load
+# their other build, which gives the same bytes.
+[[ $("$prefix/bin/palette-inspect" --version) == *"pixel kernels: simd128" ]] ||
+  { echo "the Node commands do not run their SIMD kernels"; exit 1; }
+without_simd="--require $root/tests/web/without_wasm_simd.js"
+[[ $(NODE_OPTIONS=$without_simd "$prefix/bin/palette-inspect" --version) == *"pixel kernels: portable" ]] ||
+  { echo "without WebAssembly SIMD the Node commands do not take their portable build"; exit 1; }
+NODE_OPTIONS=$without_simd "$root/tests/same_outputs.sh" "$native" "$prefix/bin"
 
 # What ships: the commands, the API in both module forms with its declarations, the page,
 # the README and its pages, the licence; nothing else.
 unexpected=$(tar -tzf "$tarball" | sed 's|^package/||' | grep -vxE \
-  'package\.json|README\.md|LICENSE|palette-web\.html|index\.(js|mjs|d\.ts)|command_memory\.js|bin/palette-(translate|inspect|batch)\.js|lib/palette-(translate|inspect|batch)\.js|lib/palette-(translate|inspect)-module\.js|docs/[a-z-]+\.md' || true)
+  'package\.json|README\.md|LICENSE|palette-web\.html|index\.(js|mjs|d\.ts)|(command_memory|simd_choice)\.js|bin/palette-(translate|inspect|batch)\.js|lib/(portable/)?palette-(translate|inspect|batch)\.js|lib/(portable/)?palette-(translate|inspect)-module\.js|docs/[a-z-]+\.md' || true)
 [[ -z $unexpected ]] || { echo "the package holds more than it should: $unexpected"; exit 1; }
 [[ $(tar -tzf "$tarball" | grep -cE 'index\.(js|mjs|d\.ts)$') == 3 ]] ||
   { echo "the package lacks the API's files"; exit 1; }
@@ -74,6 +82,14 @@ fi
 rgba="$root/tests/fixtures/imagemagick-rgba.png"
 "$native/palette-translate" "$rgba" "$prefix/native-rgba.bmp" 40 40 40 30 >/dev/null
 "$native/palette-inspect" --json "$rgba" >"$prefix/native-rgba.json" || true
+PACKAGE="$prefix/lib/node_modules/quorl-palette-translation" ROOT="$root" PREFIX="$prefix" node \
+  --require "$root/tests/web/without_wasm_simd.js" -e '
+const {translate} = require(process.env.PACKAGE);
+const fs = require("fs");
+translate(fs.readFileSync(process.env.ROOT + "/docs/sample.bmp"), {outputFormat: "png"}).then((done) => {
+  if (!Buffer.from(done.output).equals(fs.readFileSync(process.env.PREFIX + "/native.png"))) process.exit(1);
+});
+' || { echo "the API without WebAssembly SIMD does not give the native bytes"; exit 1; }
 PACKAGE="$prefix/lib/node_modules/quorl-palette-translation" ROOT="$root" PREFIX="$prefix" node -e '
 const {translate, inspect} = require(process.env.PACKAGE);
 const fs = require("fs");

@@ -3,8 +3,11 @@
 // call writes the bytes into the module's own file system, runs the command as its command
 // line would and reads back what it wrote, so statuses, texts and bytes are the commands'.
 
-const createTranslate = require('./lib/palette-translate-module.js');
-const createInspect = require('./lib/palette-inspect-module.js');
+const path = require('path');
+const {buildFolder} = require('./simd_choice.js');
+
+const createTranslate = require(path.join(__dirname, buildFolder(), 'palette-translate-module.js'));
+const createInspect = require(path.join(__dirname, buildFolder(), 'palette-inspect-module.js'));
 const {commandInMemory} = require('./command_memory.js');
 
 const PNG_SIGNATURE = [137, 80, 78, 71, 13, 10, 26, 10];

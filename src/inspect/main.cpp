@@ -86,7 +86,9 @@ or_failure<inspect_options> parse_options(int argc, char** argv) {
       options.answer = std::string(SYNOPSIS) + DESCRIPTION;
       return {options, std::nullopt};
     } else if (argument == "--version") {
-      options.answer = format("palette-inspect (%s) %s\n", PRODUCT_NAME, PRODUCT_VERSION);
+      // The kernel tier, where a build or a processor may differ: which the speed depends on.
+      options.answer = format("palette-inspect (%s) %s\npixel kernels: %s\n", PRODUCT_NAME,
+                              PRODUCT_VERSION, best_tier_name());
       return {options, std::nullopt};
     } else {
       return {options, usage_error("unknown option " + argument)};

@@ -8,3 +8,4 @@
 const pixel_kernels* avx2_kernels_if_supported(block_way way);
 const pixel_kernels* avx512_kernels_if_supported(block_way way);
 const pixel_kernels* neon_kernels_if_supported(block_way way);
+const pixel_kernels* wasm_kernels_if_supported(block_way way);

@@ -46,6 +46,8 @@ const char* tier_name(kernel_tier tier) {
       return "avx2";
     case kernel_tier::neon:
       return "neon";
+    case kernel_tier::wasm_simd:
+      return "simd128";
     case kernel_tier::portable:
       break;
   }
@@ -62,6 +64,8 @@ const pixel_kernels* kernels_of(kernel_tier tier, block_way way) {
       return avx2_kernels_if_supported(way);
     case kernel_tier::neon:
       return neon_kernels_if_supported(way);
+    case kernel_tier::wasm_simd:
+      return wasm_kernels_if_supported(way);
     case kernel_tier::portable:
       break;
   }
@@ -70,11 +74,15 @@ const pixel_kernels* kernels_of(kernel_tier tier, block_way way) {
 
 std::vector<kernel_tier> available_tiers() {
   std::vector<kernel_tier> tiers;
-  for (kernel_tier tier :
-       {kernel_tier::avx512, kernel_tier::avx2, kernel_tier::neon, kernel_tier::portable}) {
+  for (kernel_tier tier : {kernel_tier::avx512, kernel_tier::avx2, kernel_tier::neon,
+                           kernel_tier::wasm_simd, kernel_tier::portable}) {
     if (kernels_of(tier) != nullptr) tiers.push_back(tier);
   }
   return tiers;
+}
+
+const char* best_tier_name() {
+  return tier_name(available_tiers().front());
 }
 
 const pixel_kernels& best_kernels() {

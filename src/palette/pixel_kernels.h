@@ -1,7 +1,8 @@
 #pragma once
 // The inner loops of the pixel transform in tiers: portable C++, AVX2 (32 pixels a step)
 // and AVX-512 with byte permutes (64 pixels a step) on x86-64, NEON table lookups (16
-// pixels a step) on 64-bit ARM. Every tier gives the same bytes;
+// pixels a step) on 64-bit ARM, WebAssembly SIMD swizzles (16 pixels a step) in the web
+// build. Every tier gives the same bytes;
 // the tests compare every tier the processor has with the portable one.
 
 #include <array>
@@ -43,7 +44,7 @@ struct pixel_kernels {
   std::uint8_t (*highest)(const std::uint8_t* in, std::size_t length);
 };
 
-enum class kernel_tier { portable, avx2, avx512, neon };
+enum class kernel_tier { portable, avx2, avx512, neon, wasm_simd };
 
 // The vector tiers go through each block one of two ways that give the same bytes, chosen
 // by how busy the block is; these are where they switch. The tests force each way in turn
@@ -82,7 +83,7 @@ constexpr block_way BLOCK_WAYS[] = {block_way::chosen, block_way::runs, block_wa
 const char* tier_name(kernel_tier tier);
 
 // A tier's rank against the build's cap: 0 portable, 1 the 16- and 32-byte vector tiers
-// (NEON, AVX2), 2 AVX-512.
+// (NEON, AVX2, WebAssembly SIMD), 2 AVX-512.
 constexpr int tier_level(kernel_tier tier) {
   if (tier == kernel_tier::avx512) return 2;
   return tier == kernel_tier::portable ? 0 : 1;

@@ -1,4 +1,6 @@
 #!/usr/bin/env node
 // palette-inspect for Node: the WebAssembly build, on the real files, with the native statuses.
 'use strict';
-require('../lib/palette-inspect.js');
+const path = require('path');
+const {buildFolder} = require('../simd_choice.js');
+require(path.join(__dirname, '..', buildFolder(), 'palette-inspect.js'));

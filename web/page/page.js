@@ -2,7 +2,8 @@
 'use strict';
 
 const $ = (id) => document.getElementById(id);
-const worker = new Worker(URL.createObjectURL(new Blob([atob(WORKER_SOURCE)], {type: 'text/javascript'})));
+const worker = new Worker(URL.createObjectURL(
+    new Blob([atob(hasWasmSimd() ? WORKER_SOURCE : PORTABLE_WORKER_SOURCE)], {type: 'text/javascript'})));
 const results = new Map();  // output path -> its Blob, for its link and "download all"
 // A few files are read and sent ahead, so that the worker never waits for the next one.
 const AHEAD = 4;

@@ -36,6 +36,8 @@
 // the benchmark names others.
 struct pixel_kernels;
 const pixel_kernels& best_kernels();
+// The name of that tier ("avx512", "simd128", "portable" ...), for --version.
+const char* best_tier_name();
 
 struct translation_parameters {
   int red_tolerance = 0;
