@@ -18,8 +18,11 @@ add_link_options(-fexceptions)
 # page also carry a build without it (PALETTE_WASM_SIMD=OFF) and load the one the engine
 # takes.
 option(PALETTE_WASM_SIMD "Build the web commands and modules with WebAssembly SIMD" ON)
+# Every engine with SIMD also has bulk memory, whose memory.copy and memory.fill give memcpy,
+# memmove and memset the machine's own speed (zlib's window moves are memmove).
 if(PALETTE_WASM_SIMD)
-  add_compile_options(-msimd128)
+  add_compile_options(-msimd128 -mbulk-memory)
+  add_link_options(-mbulk-memory)
 endif()
 # The page and the npm package; the build without SIMD makes only its commands and modules.
 option(PALETTE_WEB_PACKAGE "Make the page and the npm package" ON)
@@ -40,42 +43,51 @@ if(BUILD_TESTING)
   endif()
 endif()
 
+# Debian's source package `package`, fetched once into the build folder (apt-get source needs
+# a deb-src line for the suite; the README's web set-up line adds it): the version the
+# native build's `dev_package` has where that source is to be had, else the suite's own.
+# Sets `out` to the unpacked folder that holds `marker`, or to "" where none could be had.
+function(fetch_debian_source package dev_package marker out)
+  set(fetched ${CMAKE_BINARY_DIR}/${package}-source)
+  file(GLOB found ${fetched}/*/${marker})
+  if(NOT found)
+    # One line for each architecture it is installed for (the ARM build's too): the same.
+    execute_process(COMMAND dpkg-query -W -f=\${source:Version}\n ${dev_package}
+                    OUTPUT_VARIABLE version ERROR_QUIET)
+    string(REGEX MATCH "^[^\n]+" version "${version}")
+    set(wanted ${package})
+    if(version)
+      set(wanted ${package}=${version} ${package})
+    endif()
+    file(MAKE_DIRECTORY ${fetched})
+    foreach(one ${wanted})
+      if(NOT found)
+        execute_process(COMMAND apt-get source -qq ${one} WORKING_DIRECTORY ${fetched}
+                        OUTPUT_QUIET ERROR_QUIET)
+        file(GLOB found ${fetched}/*/${marker})
+      endif()
+    endforeach()
+  endif()
+  set(${out} "" PARENT_SCOPE)
+  if(found)
+    list(GET found 0 found)
+    get_filename_component(folder ${found} DIRECTORY)
+    set(${out} ${folder} PARENT_SCOPE)
+  endif()
+endfunction()
+
 # zlib as the native builds have it, so that a PNG deflates to the same bytes here as on
-# Linux, Windows and ARM: Debian's own source package, fetched once into the build folder
-# (apt-get source needs a deb-src line for the suite; the README's web set-up line adds
-# it). The version zlib1g-dev has where that source is to be had, else the suite's own: a
-# security update of the suite's zlib has left the library's code alone so far, and the
-# release is checked below.
+# Linux, Windows and ARM. A security update of the suite's zlib has left the library's code
+# alone so far, and the release is checked below.
 set(PALETTE_ZLIB_SOURCE "" CACHE PATH "zlib's sources, unpacked (default: apt-get source zlib)")
 set(ZLIB_NATIVE_VERSION 1.2.13)
 if(NOT PALETTE_ZLIB_SOURCE)
-  set(zlib_fetched ${CMAKE_BINARY_DIR}/zlib-source)
-  file(GLOB zlib_header ${zlib_fetched}/zlib-*/zlib.h)
-  if(NOT zlib_header)
-    # One line for each architecture it is installed for (the ARM build's too): the same.
-    execute_process(COMMAND dpkg-query -W -f=\${source:Version}\n zlib1g-dev
-                    OUTPUT_VARIABLE zlib_package_version ERROR_QUIET)
-    string(REGEX MATCH "^[^\n]+" zlib_package_version "${zlib_package_version}")
-    set(zlib_wanted zlib)
-    if(zlib_package_version)
-      set(zlib_wanted zlib=${zlib_package_version} zlib)
-    endif()
-    file(MAKE_DIRECTORY ${zlib_fetched})
-    foreach(wanted ${zlib_wanted})
-      if(NOT zlib_header)
-        execute_process(COMMAND apt-get source -qq ${wanted} WORKING_DIRECTORY ${zlib_fetched}
-                        OUTPUT_QUIET ERROR_QUIET)
-        file(GLOB zlib_header ${zlib_fetched}/zlib-*/zlib.h)
-      endif()
-    endforeach()
-    if(NOT zlib_header)
-      message(FATAL_ERROR "The web build makes zlib from Debian's source package, which "
-                          "apt-get source zlib could not fetch: add a deb-src line for this "
-                          "suite and apt-get install -y dpkg-dev (see the README)")
-    endif()
+  fetch_debian_source(zlib zlib1g-dev zlib.h PALETTE_ZLIB_SOURCE)
+  if(NOT PALETTE_ZLIB_SOURCE)
+    message(FATAL_ERROR "The web build makes zlib from Debian's source package, which "
+                        "apt-get source zlib could not fetch: add a deb-src line for this "
+                        "suite and apt-get install -y dpkg-dev (see the README)")
   endif()
-  list(GET zlib_header 0 zlib_header)
-  get_filename_component(PALETTE_ZLIB_SOURCE ${zlib_header} DIRECTORY)
 endif()
 file(STRINGS ${PALETTE_ZLIB_SOURCE}/zlib.h zlib_version REGEX "^#define ZLIB_VERSION ")
 if(NOT zlib_version MATCHES "\"${ZLIB_NATIVE_VERSION}\"")
@@ -91,6 +103,26 @@ target_include_directories(web_zlib SYSTEM PUBLIC ${PALETTE_ZLIB_SOURCE})
 # zlib's own code, as its authors build it: its warnings are not this project's.
 target_compile_options(web_zlib PRIVATE -w)
 add_library(ZLIB::ZLIB ALIAS web_zlib)
+
+# libdeflate's inflate for a stream read whole, as natively where libdeflate-dev is
+# installed: the same bytes, read faster. Without its source the build inflates with zlib.
+set(PALETTE_LIBDEFLATE_SOURCE "" CACHE PATH
+    "libdeflate's sources, unpacked (default: apt-get source libdeflate)")
+if(NOT PALETTE_LIBDEFLATE_SOURCE)
+  fetch_debian_source(libdeflate libdeflate-dev libdeflate.h PALETTE_LIBDEFLATE_SOURCE)
+endif()
+if(PALETTE_LIBDEFLATE_SOURCE)
+  set(libdeflate_sources adler32.c deflate_decompress.c utils.c zlib_decompress.c)
+  list(TRANSFORM libdeflate_sources PREPEND ${PALETTE_LIBDEFLATE_SOURCE}/lib/)
+  add_library(web_libdeflate STATIC ${libdeflate_sources})
+  target_include_directories(web_libdeflate SYSTEM PUBLIC ${PALETTE_LIBDEFLATE_SOURCE})
+  target_compile_options(web_libdeflate PRIVATE -w)
+  add_library(quorl_libdeflate INTERFACE)
+  target_link_libraries(quorl_libdeflate INTERFACE web_libdeflate)
+  target_compile_definitions(quorl_libdeflate INTERFACE QUORL_LIBDEFLATE)
+else()
+  message(STATUS "Inflating with zlib alone: apt-get source libdeflate could not fetch it")
+endif()
 
 # npm wants three numbers.
 set(NPM_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0)

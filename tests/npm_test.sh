@@ -2,10 +2,13 @@
 # Installs the packed npm package into a temporary prefix, as a user does with
 # npm install -g, and checks its three commands against the native build with
 # same_outputs.sh, and its JavaScript API against the native bytes and --json.
-# Usage: npm_test.sh TARBALL NATIVE_BIN     (exits 77, skipped, without a native build)
+# Usage: npm_test.sh TARBALL NATIVE_BIN [REPOSITORY_URL]
+#   (exits 77, skipped, without a native build); REPOSITORY_URL is the one the build was
+#   configured with (PALETTE_REPOSITORY_URL), empty for none.
 set -euo pipefail
 tarball=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 native=$2
+repository=${3:-}
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [[ ! -x $native/palette-translate ]]; then
   echo "skipped: no native build in $native to compare with (cmake -S . -B build/plain)"
@@ -35,6 +38,14 @@ unexpected=$(tar -tzf "$tarball" | sed 's|^package/||' | grep -vxE \
 [[ -z $unexpected ]] || { echo "the package holds more than it should: $unexpected"; exit 1; }
 [[ $(tar -tzf "$tarball" | grep -cE 'index\.(js|mjs|d\.ts)$') == 3 ]] ||
   { echo "the package lacks the API's files"; exit 1; }
+# The repository the build was given, and none where it was given none.
+REPOSITORY=$repository node -e '
+const json = JSON.parse(require("child_process").execFileSync("tar", ["-xzOf", process.argv[1], "package/package.json"]));
+const wanted = process.env.REPOSITORY;
+const found = json.repository ? json.repository.url : "";
+if (found !== wanted) { console.log("package.json names the repository " + JSON.stringify(found)); process.exit(1); }
+if (!json.engines || !json.engines.node || !json.keywords || !json.keywords.length) process.exit(1);
+' "$tarball" || { echo "package.json lacks its repository, engines or keywords as configured"; exit 1; }
 
 # As a project takes it: npx runs its commands, import and require give the same API, and
 # a TypeScript file type-checks against the declarations (tsc: Debian's node-typescript).
