@@ -34,10 +34,18 @@ NODE_OPTIONS=$without_simd "$root/tests/same_outputs.sh" "$native" "$prefix/bin"
 # What ships: the commands, the API in both module forms with its declarations, the page,
 # the README and its pages, the licence; nothing else.
 unexpected=$(tar -tzf "$tarball" | sed 's|^package/||' | grep -vxE \
-  'package\.json|README\.md|LICENSE|palette-web\.html|index\.(js|mjs|d\.ts)|(command_memory|simd_choice)\.js|bin/palette-(translate|inspect|batch)\.js|lib/(portable/)?palette-(translate|inspect|batch)\.js|lib/(portable/)?palette-(translate|inspect)-module\.js|docs/[a-z-]+\.md' || true)
+  'package\.json|README\.md|LICENSE|palette-web\.html|index\.(js|mjs|d\.ts)|(command_memory|simd_choice)\.js|bin/palette-(translate|inspect|batch)\.js|lib/(portable/)?palette-(translate|inspect|batch)\.js|lib/(portable/)?palette-(translate|inspect)-module\.js|docs/[a-z-]+\.(md|png)' || true)
 [[ -z $unexpected ]] || { echo "the package holds more than it should: $unexpected"; exit 1; }
 [[ $(tar -tzf "$tarball" | grep -cE 'index\.(js|mjs|d\.ts)$') == 3 ]] ||
   { echo "the package lacks the API's files"; exit 1; }
+# Every page and picture the README and its pages point to ships with them.
+shipped=$(tar -tzf "$tarball" | sed 's|^package/||')
+for link in $(cd "$root" && { grep -oE '(\]\(|src=")docs/[a-z-]+\.(md|png)' README.md |
+                              sed -E 's/^(\]\(|src=")//'
+                              grep -oE '(\]\(|src=")[a-z-]+\.(md|png)' docs/*.md |
+                                sed -E 's/^[^:]*:(\]\(|src=")/docs\//'; } | sort -u); do
+  grep -qx "$link" <<<"$shipped" || { echo "the package lacks $link, which its README links to"; exit 1; }
+done
 # The repository the build was given, and none where it was given none.
 REPOSITORY=$repository node -e '
 const json = JSON.parse(require("child_process").execFileSync("tar", ["-xzOf", process.argv[1], "package/package.json"]));
