@@ -10,6 +10,7 @@
 #include "case_names.h"
 #include "image/compression.h"
 #include "image/png_write.h"
+#include "kit/refusal_words.h"
 #include "memory_run.h"
 #include "output_checks.h"
 #include "plain_pnm.h"
@@ -99,6 +100,7 @@ struct refusal_case {
   const char* name;
   std::function<std::vector<std::uint8_t>()> file;
   refusal outcome;
+  const char* text = nullptr;  // where the words name what is wrong: the words in full
 };
 
 void PrintTo(const refusal_case& c, std::ostream* out) {
@@ -221,20 +223,31 @@ const refusal_case REFUSAL_CASES[] = {
        c.insert(c.begin() + 1, {"teXt", {'a'}, true});
      }),
      refusal::png_bad_crc},
-    {"IHDR not first", changed([](auto& c) { std::swap(c[0], c[1]); }),
-     refusal::png_ihdr_not_first},
+    {"IHDR not first", changed([](auto& c) { std::swap(c[0], c[1]); }), refusal::png_ihdr_not_first,
+     "Bad PNG: the first chunk is PLTE, not IHDR."},
     {"IHDR twice", changed([](auto& c) { c.insert(c.begin() + 1, c[0]); }),
      refusal::png_ihdr_repeated},
     {"IHDR of 14 bytes", changed([](auto& c) { c[0].data.push_back(0); }),
      refusal::png_ihdr_length},
-    {"width 0", with_recipe([](auto& r) { r.width = 0; }), refusal::png_bad_size},
-    {"height above 2^31 - 1", changed([](auto& c) { c[0].data[4] = 0x80; }), refusal::png_bad_size},
+    {"width 0", with_recipe([](auto& r) { r.width = 0; }), refusal::png_bad_size,
+     "Bad PNG: the width is 0."},
+    {"height 0", with_recipe([](auto& r) { r.height = 0; }), refusal::png_bad_size,
+     "Bad PNG: the height is 0."},
+    {"height above 2^31 - 1", changed([](auto& c) { c[0].data[4] = 0x80; }), refusal::png_bad_size,
+     "Bad PNG: the height is above 2147483647."},
+    {"width above 2^31 - 1", changed([](auto& c) { c[0].data[0] = 0x80; }), refusal::png_bad_size,
+     "Bad PNG: the width is above 2147483647."},
+    {"width 0 and height above 2^31 - 1", changed([](auto& c) {
+       c[0].data[0] = c[0].data[1] = c[0].data[2] = c[0].data[3] = 0;
+       c[0].data[4] = 0x80;
+     }),
+     refusal::png_bad_size, "Bad PNG: the width is 0."},
     {"palette at 16 bits", with_recipe([](auto& r) { r.depth = 16; }), refusal::png_bad_form},
     {"grayscale at 3 bits", with_recipe([](auto& r) {
        r.color_type = 0;
        r.depth = 3;
      }),
-     refusal::png_bad_form},
+     refusal::png_bad_form, "Bad PNG: colour type 0 with 3 bits a sample is no PNG form."},
     {"colour type 5", with_recipe([](auto& r) { r.color_type = 5; }), refusal::png_bad_form},
     {"compression method 1", changed([](auto& c) { c[0].data[10] = 1; }),
      refusal::png_bad_compression_method},
@@ -385,6 +398,7 @@ TEST_P(PngRefusals, EachFaultHasItsReason) {
   run_in_memory(run, {});
   EXPECT_EQ(run.report.refused, GetParam().outcome);
   EXPECT_TRUE(run.written().empty());
+  if (GetParam().text != nullptr) EXPECT_EQ(refusal_text(run.report), GetParam().text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PngRefusals, testing::ValuesIn(REFUSAL_CASES), named_case());
