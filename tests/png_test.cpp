@@ -223,6 +223,10 @@ const refusal_case REFUSAL_CASES[] = {
        c.insert(c.begin() + 1, {"teXt", {'a'}, true});
      }),
      refusal::png_bad_crc},
+    {"a CRC mismatch in a chunk whose type is no letters", changed([](auto& c) {
+       c.insert(c.begin() + 1, {"a b\x7F", {}, true});
+     }),
+     refusal::png_bad_crc, "Bad PNG: the CRC of the a\\x20b\\x7F chunk does not match its bytes."},
     {"IHDR not first", changed([](auto& c) { std::swap(c[0], c[1]); }), refusal::png_ihdr_not_first,
      "Bad PNG: the first chunk is PLTE, not IHDR."},
     {"IHDR twice", changed([](auto& c) { c.insert(c.begin() + 1, c[0]); }),
