@@ -402,7 +402,9 @@ TEST_P(PngRefusals, EachFaultHasItsReason) {
   run_in_memory(run, {});
   EXPECT_EQ(run.report.refused, GetParam().outcome);
   EXPECT_TRUE(run.written().empty());
-  if (GetParam().text != nullptr) EXPECT_EQ(refusal_text(run.report), GetParam().text);
+  if (GetParam().text != nullptr) {
+    EXPECT_EQ(refusal_text(run.report), GetParam().text);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PngRefusals, testing::ValuesIn(REFUSAL_CASES), named_case());
