@@ -174,6 +174,20 @@ async function aGamesWorth(browser) {
   await page.close();
 }
 
+// The zip of a run on the chosen folder: the outputs of `names` under the folder's name, each
+// of the fixtures the native build's bytes.
+function checkZip(zip, names, what) {
+  check(zip !== null, 'no zip ' + what);
+  if (!zip) return;
+  const entries = storedEntries(zip);
+  const wanted = names.map((name) => 'in/' + name).sort();
+  check(JSON.stringify(Object.keys(entries).sort()) === JSON.stringify(wanted),
+        what + ' the zip holds ' + JSON.stringify(Object.keys(entries)));
+  for (const [name, bytes] of Object.entries(entries)) {
+    if (tree[name.slice(3)]) compareWithNative(name.slice(3), bytes);
+  }
+}
+
 // Where the browser lacks WebAssembly SIMD, the page starts its worker built without it; that
 // worker's zip holds the same bytes.
 async function withoutSimd(browser) {
@@ -199,18 +213,9 @@ async function withoutSimd(browser) {
   });
   check(started.portable && !started.simd, 'without SIMD the page started ' + JSON.stringify(started));
   await page.click('#all');
-  const zip = await waitForFile(path.join(saved, 'palette-translated.zip'));
-  check(zip !== null, 'no zip without SIMD');
-  if (zip) {
-    // Here nothing makes the worker fail: that file is translated as well.
-    const entries = storedEntries(zip);
-    const wanted = [...Object.keys(tree), 'worker-fails.bmp'].map((name) => 'in/' + name).sort();
-    check(JSON.stringify(Object.keys(entries).sort()) === JSON.stringify(wanted),
-          'without SIMD the zip holds ' + JSON.stringify(Object.keys(entries)));
-    for (const [name, bytes] of Object.entries(entries)) {
-      if (tree[name.slice(3)]) compareWithNative(name.slice(3), bytes);
-    }
-  }
+  // Here nothing makes the worker fail: that file is translated as well.
+  checkZip(await waitForFile(path.join(saved, 'palette-translated.zip')),
+           [...Object.keys(tree), 'worker-fails.bmp'], 'without SIMD');
   await page.close();
 }
 
@@ -262,15 +267,7 @@ async function waitForFile(file) {
     if (bytes) compareWithNative(name.replace(/^in\//, ''), bytes);
   }
   await page.click('#all');
-  const zip = await waitForFile(path.join(downloads, 'palette-translated.zip'));
-  check(zip !== null, 'no zip');
-  if (zip) {
-    const entries = storedEntries(zip);
-    const wanted = Object.keys(tree).map((name) => 'in/' + name).sort();
-    check(JSON.stringify(Object.keys(entries).sort()) === JSON.stringify(wanted),
-          'the zip holds ' + JSON.stringify(Object.keys(entries)));
-    for (const [name, bytes] of Object.entries(entries)) compareWithNative(name.slice(3), bytes);
-  }
+  checkZip(await waitForFile(path.join(downloads, 'palette-translated.zip')), Object.keys(tree), '');
 
   // Cards are drawn as they come near the view: each one is brought into it.
   for (const card of await page.$$('.result')) {

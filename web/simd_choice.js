@@ -19,4 +19,4 @@ function buildFolder() {
   return hasWasmSimd() ? 'lib' : 'lib/portable';
 }
 
-if (typeof module === 'object' && module.exports) module.exports = {hasWasmSimd, buildFolder, SIMD_PROBE};
+if (typeof module === 'object' && module.exports) module.exports = {hasWasmSimd, buildFolder};

@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "image/bmp_layout.h"
@@ -139,19 +140,31 @@ inline void add_partial_counts(const partial_counts& partial, value_counts& coun
 // The vector tiers' count, block by block: a block of few runs (flat areas, sprites) adds
 // each run's length at once; a busier one is counted pixel by pixel, which costs less than
 // walking its runs. `run_starts` gives a block's run starts but the first, as lane bits.
-// FEW_RUNS is block_limits::count_runs_below. Inlined into each tier's count, so that it
+// FEW_RUNS is block_limits::count_runs_below. Where a tier gives `stretch_end` (where whole
+// blocks of one value, from a block on, end), a block of one run is counted with the
+// blocks of its value that follow it, at once. Inlined into each tier's count, so that it
 // is built for that tier's instructions (popcnt, not a library call).
-template <std::size_t LANES, int FEW_RUNS, typename RunStarts>
+template <std::size_t LANES, int FEW_RUNS, typename RunStarts, typename StretchEnd = std::nullptr_t>
 [[gnu::always_inline]] inline void count_by_runs(const std::uint8_t* in, std::size_t length,
-                                                 value_counts& counts, RunStarts run_starts) {
+                                                 value_counts& counts, RunStarts run_starts,
+                                                 StretchEnd stretch_end = nullptr) {
   partial_counts partial{};
   std::size_t i = 0;
-  for (; i + LANES <= length; i += LANES) {
+  while (i + LANES <= length) {
     std::uint64_t starts = run_starts(in + i);
+    if constexpr (!std::is_same_v<StretchEnd, std::nullptr_t>) {
+      if (starts == 0) {
+        std::size_t end = stretch_end(in, i + LANES, length, in[i]);
+        counts[in[i]] += end - i;
+        i = end;
+        continue;
+      }
+    }
     if (std::popcount(starts) >= FEW_RUNS)
       count_bytes(in + i, LANES, partial);
     else
       count_runs(in + i, starts, LANES, counts);
+    i += LANES;
   }
   count_bytes(in + i, length - i, partial);
   add_partial_counts(partial, counts);

@@ -8,7 +8,6 @@
 #include <wasm_simd128.h>
 
 #include <cstring>
-#include <type_traits>
 
 namespace {
 
@@ -59,14 +58,14 @@ void fill_blocks(std::uint8_t* out, std::size_t i, std::size_t end, std::uint8_t
 }
 
 // Runs a block kernel over whole blocks, and over the last partial block through a copy;
-// the kernel is told how many lanes hold pixels. Where `flat` is given, a stretch of whole
-// blocks of one value goes to it at once: flat(value, from, end) for [from, end).
-template <typename Block, typename Flat>
+// the kernel is told how many lanes hold pixels. With FLAT, a stretch of whole blocks of one
+// value goes to `flat` at once instead: flat(value, from, end) for [from, end).
+template <bool FLAT, typename Block, typename Flat>
 void for_each_block(const std::uint8_t* in, std::uint8_t* out, std::size_t length, Block block,
                     Flat flat) {
   std::size_t i = 0;
   while (i + LANES <= length) {
-    if constexpr (!std::is_same_v<Flat, std::nullptr_t>) {
+    if constexpr (FLAT) {
       std::size_t end = flat_stretch_end(in, i, length, in[i]);
       if (end != i) {
         // Read before the fill: in place, it overwrites the stretch.
@@ -101,14 +100,10 @@ void map_wasm(const std::uint8_t* in, std::uint8_t* out, std::size_t length,
   auto block = [&](const std::uint8_t* from, std::uint8_t* to, std::size_t) {
     wasm_v128_store(to, look_up(slices, wasm_v128_load(from)));
   };
-  if constexpr (L.flat_blocks) {
-    for_each_block(in, out, length, block,
-                   [&](std::uint8_t value, std::size_t from, std::size_t end) {
-                     fill_blocks(out, from, end, table[value]);
-                   });
-  } else {
-    for_each_block(in, out, length, block, nullptr);
-  }
+  for_each_block<L.flat_blocks>(in, out, length, block,
+                                [&](std::uint8_t value, std::size_t from, std::size_t end) {
+                                  fill_blocks(out, from, end, table[value]);
+                                });
 }
 
 // A block's run starts but the first, as lane bits.
@@ -118,33 +113,15 @@ std::uint32_t run_starts(v128_t values) {
   return ~lanes_where(wasm_i8x16_eq(values, previous)) & 0xFFFEu;
 }
 
-// As count_by_runs, but a stretch of whole blocks of one value is counted at once.
 template <block_limits L>
 void count_wasm(const std::uint8_t* in, std::size_t length, value_counts& counts) {
-  if constexpr (!L.flat_blocks) {
-    count_by_runs<LANES, L.count_runs_below>(in, length, counts, [](const std::uint8_t* block) {
-      return std::uint64_t{run_starts(wasm_v128_load(block))};
-    });
-  } else {
-    partial_counts partial{};
-    std::size_t i = 0;
-    while (i + LANES <= length) {
-      std::uint32_t starts = run_starts(wasm_v128_load(in + i));
-      if (starts == 0) {
-        std::size_t end = flat_stretch_end(in, i + LANES, length, in[i]);
-        counts[in[i]] += end - i;
-        i = end;
-        continue;
-      }
-      if (std::popcount(starts) >= L.count_runs_below)
-        count_bytes(in + i, LANES, partial);
-      else
-        count_runs(in + i, starts, LANES, counts);
-      i += LANES;
-    }
-    count_bytes(in + i, length - i, partial);
-    add_partial_counts(partial, counts);
-  }
+  auto starts = [](const std::uint8_t* block) {
+    return std::uint64_t{run_starts(wasm_v128_load(block))};
+  };
+  if constexpr (L.flat_blocks)
+    count_by_runs<LANES, L.count_runs_below>(in, length, counts, starts, flat_stretch_end);
+  else
+    count_by_runs<LANES, L.count_runs_below>(in, length, counts, starts);
 }
 
 constexpr jump_arrays<LANES> BLOCK_JUMPS = make_jump_arrays<LANES>();
@@ -257,14 +234,10 @@ void draw_wasm(const std::uint8_t* in, std::uint8_t* out, std::size_t length, dr
   auto block = [&](const std::uint8_t* from, std::uint8_t* to, std::size_t pixels) {
     draw_block<L>(from, to, pixels, fixed, decided, tables);
   };
-  if constexpr (L.flat_blocks) {
-    for_each_block(in, out, length, block,
-                   [&](std::uint8_t value, std::size_t from, std::size_t end) {
-                     flat_stretch(value, out, from, end, tables);
-                   });
-  } else {
-    for_each_block(in, out, length, block, nullptr);
-  }
+  for_each_block<L.flat_blocks>(in, out, length, block,
+                                [&](std::uint8_t value, std::size_t from, std::size_t end) {
+                                  flat_stretch(value, out, from, end, tables);
+                                });
 }
 
 // Four blocks a step, so that the maxima do not wait on one another.
