@@ -225,7 +225,10 @@ async function waitForFile(file) {
 }
 
 (async () => {
+  // A wait for the page is one protocol call, which puppeteer otherwise gives up on after
+  // three minutes whatever the wait's own timeout says.
   const browser = await puppeteer.launch({executablePath: CHROMIUM, headless: true,
+                                         protocolTimeout: 1200000,
                                          args: ['--no-sandbox', '--allow-file-access-from-files']});
   const page = await browser.newPage();
   await page.setViewport({width: 1280, height: 1400});
@@ -302,5 +305,7 @@ async function waitForFile(file) {
   process.exit(failures === 0 ? 0 : 1);
 })().catch((error) => {
   console.log('FAILED: ' + (error && error.stack || error));
+  // puppeteer wraps the protocol's own failure (a crash, a timeout) as the cause.
+  if (error && error.cause) console.log('because: ' + (error.cause.stack || error.cause));
   process.exit(1);
 });
