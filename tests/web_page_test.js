@@ -44,6 +44,9 @@ fs.writeFileSync(path.join(input, 'broken.bmp'), Buffer.from('BM\x01\x02'));
 // A good file on which the worker is made to throw (its bytes taken from the message): its
 // card must say why, and the page must go on with the others.
 fs.copyFileSync(path.join(fixtures, '../../docs/sample.bmp'), path.join(input, 'worker-fails.bmp'));
+// And one the page is made unable to read, alone or among others: its card says so, in its
+// place among the others.
+fs.copyFileSync(path.join(fixtures, '../../docs/sample.bmp'), path.join(input, 'unreadable.bmp'));
 fs.writeFileSync(path.join(input, 'notes.txt'), 'not an image');
 fs.mkdirSync(downloads);
 
@@ -215,7 +218,7 @@ async function withoutSimd(browser) {
   await page.click('#all');
   // Here nothing makes the worker fail: that file is translated as well.
   checkZip(await waitForFile(path.join(saved, 'palette-translated.zip')),
-           [...Object.keys(tree), 'worker-fails.bmp'], 'without SIMD');
+           [...Object.keys(tree), 'unreadable.bmp', 'worker-fails.bmp'], 'without SIMD');
   await page.close();
 }
 
@@ -241,6 +244,17 @@ async function waitForFile(file) {
         return post.call(this, {...message, bytes: null});
       return post.call(this, message, transfer);
     };
+    const unreadable = (part) => part instanceof File && part.name === 'unreadable.bmp';
+    const gone = () => Promise.reject(new Error('the file is gone'));
+    const RealBlob = Blob;
+    window.Blob = function (parts, options) {
+      const blob = new RealBlob(parts, options);
+      if (parts && parts.some(unreadable)) blob.arrayBuffer = gone;
+      return blob;
+    };
+    window.Blob.prototype = RealBlob.prototype;
+    const readFile = File.prototype.arrayBuffer;
+    File.prototype.arrayBuffer = function () { return unreadable(this) ? gone() : readFile.call(this); };
   });
   const session = await page.createCDPSession();
   await session.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
@@ -252,11 +266,13 @@ async function waitForFile(file) {
                              {timeout: 60000});
   const shown = await page.$$eval('.result h3', (titles) => titles.map((t) => t.textContent));
   // A chosen folder's files are named under the folder's own name, as in the zip.
-  const images = [...Object.keys(tree), 'broken.bmp', 'worker-fails.bmp'].map((name) => 'in/' + name).sort();
+  const images = [...Object.keys(tree), 'broken.bmp', 'unreadable.bmp', 'worker-fails.bmp']
+                     .map((name) => 'in/' + name).sort();
   check(JSON.stringify(shown) === JSON.stringify(images), 'cards for ' + JSON.stringify(shown));
   const refused = await page.$$eval('.refused', (lines) => lines.map((l) => l.textContent));
-  check(refused.length === 2 && refused[0].includes('Not a bitmap: the file is shorter than its headers') &&
-        refused[1].startsWith('Not translated: '),
+  check(refused.length === 3 && refused[0].includes('Not a bitmap: the file is shorter than its headers') &&
+        refused[1] === 'Not translated: cannot read the file: the file is gone' &&
+        refused[2].startsWith('Not translated: '),
         'the refusals read ' + JSON.stringify(refused));
 
   // Every output, downloaded as a user would.

@@ -4,7 +4,7 @@
 const $ = (id) => document.getElementById(id);
 const worker = new Worker(URL.createObjectURL(
     new Blob([atob(hasWasmSimd() ? WORKER_SOURCE : PORTABLE_WORKER_SOURCE)], {type: 'text/javascript'})));
-const results = new Map();  // output path -> its Blob, for its link and "download all"
+const results = new Map();  // output path -> its kept bytes, for its link and "download all"
 // A few files are read and sent ahead, so that the worker never waits for the next one.
 const AHEAD = 4;
 let queue = [];      // files not yet sent
@@ -57,12 +57,44 @@ function cardOf(page) {
   return doc.body.innerHTML;
 }
 
+// Each Blob is made by a call to the browser's own process, which costs about a millisecond
+// whatever its size: the outputs and inspect pages of SHARED_BLOB_PARTS files share one Blob,
+// made once that many are kept, and each is a slice of it. Until then they are kept as bytes.
+const SHARED_BLOB_PARTS = 200;
+let waiting = [];  // kept parts whose shared Blob is not made yet
+
+function keep(bytes, type) {
+  const part = {bytes, type, shared: null, start: 0, end: bytes.length};
+  waiting.push(part);
+  if (waiting.length >= SHARED_BLOB_PARTS) shareWaiting();
+  return part;
+}
+
+function shareWaiting() {
+  if (waiting.length === 0) return;
+  const shared = new Blob(waiting.map((part) => part.bytes));
+  let at = 0;
+  for (const part of waiting) {
+    part.start = at;
+    at += part.bytes.length;
+    part.end = at;
+    part.shared = shared;
+    part.bytes = null;
+  }
+  waiting = [];
+}
+
+function blobOf(part) {
+  return part.shared ? part.shared.slice(part.start, part.end, part.type)
+                     : new Blob([part.bytes], {type: part.type});
+}
+
 // A game's folders hold thousands of files: each card's pictures and palette are drawn only
-// when the card comes near the view (its inspect page kept as a Blob until then, out of the
-// script's heap), and the cards go into runs of CARDS_PER_RUN, each kept out of layout and
+// when the card comes near the view (its inspect page kept in a shared Blob until then, out
+// of the script's heap), and the cards go into runs of CARDS_PER_RUN, each kept out of layout and
 // paint while off screen, so that the thousandth card costs what the first does.
 const CARDS_PER_RUN = 100;
-const pending = new Map();  // a card body not drawn yet -> its inspect page
+const pending = new Map();  // a card body not drawn yet -> its kept inspect page
 const nearView = new IntersectionObserver((entries) => {
   for (const entry of entries) {
     if (!entry.isIntersecting || !pending.has(entry.target)) continue;
@@ -70,7 +102,7 @@ const nearView = new IntersectionObserver((entries) => {
     const page = pending.get(body);
     pending.delete(body);
     nearView.unobserve(body);
-    page.text().then((text) => {
+    blobOf(page).text().then((text) => {
       body.innerHTML = cardOf(text);
       body.classList.remove('undrawn');
     });
@@ -109,7 +141,7 @@ function showResult(item, message) {
   const card = cardFor(item);
   const body = document.createElement('div');
   body.className = 'undrawn';
-  pending.set(body, new Blob([message.page], {type: 'text/html'}));
+  pending.set(body, keep(new TextEncoder().encode(message.page), 'text/html'));
   nearView.observe(body);
   card.appendChild(body);
   const text = message.text.replace(/^\s*Quorl Palette Translation[^\n]*\n?/, '').trim();
@@ -117,10 +149,10 @@ function showResult(item, message) {
     addReason(card, 'palette-translate: ' + (text || 'refused') + ' (status ' + message.status + ')');
   // A refused input leaves an empty output, as the command does: nothing to download.
   if (message.output && message.status === 0) {
-    const output = new Blob([message.output]);
-    results.set(item.output, output);
+    results.set(item.output, keep(message.output, ''));
+    // Its address is made when it is clicked (below): one more call to the browser each.
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(output);
+    link.href = '#';
     link.download = item.output.split('/').pop();
     link.dataset.path = item.output;
     link.className = 'download';
@@ -148,27 +180,64 @@ function finished() {
 function progress() {
   $('progress').max = Math.max(total, 1);
   $('progress').value = done;
-  $('count').textContent = done + ' of ' + total + ' files' + (queue.length || done < total ? '' : ', done');
+  $('count').textContent = done + ' of ' + total + ' files' + (done < total ? '' : ', done');
   $('all').disabled = results.size === 0 || done < total;
   document.body.dataset.state = done < total ? 'working' : 'done';
+  // Nothing is left in the script's heap once the files are done.
+  if (done >= total) shareWaiting();
+}
+
+// A download's address, made as its click begins: the browser follows the link after this.
+$('cards').addEventListener('click', (event) => {
+  const link = event.target.closest('a.download');
+  if (link && !link.href.startsWith('blob:'))
+    link.href = URL.createObjectURL(blobOf(results.get(link.dataset.path)));
+});
+
+// Reading a file is a call to the browser's own process: small files are read together, up
+// to READ_TOGETHER bytes a call.
+const READ_TOGETHER = 4 << 20;
+let read = [];  // files read and not yet sent: {item, bytes} or {item, error}
+
+async function readSome() {
+  const items = [queue.shift()];
+  let size = items[0].file.size;
+  while (queue.length > 0 && size + queue[0].file.size <= READ_TOGETHER) {
+    size += queue[0].file.size;
+    items.push(queue.shift());
+  }
+  try {
+    const all = new Uint8Array(await new Blob(items.map((item) => item.file)).arrayBuffer());
+    let at = 0;
+    return items.map((item) => ({item, bytes: all.slice(at, (at += item.file.size))}));
+  } catch {
+    // One unreadable file fails them all: each is read alone, to fail only that one.
+    const alone = [];
+    for (const item of items) {
+      try {
+        alone.push({item, bytes: new Uint8Array(await item.file.arrayBuffer())});
+      } catch (error) {
+        alone.push({item, error});
+      }
+    }
+    return alone;
+  }
 }
 
 let reading = false;
 async function sendAhead() {
   if (reading) return;
   reading = true;
-  while (queue.length > 0 && sent.size < AHEAD) {
-    const item = queue.shift();
-    let bytes;
-    try {
-      bytes = new Uint8Array(await item.file.arrayBuffer());
-    } catch (error) {
-      showFailure(item, 'cannot read the file: ' + (error.message || error));
-      finished();
-      continue;
-    }
+  while ((read.length > 0 || queue.length > 0) && sent.size < AHEAD) {
+    if (read.length === 0) read = await readSome();
+    const {item, bytes, error} = read.shift();
     const id = nextId++;
     sent.set(id, item);
+    if (error) {
+      // Through the worker all the same, which answers in turn: its card keeps its place.
+      worker.postMessage({id, failed: 'cannot read the file: ' + (error.message || error)});
+      continue;
+    }
     item.output = outputPath(item.path, bytes);
     worker.postMessage({id, name: item.path, bytes, options: options(), outputName: item.output},
                        [bytes.buffer]);
@@ -301,7 +370,7 @@ async function storedZip(entries, when) {
 $('all').addEventListener('click', async () => {
   let zip;
   try {
-    zip = await storedZip([...results], new Date());
+    zip = await storedZip([...results].map(([path, part]) => [path, blobOf(part)]), new Date());
   } catch (error) {
     $('count').textContent = String(error.message || error);
     return;
@@ -320,7 +389,9 @@ $('all').addEventListener('click', async () => {
 });
 $('clear').addEventListener('click', () => {
   if (done < total) return;
-  for (const link of document.querySelectorAll('a.download')) URL.revokeObjectURL(link.href);
+  for (const link of document.querySelectorAll('a.download')) {
+    if (link.href.startsWith('blob:')) URL.revokeObjectURL(link.href);
+  }
   $('cards').textContent = '';
   pending.clear();
   nearView.disconnect();

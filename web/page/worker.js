@@ -6,7 +6,12 @@ const translate = commandInMemory(createPaletteTranslate);
 const inspect = commandInMemory(createPaletteInspect);
 
 onmessage = async (event) => {
-  const {id} = event.data;
+  const {id, failed} = event.data;
+  // A file the page could not read: said back in its turn.
+  if (failed !== undefined) {
+    postMessage({id, failed});
+    return;
+  }
   try {
     await translateOne(event.data);
   } catch (error) {
