@@ -295,7 +295,8 @@ TEST(Faults, EveryRefusalHasItsStatusAndAText) {
        k <= static_cast<int>(refusal::no_room_for_grays); ++k) {
     auto reason = static_cast<refusal>(k);
     // Memory and reads are the caller's, not the input's fault: the status of a failed call.
-    bool callers = reason == refusal::out_of_memory || reason == refusal::read_failed;
+    bool callers = reason == refusal::out_of_memory || reason == refusal::read_failed ||
+                   reason == refusal::write_failed;
     int expected = reason == refusal::palette_full ? STATUS_PALETTE_FULL
                    : callers                       ? STATUS_FAILURE
                                                    : STATUS_BAD_INPUT;
@@ -600,8 +601,17 @@ true_colour_bmp striped(std::uint16_t bits, std::int32_t width, std::size_t rows
   return true_colour(bits, 0, std::move(pixels));
 }
 
+// How a banded run gives back its rows: all at the end, or streamed out a band at a time on
+// `processors`, the write numbered `failing_write` failing.
+struct streaming {
+  bool on = false;
+  unsigned processors = 1;
+  int failing_write = -1;
+};
+
 // The translation with only the file's head held and its rows read through read_part, as
-// palette-translate reads a big true-colour bitmap; a read from `failing_read` on fails.
+// palette-translate reads a big true-colour bitmap, or an 8-bit one on one processor; a read
+// from `failing_read` on fails.
 struct banded_run {
   std::vector<std::uint8_t> head;
   std::vector<std::uint8_t> prefix = std::vector<std::uint8_t>(bmp::OUTPUT_PIXEL_OFFSET);
@@ -609,8 +619,12 @@ struct banded_run {
   work_image image;
   translation_report report;
   int reads = 0;
+  int writes = 0;
+  // Streaming: the output file as the writes and then palette-translate's prefix leave it.
+  std::vector<std::uint8_t> written;
 
-  banded_run(const std::vector<std::uint8_t>& file, int failing_read = -1)
+  banded_run(const std::vector<std::uint8_t>& file, int failing_read = -1, streaming out = {},
+             translation_parameters parameters = {40, 40, 40, 0.3f})
       : head(file.begin(), file.begin() + FILE_HEAD_SIZE) {
     translation_memory memory = memory_in_vectors(head, prefix.data(), equivalent);
     memory.file_size = static_cast<std::int64_t>(file.size());
@@ -619,7 +633,21 @@ struct banded_run {
       std::memcpy(into, file.data() + offset, length);
       return true;
     };
-    report = translate_file(memory, {40, 40, 40, 0.3f}, image);
+    if (out.on) {
+      memory.processors = out.processors;
+      memory.write_part = [&](std::uint64_t offset, const std::uint8_t* from,
+                              std::uint32_t length) {
+        if (writes++ == out.failing_write) return false;
+        written.resize(std::max<std::size_t>(written.size(), offset + length));
+        std::memcpy(written.data() + offset, from, length);
+        return true;
+      };
+    }
+    report = translate_file(memory, parameters, image);
+    if (out.on && report.done()) {
+      written.resize(std::max(written.size(), prefix.size()));
+      std::copy(prefix.begin(), prefix.end(), written.begin());
+    }
   }
 };
 
@@ -679,6 +707,81 @@ TEST(TrueColourBitmap, BandsOfRowsAreOnlyForTrueColourBitmapsAndTheirReadsMayFai
     if (file.size() > FILE_HEAD_SIZE) {
       EXPECT_EQ(banded_run(file).report.refused, refusal::read_failed);
     }
+  }
+}
+
+// An 8-bit bitmap of `width` x `rows` in a palette of `colours` colours, runs of 3 pixels,
+// the last pixel stored `last_value`. Guessed: the palette padded with black and no colours
+// used in the header, so that the used count is guessed, and a last value past the guess
+// breaks it only in the last band.
+std::vector<std::uint8_t> striped_eight_bit(std::int32_t width, std::size_t rows, int colours,
+                                            bool guessed = false, int last_value = 0) {
+  std::vector<std::vector<std::uint8_t>> pixels(rows);
+  for (std::size_t r = 0; r < rows; ++r)
+    for (std::int32_t x = 0; x < width; ++x)
+      pixels[r].push_back(static_cast<std::uint8_t>((static_cast<std::size_t>(x) / 3 + r) %
+                                                    static_cast<std::size_t>(colours)));
+  pixels.back().back() = static_cast<std::uint8_t>(last_value);
+  std::vector<rgb> palette = distinct_palette(colours);
+  if (guessed) palette.resize(bmp::PALETTE_ENTRIES);
+  return build_bmp(image_with(palette, guessed ? 0 : colours, std::move(pixels)));
+}
+
+// 8-bit rows streamed a band at a time, read and written as palette-translate does on one
+// processor, give the bytes the whole file gives: over bands and fill bytes, drawn or
+// mapped, rows longer than a band, a guessed used count a late pixel breaks (its bands
+// written again), compacted, and a refusal after the counts.
+TEST(StreamedRows, TranslateAsTheWholeFile) {
+  translation_parameters draws{40, 40, 40, 0.3f};
+  translation_parameters map_only{};
+  translation_parameters compact = draws;
+  compact.compact_palette = true;
+  struct streamed_case {
+    const char* name;
+    std::vector<std::uint8_t> file;
+    translation_parameters parameters;
+    int least_writes;
+  } cases[] = {
+      {"draws over bands, fill bytes", striped_eight_bit(1001, 3000, 16), draws, 3},
+      {"rows longer than a band", striped_eight_bit(1100000, 3, 16), draws, 3},
+      {"mapped", striped_eight_bit(1000, 2500, 16), map_only, 3},
+      {"a guess broken in the last band", striped_eight_bit(1000, 2500, 20, true, 200), map_only,
+       5},
+      {"compacted", striped_eight_bit(999, 1200, 9), compact, 2},
+      {"the palette full", striped_eight_bit(1024, 1200, 256), draws, 0},
+  };
+  for (const streamed_case& c : cases) {
+    auto size = static_cast<std::int64_t>(c.file.size());
+    ASSERT_TRUE(rows_streamed(c.file.data(), size, 1)) << c.name;
+    EXPECT_FALSE(rows_streamed(c.file.data(), size, 2)) << c.name;
+    memory_run whole;
+    whole.input = c.file;
+    run_in_memory(whole, c.parameters);
+    banded_run streamed(c.file, -1, {true}, c.parameters);
+    ASSERT_EQ(streamed.report.refused, whole.report.refused) << c.name;
+    EXPECT_GE(streamed.writes, c.least_writes) << c.name;
+    if (whole.report.done()) {
+      EXPECT_EQ(streamed.written, whole.written()) << c.name;
+    }
+  }
+}
+
+// A failed read or write ends the translation as that failure, whatever the rows it
+// lacked; on more than one processor, and for a file whose first pixel lies past the head,
+// the rows are not streamed (and a caller that gave only the head is refused).
+TEST(StreamedRows, FailuresAndTheFilesThatStream) {
+  std::vector<std::uint8_t> big = striped_eight_bit(1000, 2500, 16);
+  EXPECT_EQ(banded_run(big, 0, {true}).report.refused, refusal::read_failed);
+  EXPECT_EQ(banded_run(big, 4, {true}).report.refused, refusal::read_failed);
+  EXPECT_EQ(banded_run(big, -1, {true, 1, 0}).report.refused, refusal::write_failed);
+  EXPECT_EQ(banded_run(big, -1, {true, 1, 1}).report.refused, refusal::write_failed);
+  EXPECT_EQ(refusal_status(refusal::write_failed), STATUS_FAILURE);
+  EXPECT_EQ(banded_run(big, -1, {true, 2}).report.refused, refusal::read_failed);
+  bmp_recipe far = image_with(distinct_palette(16), 0, {std::vector<std::uint8_t>(5000, 1)});
+  far.pixel_offset = FILE_HEAD_SIZE;
+  std::vector<std::uint8_t> true_colour = build_true_colour_bmp(striped(24, 700, 900, 90));
+  for (const std::vector<std::uint8_t>& file : {build_bmp(far), true_colour}) {
+    EXPECT_FALSE(rows_streamed(file.data(), static_cast<std::int64_t>(file.size()), 1));
   }
 }
 

@@ -449,4 +449,29 @@ TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
 #endif
 }
 
+// On one processor a big bitmap's rows go out a band at a time: they are the bytes a run
+// on every processor writes, and a write that fails part way (the file-size limit) ends
+// the run as a failed call with the output cut back to nothing, not a part of a picture.
+TEST(ProcessEdges, RowsStreamedOnOneProcessorAndAWriteThatFailsPartWay) {
+  SKIP_ON_WINDOWS("the processor and the file-size limit are set from bash");
+#ifndef _WIN32
+  temp_dir dir;
+  constexpr int SIZE = 4000;
+  std::vector<std::vector<std::uint8_t>> rows(SIZE, std::vector<std::uint8_t>(SIZE - 3, 0));
+  for (int y = 0; y < SIZE; ++y)
+    for (int x = 0; x < SIZE - 3; x += 5) rows[y][x] = static_cast<std::uint8_t>((x / 7 + y) % 20);
+  write_file(dir.file("big.bmp"), build_bmp(image_with(distinct_palette(20), 20, rows)));
+  const std::string command = translate_command(dir.file("big.bmp"), dir.file("out.bmp"));
+  ASSERT_EQ(run_shell(command + " 2>&1").status, 0);
+  const std::vector<unsigned char> whole = read_file(dir.file("out.bmp"));
+  process_result one = run_shell("taskset -c 0 " + command + " 2>&1");
+  ASSERT_EQ(one.status, 0) << one.out;
+  EXPECT_EQ(read_file(dir.file("out.bmp")), whole);
+  process_result cut = run_shell("trap '' XFSZ; ulimit -f 4096; taskset -c 0 " + command + " 2>&1");
+  EXPECT_EQ(cut.status, 255) << cut.out;
+  EXPECT_NE(cut.out.find("Error: _write failed."), std::string::npos) << cut.out;
+  EXPECT_TRUE(read_file(dir.file("out.bmp")).empty());
+#endif
+}
+
 }  // namespace

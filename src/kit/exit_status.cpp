@@ -8,6 +8,7 @@ int refusal_status(refusal reason) {
       return STATUS_PALETTE_FULL;
     case refusal::out_of_memory:
     case refusal::read_failed:
+    case refusal::write_failed:
       return STATUS_FAILURE;
     case refusal::empty:
     case refusal::too_short:

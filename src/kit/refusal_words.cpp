@@ -166,6 +166,8 @@ std::string refusal_text(const translation_report& report) {
       return "Not enough memory to translate the picture.";
     case refusal::read_failed:
       return "The input could not be read to its end.";
+    case refusal::write_failed:
+      return "The output could not be written to its end.";
     case refusal::palette_full:
       return "Too many colors. No free place.";
     case refusal::no_room_for_grays:

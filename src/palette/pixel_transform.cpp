@@ -26,41 +26,86 @@ std::vector<row_range> ranges_of(const work_image& image) {
   return ranges;
 }
 
-// Calls f(offset, length) for the picture bytes of every row of the range, as offsets into
-// the rows; rows without fill bytes form one span. Stops where f returns false.
+// Calls f(offset, length) for the picture bytes of every row of the range, as offsets from
+// the range's first row; rows without fill bytes form one span. Stops where f returns false.
 template <typename F>
 bool for_each_span(const work_image& image, row_range range, F f) {
   std::size_t width = static_cast<std::size_t>(image.header.width);
   std::size_t stride = image.header.stride;
-  if (width == stride) return f(range.first * stride, width * (range.end - range.first));
-  for (std::size_t row = range.first; row < range.end; ++row) {
+  std::size_t rows = range.end - range.first;
+  if (width == stride) return f(0, width * rows);
+  for (std::size_t row = 0; row < rows; ++row) {
     if (!f(row * stride, width)) return false;
   }
   return true;
 }
 
-void zero_fill_bytes(work_image& image, row_range range) {
+// The range's first row in rows that start at `rows`.
+template <typename Byte>
+Byte* range_start(const work_image& image, Byte* rows, row_range range) {
+  return rows + range.first * image.header.stride;
+}
+
+// `rows` holds the range's rows.
+void zero_fill_bytes(const work_image& image, row_range range, std::uint8_t* rows) {
   std::size_t width = static_cast<std::size_t>(image.header.width);
   if (width == image.header.stride) return;
-  for (std::size_t row = range.first; row < range.end; ++row) {
-    std::uint8_t* line = image.output_pixels + row * image.header.stride;
+  for (std::size_t row = 0; row < range.end - range.first; ++row) {
+    std::uint8_t* line = rows + row * image.header.stride;
     std::fill(line + width, line + image.header.stride, std::uint8_t{0});
   }
 }
 
-// One count over the range's rows, fill bytes included, which are then taken off again: a
-// count per row would add up a table of partial counts for every row.
-value_counts count_range(const work_image& image, row_range range, const pixel_kernels& kernels) {
+// One count over the range's rows (held at `rows`), fill bytes included, which are then
+// taken off again: a count per row would add up a table of partial counts for every row.
+value_counts count_range(const work_image& image, row_range range, const std::uint8_t* rows,
+                         const pixel_kernels& kernels) {
   value_counts counts{};
-  const std::uint8_t* rows = input_pixels(image);
   std::size_t width = static_cast<std::size_t>(image.header.width);
   std::size_t stride = image.header.stride;
-  kernels.count(rows + range.first * stride, stride * (range.end - range.first), counts);
+  std::size_t length = stride * (range.end - range.first);
+  kernels.count(rows, length, counts);
   if (width == stride) return counts;
-  for (std::size_t row = range.first; row < range.end; ++row) {
+  for (std::size_t row = 0; row < range.end - range.first; ++row) {
     for (std::size_t col = width; col < stride; ++col) --counts[rows[row * stride + col]];
   }
   return counts;
+}
+
+std::uint32_t range_bytes(const work_image& image, row_range range) {
+  return static_cast<std::uint32_t>(image.header.stride * (range.end - range.first));
+}
+
+// Streamed rows: the range read into the band; null once a read or write has failed.
+std::uint8_t* read_band(work_image& image, row_range range) {
+  streamed_rows& streamed = image.streamed;
+  if (streamed.failed != streamed_rows::failure::none) return nullptr;
+  std::uint64_t offset =
+      image.header.pixel_offset + std::uint64_t{image.header.stride} * range.first;
+  if (!(*streamed.read)(offset, streamed.band, range_bytes(image, range))) {
+    streamed.failed = streamed_rows::failure::read;
+    return nullptr;
+  }
+  return streamed.band;
+}
+
+// The band, transformed, to its place among the output's rows.
+void write_band(work_image& image, row_range range) {
+  streamed_rows& streamed = image.streamed;
+  std::uint64_t offset =
+      bmp::OUTPUT_PIXEL_OFFSET + std::uint64_t{image.header.stride} * range.first;
+  if (!(*streamed.write)(offset, streamed.band, range_bytes(image, range)))
+    streamed.failed = streamed_rows::failure::write;
+}
+
+std::vector<value_counts> count_bands(work_image& image, const pixel_kernels& kernels) {
+  std::vector<row_range> ranges = ranges_of(image);
+  std::vector<value_counts> parts(ranges.size());
+  for (std::size_t part = 0; part < ranges.size(); ++part) {
+    if (const std::uint8_t* rows = read_band(image, ranges[part]))
+      parts[part] = count_range(image, ranges[part], rows, kernels);
+  }
+  return parts;
 }
 
 // The tables for one range: each value's state moved past the draws of its pixels in the
@@ -116,8 +161,10 @@ draw_tables make_draw_tables(const value_counts& counts, const pixel_plan& plan)
 std::vector<value_counts> count_parts(const work_image& image, const pixel_kernels& kernels) {
   std::vector<row_range> ranges = ranges_of(image);
   std::vector<value_counts> parts(ranges.size());
-  run_parts(ranges.size(),
-            [&](std::size_t part) { parts[part] = count_range(image, ranges[part], kernels); });
+  const std::uint8_t* rows = input_pixels(image);
+  run_parts(ranges.size(), [&](std::size_t part) {
+    parts[part] = count_range(image, ranges[part], range_start(image, rows, ranges[part]), kernels);
+  });
   return parts;
 }
 
@@ -150,7 +197,8 @@ pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& 
 
 void count_rows(work_image& image, const pixel_kernels& kernels) {
   if (image.census.known) return;
-  image.census.parts = count_parts(image, kernels);
+  image.census.parts =
+      image.streamed.band != nullptr ? count_bands(image, kernels) : count_parts(image, kernels);
   image.census.total = sum_counts(image.census.parts);
   image.census.known = true;
 }
@@ -179,7 +227,7 @@ constexpr std::size_t CHECKED_CHUNK = 4 * 1024;
 // reads it.
 std::size_t map_checked(work_image& image, row_range range, const value_table& table,
                         const pixel_kernels& kernels, std::atomic<bool>& broken) {
-  std::uint8_t* rows = image.output_pixels;
+  std::uint8_t* rows = range_start(image, image.output_pixels, range);
   auto limit = static_cast<std::uint8_t>(image.pixel_limit);
   std::size_t mapped = 0;
   for_each_span(image, range, [&](std::size_t offset, std::size_t length) {
@@ -201,7 +249,7 @@ std::size_t map_checked(work_image& image, row_range range, const value_table& t
 // Maps back the first `mapped` picture bytes of the range.
 void unmap(work_image& image, row_range range, std::size_t mapped, const value_table& inverse,
            const pixel_kernels& kernels) {
-  std::uint8_t* rows = image.output_pixels;
+  std::uint8_t* rows = range_start(image, image.output_pixels, range);
   for_each_span(image, range, [&](std::size_t offset, std::size_t length) {
     std::size_t part = std::min(length, mapped);
     kernels.map(rows + offset, rows + offset, part, inverse);
@@ -219,7 +267,8 @@ bool map_while_below_limit(work_image& image, const std::vector<row_range>& rang
     mapped[part] = map_checked(image, ranges[part], table, kernels, broken);
   });
   if (!broken.load()) {
-    for (row_range range : ranges) zero_fill_bytes(image, range);
+    for (row_range range : ranges)
+      zero_fill_bytes(image, range, range_start(image, image.output_pixels, range));
     return true;
   }
   value_table inverse{};
@@ -228,6 +277,41 @@ bool map_while_below_limit(work_image& image, const std::vector<row_range>& rang
   run_parts(ranges.size(),
             [&](std::size_t part) { unmap(image, ranges[part], mapped[part], inverse, kernels); });
   return false;
+}
+
+// One range's pass, its rows at `in` and its results at `out` (the same bytes, or apart):
+// drawn from `tables` where there are draws, else mapped by the plan.
+void transform_range(const work_image& image, row_range range, const std::uint8_t* in,
+                     std::uint8_t* out, const pixel_plan& plan, draw_tables* tables,
+                     const pixel_kernels& kernels) {
+  for_each_span(image, range, [&](std::size_t offset, std::size_t length) {
+    if (tables != nullptr)
+      kernels.draw(in + offset, out + offset, length, *tables);
+    else
+      kernels.map(in + offset, out + offset, length, plan.fixed);
+    return true;
+  });
+  zero_fill_bytes(image, range, out);
+}
+
+// Streamed rows, band after band on this thread, each transformed in the band and written
+// out; the draws go on from one band to the next as in one range. False where a pixel
+// breaks a plan made on a guess (`checked`): the bands written are then written again.
+bool transform_bands(work_image& image, const pixel_plan& plan, draw_tables* tables, bool checked,
+                     const pixel_kernels& kernels) {
+  auto limit = static_cast<std::uint8_t>(image.pixel_limit);
+  for (row_range range : ranges_of(image)) {
+    std::uint8_t* rows = read_band(image, range);
+    // The failure is the translation's to tell.
+    if (rows == nullptr) return true;
+    if (checked && !for_each_span(image, range, [&](std::size_t offset, std::size_t length) {
+          return kernels.highest(rows + offset, length) < limit;
+        }))
+      return false;
+    transform_range(image, range, rows, rows, plan, tables, kernels);
+    write_band(image, range);
+  }
+  return true;
 }
 
 }  // namespace
@@ -249,30 +333,24 @@ bool transform_pixels(work_image& image, const pixel_plan& ranked_plan,
   const pixel_plan plan =
       compacted ? plan_for_file_values(ranked_plan, image.compaction, image.census.total)
                 : ranked_plan;
+  const bool checked = !draws && assumed && !image.census.known;
+  if (image.streamed.band != nullptr) {
+    draw_tables tables = draws ? make_draw_tables(image.census.total, plan) : draw_tables{};
+    return transform_bands(image, plan, draws ? &tables : nullptr, checked, kernels);
+  }
   const std::uint8_t* in = input_pixels(image);
   image.output_pixels = input_pixels(image);
   std::uint8_t* out = image.output_pixels;
   std::vector<row_range> ranges = ranges_of(image);
-  const std::vector<value_counts>& parts = image.census.parts;
-  if (draws) {
-    const draw_tables first = make_draw_tables(image.census.total, plan);
-    run_parts(ranges.size(), [&](std::size_t part) {
-      draw_tables tables = tables_for_part(first, parts, part);
-      for_each_span(image, ranges[part], [&](std::size_t offset, std::size_t length) {
-        kernels.draw(in + offset, out + offset, length, tables);
-        return true;
-      });
-      zero_fill_bytes(image, ranges[part]);
-    });
-  } else if (assumed && !image.census.known) {
+  if (checked) {
     if (!map_while_below_limit(image, ranges, plan.fixed, kernels)) return false;
   } else {
+    const draw_tables first = draws ? make_draw_tables(image.census.total, plan) : draw_tables{};
     run_parts(ranges.size(), [&](std::size_t part) {
-      for_each_span(image, ranges[part], [&](std::size_t offset, std::size_t length) {
-        kernels.map(in + offset, out + offset, length, plan.fixed);
-        return true;
-      });
-      zero_fill_bytes(image, ranges[part]);
+      draw_tables tables = draws ? tables_for_part(first, image.census.parts, part) : first;
+      transform_range(image, ranges[part], range_start(image, in, ranges[part]),
+                      range_start(image, out, ranges[part]), plan, draws ? &tables : nullptr,
+                      kernels);
     });
   }
   if (tally != nullptr) *tally = tally_of(image, plan, image.census.total, kernels);

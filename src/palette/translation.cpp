@@ -1,5 +1,7 @@
 #include "palette/translation.h"
 
+#include <algorithm>
+
 #include "image/assemble.h"
 #include "image/bmp_decode.h"
 #include "image/bmp_true_colour.h"
@@ -20,10 +22,24 @@
 
 namespace {
 
+// Streamed rows go a band of about this many bytes at a time (whole rows, at least one): it
+// stays in the cache between its read, its pass and its write.
+constexpr std::uint32_t STREAMED_BAND_BYTES = std::uint32_t{1} << 20;
+
+std::uint32_t rows_per_band(const bmp_header& header) {
+  return std::max<std::uint32_t>(1, STREAMED_BAND_BYTES / header.stride);
+}
+
 // The caller's cuts where they fit the rows, else as many even ranges as the picture's
-// size and the processors allow.
-std::vector<std::uint32_t> row_cuts_for(const translation_memory& memory,
-                                        const bmp_header& header) {
+// size and the processors allow; streamed rows, cut into their bands.
+std::vector<std::uint32_t> row_cuts_for(const translation_memory& memory, const bmp_header& header,
+                                        bool streamed) {
+  if (streamed) {
+    std::vector<std::uint32_t> cuts;
+    for (std::uint32_t cut = rows_per_band(header); cut < header.rows; cut += rows_per_band(header))
+      cuts.push_back(cut);
+    return cuts;
+  }
   if (memory.row_cuts.empty()) {
     std::uint64_t pixels = std::uint64_t{header.stride} * header.rows;
     return even_row_cuts(header.rows, threads_for_picture(pixels, memory.processors));
@@ -45,6 +61,23 @@ bool take_equivalent(const translation_memory& memory, std::int32_t length, work
   return equivalent != nullptr;
 }
 
+// Whether the memory gives the rows a band at a time both ways.
+bool streams(const translation_memory& memory) {
+  return memory.read_part && memory.write_part && !memory.tally &&
+         rows_streamed(memory.file, memory.file_size, memory.processors);
+}
+
+// Streamed rows: only the head is held, and one band.
+refusal take_band(const translation_memory& memory, work_image& image) {
+  image.file_size = static_cast<std::int32_t>(FILE_HEAD_SIZE);
+  std::uint32_t rows = std::min(rows_per_band(image.header), image.header.rows);
+  image.streamed.band = memory.allocate(static_cast<std::int32_t>(rows * image.header.stride));
+  if (image.streamed.band == nullptr) return refusal::out_of_memory;
+  image.streamed.read = &memory.read_part;
+  image.streamed.write = &memory.write_part;
+  return refusal::none;
+}
+
 // A bitmap: 8-bit uncompressed in place, any other form into its 8-bit equivalent.
 refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
                          translation_report& report) {
@@ -55,7 +88,7 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
   image.input_bytes = memory.file;
   image.file_size = size;
   image.header = report.header;
-  if (report.header.in_place) return refusal::none;
+  if (report.header.in_place) return streams(memory) ? take_band(memory, image) : refusal::none;
   std::int32_t length = equivalent_size(report.header);
   if (!take_equivalent(memory, length, image, length)) return refusal::out_of_memory;
   stored_file file{memory.file, static_cast<std::uint64_t>(size),
@@ -90,7 +123,7 @@ translation_report load_rows(const translation_memory& memory, work_image& image
   translation_report report = check_file_size(memory.file_size);
   if (!report.done()) return report;
   // Only its head is held: anything but a true-colour bitmap would be read past it.
-  if (memory.read_part && !rows_read_in_bands(memory.file, memory.file_size)) {
+  if (memory.read_part && !rows_read_in_bands(memory.file, memory.file_size) && !streams(memory)) {
     report.refused = refusal::read_failed;
     return report;
   }
@@ -102,7 +135,7 @@ translation_report load_rows(const translation_memory& memory, work_image& image
     report.refused = refusal::not_an_image;
   if (!report.done()) return report;
   image.output_prefix = memory.prefix;
-  image.row_cuts = row_cuts_for(memory, image.header);
+  image.row_cuts = row_cuts_for(memory, image.header, image.streamed.band != nullptr);
   report.loaded = true;
   return report;
 }
@@ -130,14 +163,31 @@ translation_report check_file_size(std::int64_t file_size) {
 
 static_assert(FILE_HEAD_SIZE >= static_cast<std::int64_t>(bmp::ALPHA_MASK_FIELD + 4));
 
-bool rows_read_in_bands(const std::uint8_t* head, std::int64_t file_size) {
+namespace {
+
+// The header of a bitmap bigger than its head, read from the head alone.
+bool read_head_header(const std::uint8_t* head, std::int64_t file_size, bmp_header& header) {
   if (file_size <= FILE_HEAD_SIZE || !check_file_size(file_size).done()) return false;
   if (head[0] != 'B' || head[1] != 'M') return false;
-  bmp_header header;
   // The header's fields all lie within the head; the size only bounds offsets.
-  if (read_bmp_header(head, static_cast<std::int32_t>(file_size), header) != refusal::none)
+  return read_bmp_header(head, static_cast<std::int32_t>(file_size), header) == refusal::none;
+}
+
+}  // namespace
+
+bool rows_read_in_bands(const std::uint8_t* head, std::int64_t file_size) {
+  bmp_header header;
+  return read_head_header(head, file_size, header) && !header.in_place && is_true_colour(header);
+}
+
+bool rows_streamed(const std::uint8_t* head, std::int64_t file_size, unsigned processors) {
+  bmp_header header;
+  if (processors != 1 || !read_head_header(head, file_size, header) || !header.in_place)
     return false;
-  return !header.in_place && is_true_colour(header);
+  // Everything the translation reads but the rows, the palette and the first pixel, lies
+  // within the head.
+  return header.palette_offset + bmp::PALETTE_SIZE <= FILE_HEAD_SIZE &&
+         header.pixel_offset < FILE_HEAD_SIZE;
 }
 
 eight_bit_form read_eight_bit_form(const std::vector<std::uint8_t>& file) {
@@ -163,7 +213,11 @@ refusal output_in_blocks(const work_image& image, bool as_png, unsigned threads,
     blocks = {png.data(), refused == refusal::none ? png.size() : 0, nullptr, 0};
     return refused;
   }
-  auto pixel_length = static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
+  // Streamed rows are written already.
+  auto pixel_length =
+      image.streamed.band != nullptr
+          ? std::size_t{0}
+          : static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
   blocks = {image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET, image.output_pixels, pixel_length};
   return refusal::none;
 }
@@ -226,6 +280,15 @@ void plan_after_prefix(translation_report& report, const translation_parameters&
                            parameters.blue_tolerance, parameters.background_share, plan);
 }
 
+// A band that could not be read or written: whatever the rows it lacked led to, the
+// translation is that failure.
+translation_report with_streaming_failure(const work_image& image, translation_report report) {
+  if (image.streamed.failed == streamed_rows::failure::read) report.refused = refusal::read_failed;
+  if (image.streamed.failed == streamed_rows::failure::write)
+    report.refused = refusal::write_failed;
+  return report;
+}
+
 }  // namespace
 
 translation_report prepare_translation(const translation_memory& memory,
@@ -250,14 +313,15 @@ translation_report translate_file(const translation_memory& memory,
   if (report.done()) plan_after_prefix(report, parameters, image, plan);
   near_background_tally* tally = memory.tally ? &report.tally : nullptr;
   bool assumed = image.pixel_limit < bmp::PALETTE_ENTRIES;
-  if (report.done() ? transform_pixels(image, plan, kernels, tally) : !assumed) return report;
+  if (report.done() ? transform_pixels(image, plan, kernels, tally) : !assumed)
+    return with_streaming_failure(image, report);
   // A refusal made on a guessed used count, or a pixel that breaks the guess: the plan
   // again, from the counts. The pass left the rows as read.
   count_rows(image, kernels);
   settle_used_count(report, image);
   if (report.done()) plan_after_prefix(report, parameters, image, plan);
   if (report.done()) transform_pixels(image, plan, kernels, tally);
-  return report;
+  return with_streaming_failure(image, report);
 }
 
 picture_palette read_picture_palette(work_image& image, const pixel_kernels& kernels) {

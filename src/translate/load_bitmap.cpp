@@ -29,7 +29,8 @@ or_failure<translation_report> load_bitmap(int handle, translation_memory& memor
   if (size.value > FILE_HEAD_SIZE) {
     or_failure<std::uint8_t*> head = read_bytes(handle, FILE_HEAD_SIZE);
     if (!head.ok()) return {{}, head.failed};
-    if (rows_read_in_bands(head.value, size.value)) {
+    bool streams = memory.write_part && rows_streamed(head.value, size.value, memory.processors);
+    if (streams || rows_read_in_bands(head.value, size.value)) {
       memory.file = head.value;
       memory.read_part = [handle, &part_failed](std::uint64_t offset, std::uint8_t* into,
                                                 std::uint32_t length) {

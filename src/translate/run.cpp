@@ -78,6 +78,7 @@ struct run_memory {
   std::uint8_t prefix[bmp::OUTPUT_PIXEL_OFFSET] = {};
   step_failure allocation;
   step_failure reading;  // of a band of rows
+  step_failure writing;  // of a band of streamed rows
   translation_memory memory;
   std::vector<std::unique_ptr<void, decltype(&std::free)>> blocks;
 
@@ -107,21 +108,18 @@ run_end write_output(int output, const work_image& image, bool png, unsigned pro
   return finished();
 }
 
-run_end translate(int input, int output, bool png, const translation_parameters& parameters) {
-  run_memory held;
-  held.memory.prefix = held.prefix;
-  held.memory.allocate = [&held](std::int32_t size) { return held.take(checked_alloc(size)); };
-  held.memory.processors = processors_available();
+run_end translate_loaded(run_memory& held, int input, int output, bool png,
+                         const translation_parameters& parameters, work_image& image) {
   or_failure<translation_report> loaded = load_bitmap(input, held.memory, held.reading);
   if (!loaded.ok()) return {"", loaded.failed};
   if (held.memory.file != nullptr) held.blocks.emplace_back(held.memory.file, &std::free);
   translation_report report = loaded.value;
-  work_image image;
   if (report.done()) report = translate_file(held.memory, parameters, image);
   // Rows read in bands are all read now.
   if (held.memory.read_part) (void)close_handle(input);
   if (report.refused == refusal::out_of_memory && held.allocation) return {"", held.allocation};
   if (report.refused == refusal::read_failed && held.reading) return {"", held.reading};
+  if (report.refused == refusal::write_failed && held.writing) return {"", held.writing};
   if (!report.done()) return {"", refused(report)};
   // A decoded form was translated in its own rows, so the file is read for good: given
   // back now, it does not add to the memory the output is built in.
@@ -130,6 +128,32 @@ run_end translate(int input, int output, bool png, const translation_parameters&
       if (block.get() == held.memory.file) block.reset();
   }
   return write_output(output, image, png, held.memory.processors);
+}
+
+run_end translate(int input, int output, const char* output_path,
+                  const translation_parameters& parameters) {
+  run_memory held;
+  held.memory.prefix = held.prefix;
+  held.memory.allocate = [&held](std::int32_t size) { return held.take(checked_alloc(size)); };
+  held.memory.processors = processors_available();
+  bool png = names_png(output_path);
+  // A bitmap's rows may go out as they are done (rows_streamed).
+  if (!png) {
+    held.memory.write_part = [output, &held](std::uint64_t offset, const std::uint8_t* from,
+                                             std::uint32_t length) {
+      held.writing = checked_seek_write(output, from, static_cast<std::int64_t>(offset),
+                                        static_cast<int>(length))
+                         .failed;
+      return !held.writing;
+    };
+  }
+  work_image image;
+  run_end end = translate_loaded(held, input, output, png, parameters, image);
+  // Rows streamed out are in the output already: a run that fails leaves it cut, as it was
+  // when opened.
+  if (!end.ok() && image.streamed.band != nullptr)
+    (void)checked_truncate(output, output_path, OPEN_OUTPUT_MODE);
+  return end;
 }
 
 run_end run_steps(int argc, char** argv) {
@@ -152,7 +176,7 @@ run_end run_steps(int argc, char** argv) {
   if (!output.ok()) return {"", output.failed};
   translation_parameters parameters = parse_parameters(argv + 3);
   parameters.compact_palette = compact;
-  return translate(input.value, output.value, names_png(argv[2]), parameters);
+  return translate(input.value, output.value, argv[2], parameters);
 }
 
 }  // namespace

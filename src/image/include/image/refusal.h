@@ -65,6 +65,8 @@ enum class refusal {
   out_of_memory,
   // The caller's reads of a file whose rows it gave a band at a time failed.
   read_failed,
+  // The caller's writes of the rows it took a band at a time failed.
+  write_failed,
   // The palette has no room.
   palette_full,       // for the catch-all or an appended colour
   no_room_for_grays,  // used_count too high for the gray ramp

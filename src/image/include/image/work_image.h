@@ -8,6 +8,7 @@
 
 #include "image/bmp_header.h"
 #include "image/bmp_layout.h"
+#include "image/file_part.h"
 #include "image/value_counts.h"
 
 // Every palette entry opaque.
@@ -27,6 +28,16 @@ struct value_compaction {
   std::uint8_t first_pixel = 0;  // the first stored pixel's rank; 0 for a picture without one
 };
 
+// Rows that are never held whole: each row range is read into `band` for its pass and, once
+// transformed, written out at its place in the output. A failed read or write leaves the
+// pass's work unfinished, and says so in `failed`.
+struct streamed_rows {
+  const read_file_part* read = nullptr;
+  const write_file_part* write = nullptr;
+  std::uint8_t* band = nullptr;  // the rows of the longest range
+  enum class failure { none, read, write } failed = failure::none;
+};
+
 struct work_image {
   // The file whose rows are translated: the input itself, or the 8-bit equivalent of a
   // decoded form. Only the last step writes to it: the pixel transform, which turns its
@@ -41,8 +52,12 @@ struct work_image {
   std::uint8_t* output_pixels = nullptr;
 
   // Where the pixel pass's row ranges after the first start, each on a thread of its own:
-  // strictly rising, between 0 and the last row. Empty: one range, this thread.
+  // strictly rising, between 0 and the last row. Empty: one range, this thread. With
+  // streamed rows, the ranges are the bands, taken in turn on this thread.
   std::vector<std::uint32_t> row_cuts;
+  // Set only for an 8-bit bitmap translated a band at a time; input_bytes then holds only
+  // the file's head, with its headers, palette and first pixel.
+  streamed_rows streamed;
 
   // The alpha of every input palette entry: a PNG's tRNS, and 255 (opaque) for a bitmap.
   // The output's entries carry theirs along, for a PNG output.

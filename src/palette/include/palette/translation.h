@@ -99,8 +99,14 @@ struct translation_memory {
   // Count what the near-background step did into the report's tally: one more count.
   bool tally = false;
   // Set only where `file` holds just the first FILE_HEAD_SIZE bytes of a file for which
-  // rows_read_in_bands holds; any other file is then refused as read_failed.
+  // rows_read_in_bands or (with write_part) rows_streamed holds; any other file is then
+  // refused as read_failed.
   read_file_part read_part = {};
+  // Where the output is a bitmap: its rows' way out. A file for which rows_streamed holds
+  // is then translated a band at a time, each band written at its place in the output file
+  // as it is done, and the output's blocks are its prefix alone; a failed write is refused
+  // as write_failed. Without the tally only: that counts the output's rows afterwards.
+  write_file_part write_part = {};
 };
 
 // The memory of a caller that keeps the loaded file and the decoded equivalent in vectors.
@@ -119,6 +125,11 @@ translation_report check_file_size(std::int64_t file_size);
 // Whether a file of `file_size` bytes, whose first FILE_HEAD_SIZE bytes `head` holds, is a
 // true-colour bitmap that translates with only those bytes held.
 bool rows_read_in_bands(const std::uint8_t* head, std::int64_t file_size);
+
+// Whether a file of `file_size` bytes, whose first FILE_HEAD_SIZE bytes `head` holds, is an
+// 8-bit bitmap that translates a band of rows at a time with only those bytes held: on one
+// processor the pixel pass loses nothing by it, and the file never needs to be in memory.
+bool rows_streamed(const std::uint8_t* head, std::int64_t file_size, unsigned processors);
 
 // The most colours a true-colour picture may hold and still translate with the grays: the
 // catch-all, the three markers and four placeholders the slot table adds (where none of
