@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "image/input_checks.h"
 #include "near_background.h"
 #include "random_sequence.h"
 #include "row_ranges.h"
@@ -300,6 +301,14 @@ void transform_range(const work_image& image, row_range range, const std::uint8_
 bool transform_bands(work_image& image, const pixel_plan& plan, draw_tables* tables, bool checked,
                      const pixel_kernels& kernels) {
   auto limit = static_cast<std::uint8_t>(image.pixel_limit);
+  // The output takes its whole length first: a file kept in memory (the page's, the npm
+  // API's) then grows once, not by a copy of itself at every band.
+  const std::uint8_t last = 0;
+  auto end = static_cast<std::uint64_t>(output_length(image));
+  if (!(*image.streamed.write)(end - 1, &last, 1)) {
+    image.streamed.failed = streamed_rows::failure::write;
+    return true;
+  }
   for (row_range range : ranges_of(image)) {
     std::uint8_t* rows = read_band(image, range);
     // The failure is the translation's to tell.
