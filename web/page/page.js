@@ -195,8 +195,8 @@ $('cards').addEventListener('click', (event) => {
 });
 
 // Reading a file is a call to the browser's own process: small files are read together, up
-// to READ_TOGETHER bytes a call.
-const READ_TOGETHER = 4 << 20;
+// to READ_TOGETHER bytes a call (more at once holds the page up while they are gathered).
+const READ_TOGETHER = 256 << 10;
 let read = [];  // files read and not yet sent: {item, bytes} or {item, error}
 
 async function readSome() {
