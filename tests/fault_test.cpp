@@ -450,8 +450,10 @@ TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
 }
 
 // On one processor a big bitmap's rows go out a band at a time: they are the bytes a run
-// on every processor writes, and a write that fails part way (the file-size limit) ends
-// the run as a failed call with the output cut back to nothing, not a part of a picture.
+// on every processor writes. A write that fails part way (the file-size limit) ends the
+// run as a failed call, and a refusal found only in the last band (a guessed used count
+// that its last pixel breaks and fills) as that refusal, each with the output cut back to
+// nothing, not a part of a picture.
 TEST(ProcessEdges, RowsStreamedOnOneProcessorAndAWriteThatFailsPartWay) {
   SKIP_ON_WINDOWS("the processor and the file-size limit are set from bash");
 #ifndef _WIN32
@@ -470,6 +472,15 @@ TEST(ProcessEdges, RowsStreamedOnOneProcessorAndAWriteThatFailsPartWay) {
   process_result cut = run_shell("trap '' XFSZ; ulimit -f 4096; taskset -c 0 " + command + " 2>&1");
   EXPECT_EQ(cut.status, 255) << cut.out;
   EXPECT_NE(cut.out.find("Error: _write failed."), std::string::npos) << cut.out;
+  EXPECT_TRUE(read_file(dir.file("out.bmp")).empty());
+  std::vector<rgb> padded = distinct_palette(20);
+  padded.resize(256);  // black above: the used count is guessed from the palette
+  rows.back().back() = 255;
+  write_file(dir.file("guessed.bmp"), build_bmp(image_with(padded, 0, rows)));
+  process_result full =
+      run_shell("taskset -c 0 " + shell_quoted(TOOL) + " " + shell_quoted(dir.file("guessed.bmp")) +
+                " " + shell_quoted(dir.file("out.bmp")) + " 0 0 0 0 2>&1");
+  EXPECT_EQ(full.status, 253) << full.out;
   EXPECT_TRUE(read_file(dir.file("out.bmp")).empty());
 #endif
 }
