@@ -747,6 +747,8 @@ TEST(StreamedRows, TranslateAsTheWholeFile) {
       {"mapped", striped_eight_bit(1000, 2500, 16), map_only, 3},
       {"a guess broken in the last band", striped_eight_bit(1000, 2500, 20, true, 200), map_only,
        5},
+      // The guess is 21 (20 colours and the catch-all): a pixel of 20 is the first past it.
+      {"a guess broken at its limit", striped_eight_bit(1000, 2500, 20, true, 20), map_only, 5},
       {"compacted", striped_eight_bit(999, 1200, 9), compact, 2},
       {"the palette full", striped_eight_bit(1024, 1200, 256), draws, 0},
   };

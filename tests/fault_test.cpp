@@ -336,6 +336,16 @@ constexpr bool SANITIZED = false;
 constexpr bool SANITIZED = false;
 #endif
 
+// Why a command cannot be run under an address-space limit here, or null.
+const char* address_limits_unavailable() {
+  if (SANITIZED) return "the sanitizers' shadow memory needs more address space";
+#ifdef PALETTE_COMMANDS_EMULATED
+  return "an emulator cannot run its guest under an address-space limit";
+#else
+  return nullptr;
+#endif
+}
+
 // A run of one command that writes `output` (a file, a folder, or "" for standard output).
 struct limited_command {
   const char* name;
@@ -369,10 +379,7 @@ std::map<std::string, std::vector<unsigned char>> left_by(const limited_command&
 TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
   SKIP_ON_WINDOWS("address-space limits are set from bash");
 #ifndef _WIN32
-  if (SANITIZED) GTEST_SKIP() << "the sanitizers' shadow memory needs more address space";
-#ifdef PALETTE_COMMANDS_EMULATED
-  GTEST_SKIP() << "an emulator cannot run its guest under an address-space limit";
-#endif
+  if (const char* why = address_limits_unavailable()) GTEST_SKIP() << why;
   temp_dir dir;
   std::filesystem::create_directories(dir.file("in"));
   constexpr int SIZE = 4000;
@@ -446,6 +453,26 @@ TEST(ProcessEdges, EveryMemoryLimitEndsWholeOrWithTheOutOfMemoryRefusal) {
       }
     }
   }
+#endif
+}
+
+// Memory the translation asks for and is refused (a small RLE file whose 8-bit rows need
+// 256 MB) is said as the failed call, with its size, never as the refusal's own words.
+TEST(ProcessEdges, ADecodedFormsMemoryRefusedIsTheFailedCall) {
+  SKIP_ON_WINDOWS("address-space limits are set from bash");
+#ifndef _WIN32
+  if (const char* why = address_limits_unavailable()) GTEST_SKIP() << why;
+  temp_dir dir;
+  bmp_recipe rle = image_with(distinct_palette(16), 16, {std::vector<std::uint8_t>(16000, 1)});
+  rle.height = 16000;
+  rle.compression = 1;
+  write_file(dir.file("rle.bmp"), build_bmp(rle));
+  process_result result =
+      run_shell("ulimit -v 131072; " + translate_command(dir.file("rle.bmp"), dir.file("out.bmp")));
+  EXPECT_EQ(result.status, 255) << result.out;
+  EXPECT_NE(result.out.find("Error:malloc failed.\n  Size: 256001078 bytes"), std::string::npos)
+      << result.out;
+  EXPECT_EQ(result.out.find("Not enough memory"), std::string::npos) << result.out;
 #endif
 }
 
