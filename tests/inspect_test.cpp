@@ -282,6 +282,16 @@ TEST(Inspect, VerdictIsWhatTheTranslationWouldDo) {
       EXPECT_EQ(compacted.judged(), verdict::usable) << c.name;
     }
   }
+  // A grayscale PNG is compacted by its form: refused with all 256 grays, but never told to
+  // compact.
+  png_recipe grays;
+  grays.color_type = 0;
+  grays.width = 256;
+  grays.rows = {{}};
+  for (int v = 0; v < 256; ++v) grays.rows[0].push_back(static_cast<std::uint8_t>(v));
+  inspected_file gray_png = inspected("grays.png", build_png(grays));
+  EXPECT_EQ(gray_png.found.judged(), verdict::refused);
+  EXPECT_EQ(gray_png.found.compaction.advice, none);
   // The tool itself agrees.
   temp_dir dir;
   for (const verdict_case& c : cases) {
