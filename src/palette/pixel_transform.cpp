@@ -80,11 +80,11 @@ std::uint32_t range_bytes(const work_image& image, row_range range) {
 // Streamed rows: the range read into the band; null once a read or write has failed.
 std::uint8_t* read_band(work_image& image, row_range range) {
   streamed_rows& streamed = image.streamed;
-  if (streamed.failed != streamed_rows::failure::none) return nullptr;
+  if (streamed.failed != refusal::none) return nullptr;
   std::uint64_t offset =
       image.header.pixel_offset + std::uint64_t{image.header.stride} * range.first;
   if (!(*streamed.read)(offset, streamed.band, range_bytes(image, range))) {
-    streamed.failed = streamed_rows::failure::read;
+    streamed.failed = refusal::read_failed;
     return nullptr;
   }
   return streamed.band;
@@ -96,7 +96,7 @@ void write_band(work_image& image, row_range range) {
   std::uint64_t offset =
       bmp::OUTPUT_PIXEL_OFFSET + std::uint64_t{image.header.stride} * range.first;
   if (!(*streamed.write)(offset, streamed.band, range_bytes(image, range)))
-    streamed.failed = streamed_rows::failure::write;
+    streamed.failed = refusal::write_failed;
 }
 
 std::vector<value_counts> count_bands(work_image& image, const pixel_kernels& kernels) {
@@ -199,7 +199,7 @@ pixel_plan plan_for_file_values(const pixel_plan& plan, const value_compaction& 
 void count_rows(work_image& image, const pixel_kernels& kernels) {
   if (image.census.known) return;
   image.census.parts =
-      image.streamed.band != nullptr ? count_bands(image, kernels) : count_parts(image, kernels);
+      rows_are_streamed(image) ? count_bands(image, kernels) : count_parts(image, kernels);
   image.census.total = sum_counts(image.census.parts);
   image.census.known = true;
 }
@@ -306,7 +306,7 @@ bool transform_bands(work_image& image, const pixel_plan& plan, draw_tables* tab
   const std::uint8_t last = 0;
   auto end = static_cast<std::uint64_t>(output_length(image));
   if (!(*image.streamed.write)(end - 1, &last, 1)) {
-    image.streamed.failed = streamed_rows::failure::write;
+    image.streamed.failed = refusal::write_failed;
     return true;
   }
   for (row_range range : ranges_of(image)) {
@@ -343,7 +343,7 @@ bool transform_pixels(work_image& image, const pixel_plan& ranked_plan,
       compacted ? plan_for_file_values(ranked_plan, image.compaction, image.census.total)
                 : ranked_plan;
   const bool checked = !draws && assumed && !image.census.known;
-  if (image.streamed.band != nullptr) {
+  if (rows_are_streamed(image)) {
     draw_tables tables = draws ? make_draw_tables(image.census.total, plan) : draw_tables{};
     return transform_bands(image, plan, draws ? &tables : nullptr, checked, kernels);
   }

@@ -36,8 +36,8 @@ std::vector<std::uint32_t> row_cuts_for(const translation_memory& memory, const 
                                         bool streamed) {
   if (streamed) {
     std::vector<std::uint32_t> cuts;
-    for (std::uint32_t cut = rows_per_band(header); cut < header.rows; cut += rows_per_band(header))
-      cuts.push_back(cut);
+    std::uint32_t band = rows_per_band(header);
+    for (std::uint32_t cut = band; cut < header.rows; cut += band) cuts.push_back(cut);
     return cuts;
   }
   if (memory.row_cuts.empty()) {
@@ -79,7 +79,7 @@ refusal take_band(const translation_memory& memory, work_image& image) {
 }
 
 // A bitmap: 8-bit uncompressed in place, any other form into its 8-bit equivalent.
-refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
+refusal load_bitmap_rows(const translation_memory& memory, bool streamed, work_image& image,
                          translation_report& report) {
   auto size = static_cast<std::int32_t>(memory.file_size);
   if (size < static_cast<std::int32_t>(bmp::CORE_HEADERS_SIZE)) return refusal::too_short;
@@ -88,7 +88,7 @@ refusal load_bitmap_rows(const translation_memory& memory, work_image& image,
   image.input_bytes = memory.file;
   image.file_size = size;
   image.header = report.header;
-  if (report.header.in_place) return streams(memory) ? take_band(memory, image) : refusal::none;
+  if (report.header.in_place) return streamed ? take_band(memory, image) : refusal::none;
   std::int32_t length = equivalent_size(report.header);
   if (!take_equivalent(memory, length, image, length)) return refusal::out_of_memory;
   stored_file file{memory.file, static_cast<std::uint64_t>(size),
@@ -123,19 +123,20 @@ translation_report load_rows(const translation_memory& memory, work_image& image
   translation_report report = check_file_size(memory.file_size);
   if (!report.done()) return report;
   // Only its head is held: anything but a true-colour bitmap would be read past it.
-  if (memory.read_part && !rows_read_in_bands(memory.file, memory.file_size) && !streams(memory)) {
+  bool streamed = streams(memory);
+  if (memory.read_part && !rows_read_in_bands(memory.file, memory.file_size) && !streamed) {
     report.refused = refusal::read_failed;
     return report;
   }
   if (looks_like_png(memory.file, static_cast<std::size_t>(memory.file_size)))
     report.refused = load_png_rows(memory, image, report);
   else if (starts_as_bitmap(memory))
-    report.refused = load_bitmap_rows(memory, image, report);
+    report.refused = load_bitmap_rows(memory, streamed, image, report);
   else
     report.refused = refusal::not_an_image;
   if (!report.done()) return report;
   image.output_prefix = memory.prefix;
-  image.row_cuts = row_cuts_for(memory, image.header, image.streamed.band != nullptr);
+  image.row_cuts = row_cuts_for(memory, image.header, rows_are_streamed(image));
   report.loaded = true;
   return report;
 }
@@ -214,10 +215,9 @@ refusal output_in_blocks(const work_image& image, bool as_png, unsigned threads,
     return refused;
   }
   // Streamed rows are written already.
-  auto pixel_length =
-      image.streamed.band != nullptr
-          ? std::size_t{0}
-          : static_cast<std::size_t>(output_length(image)) - bmp::OUTPUT_PIXEL_OFFSET;
+  auto pixel_length = rows_are_streamed(image) ? std::size_t{0}
+                                               : static_cast<std::size_t>(output_length(image)) -
+                                                     bmp::OUTPUT_PIXEL_OFFSET;
   blocks = {image.output_prefix, bmp::OUTPUT_PIXEL_OFFSET, image.output_pixels, pixel_length};
   return refusal::none;
 }
@@ -283,9 +283,7 @@ void plan_after_prefix(translation_report& report, const translation_parameters&
 // A band that could not be read or written: whatever the rows it lacked led to, the
 // translation is that failure.
 translation_report with_streaming_failure(const work_image& image, translation_report report) {
-  if (image.streamed.failed == streamed_rows::failure::read) report.refused = refusal::read_failed;
-  if (image.streamed.failed == streamed_rows::failure::write)
-    report.refused = refusal::write_failed;
+  if (image.streamed.failed != refusal::none) report.refused = image.streamed.failed;
   return report;
 }
 

@@ -151,7 +151,7 @@ run_end translate(int input, int output, const char* output_path,
   run_end end = translate_loaded(held, input, output, png, parameters, image);
   // Rows streamed out are in the output already: a run that fails leaves it cut, as it was
   // when opened.
-  if (!end.ok() && image.streamed.band != nullptr)
+  if (!end.ok() && rows_are_streamed(image))
     (void)checked_truncate(output, output_path, OPEN_OUTPUT_MODE);
   return end;
 }

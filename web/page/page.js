@@ -91,8 +91,8 @@ function blobOf(part) {
 
 // A game's folders hold thousands of files: each card's pictures and palette are drawn only
 // when the card comes near the view (its inspect page kept in a shared Blob until then, out
-// of the script's heap), and the cards go into runs of CARDS_PER_RUN, each kept out of layout and
-// paint while off screen, so that the thousandth card costs what the first does.
+// of the script's heap), and the cards go into runs of CARDS_PER_RUN, each kept out of
+// layout and paint while off screen, so that the thousandth card costs what the first does.
 const CARDS_PER_RUN = 100;
 const pending = new Map();  // a card body not drawn yet -> its kept inspect page
 const nearView = new IntersectionObserver((entries) => {

@@ -9,6 +9,7 @@
 #include "image/bmp_header.h"
 #include "image/bmp_layout.h"
 #include "image/file_part.h"
+#include "image/refusal.h"
 #include "image/value_counts.h"
 
 // Every palette entry opaque.
@@ -30,12 +31,12 @@ struct value_compaction {
 
 // Rows that are never held whole: each row range is read into `band` for its pass and, once
 // transformed, written out at its place in the output. A failed read or write leaves the
-// pass's work unfinished, and says so in `failed`.
+// pass's work unfinished, and says so in `failed` (read_failed or write_failed).
 struct streamed_rows {
   const read_file_part* read = nullptr;
   const write_file_part* write = nullptr;
   std::uint8_t* band = nullptr;  // the rows of the longest range
-  enum class failure { none, read, write } failed = failure::none;
+  refusal failed = refusal::none;
 };
 
 struct work_image {
@@ -78,6 +79,10 @@ struct work_image {
   // goes. 256: the plan always holds.
   int pixel_limit = bmp::PALETTE_ENTRIES;
 };
+
+inline bool rows_are_streamed(const work_image& image) {
+  return image.streamed.band != nullptr;
+}
 
 inline const std::uint8_t* input_pixels(const work_image& image) {
   return image.input_bytes + image.header.pixel_offset;
